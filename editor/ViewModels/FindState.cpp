@@ -1,0 +1,169 @@
+#include "FindState.h"
+
+#include "TextAccess.h"
+
+#include <algorithm>
+
+FindState::FindState(QObject *parent)
+    : QObject(parent)
+{ }
+
+FindState::~FindState() = default;
+
+void FindState::setVisible(bool visible)
+{
+    m_isVisible = visible;
+    emit visibleChanged();
+}
+
+void FindState::setMode(FindMode mode)
+{
+    m_mode = mode;
+    emit modeChanged();
+}
+
+void FindState::setSearchText(const QString &text)
+{
+    m_searchText = text;
+    m_matchesFollowSearch = false;
+    emit searchTextChanged();
+}
+
+void FindState::setReplaceText(const QString &text)
+{
+    m_replaceText = text;
+    emit replaceTextChanged();
+}
+
+void FindState::setCaseSensitive(bool caseSensitive)
+{
+    m_isCaseSensitive = caseSensitive;
+    m_matchesFollowSearch = false;
+    emit caseSensitiveChanged();
+}
+
+void FindState::setMatchRanges(MatchList ranges)
+{
+    m_matchRanges = std::move(ranges);
+    m_matchesFollowSearch = false;
+    emit matchRangesChanged();
+}
+
+void FindState::setCurrentMatchIndex(std::optional<qsizetype> index)
+{
+    m_currentMatchIndex = index;
+    emit currentMatchIndexChanged();
+}
+
+QString FindState::matchCountText() const
+{
+    if (m_searchText.isEmpty())
+        return {};
+    if (m_matchRanges.isEmpty() || !m_currentMatchIndex)
+        return QStringLiteral("No matches");
+    return QStringLiteral("%1 of %2").arg(*m_currentMatchIndex + 1).arg(m_matchRanges.size());
+}
+
+const TextMatcher &FindState::matcher()
+{
+    const Qt::CaseSensitivity sensitivity
+        = m_isCaseSensitive ? Qt::CaseSensitive : Qt::CaseInsensitive;
+    if (!m_matcher || m_matcher->searchText() != m_searchText
+        || m_matcher->caseSensitivity() != sensitivity)
+        m_matcher = std::make_unique<TextMatcher>(m_searchText, sensitivity);
+    return *m_matcher;
+}
+
+// The current match is kept by its ordinal position: it stays while it is below the new count.
+void FindState::publishMatches(MatchList ranges)
+{
+    setMatchRanges(std::move(ranges));
+    if (m_matchRanges.isEmpty())
+        setCurrentMatchIndex(std::nullopt);
+    else if (!m_currentMatchIndex || *m_currentMatchIndex >= m_matchRanges.size())
+        setCurrentMatchIndex(0);
+    m_matchesFollowSearch = true;
+}
+
+void FindState::updateMatches(QStringView text)
+{
+    if (m_searchText.isEmpty()) {
+        setMatchRanges({});
+        setCurrentMatchIndex(std::nullopt);
+        return;
+    }
+    publishMatches(matcher().findAll(text));
+}
+
+void FindState::updateMatchesAfterEdit(
+    const TextAccess &text, qsizetype position, qsizetype removed, qsizetype added)
+{
+    // The old ranges can only be carried over when they came from the same search.
+    if (m_searchText.isEmpty() || !m_matchesFollowSearch) {
+        updateMatches(text.read(0, text.length()));
+        return;
+    }
+    publishMatches(
+        matcher().findAllAfterEdit(std::move(m_matchRanges), text, position, removed, added));
+}
+
+void FindState::findNext()
+{
+    const qsizetype count = m_matchRanges.size();
+    if (count == 0)
+        return;
+    setCurrentMatchIndex(m_currentMatchIndex ? (*m_currentMatchIndex + 1) % count : 0);
+}
+
+void FindState::findPrevious()
+{
+    const qsizetype count = m_matchRanges.size();
+    if (count == 0)
+        return;
+    setCurrentMatchIndex(
+        m_currentMatchIndex ? (*m_currentMatchIndex - 1 + count) % count : count - 1);
+}
+
+void FindState::show(FindMode mode)
+{
+    setMode(mode);
+    setVisible(true);
+}
+
+void FindState::dismiss()
+{
+    setVisible(false);
+    setMatchRanges({});
+    setCurrentMatchIndex(std::nullopt);
+}
+
+void FindState::replaceCurrent(EditableText &text)
+{
+    if (!m_currentMatchIndex || *m_currentMatchIndex >= m_matchRanges.size())
+        return;
+    const MatchRange range = m_matchRanges.at(*m_currentMatchIndex);
+    if (range.end() > text.length())
+        return; // the ranges are stale
+    text.replaceRanges({range}, m_replaceText);
+    updateMatches(text.wholeText());
+}
+
+void FindState::replaceAll(EditableText &text)
+{
+    if (m_matchRanges.isEmpty())
+        return;
+    // Working from the last range keeps the earlier ones valid; a range past the end of the text
+    // built so far is stale and skipped.
+    MatchList kept;
+    qsizetype length = text.length();
+    for (auto range = m_matchRanges.crbegin(); range != m_matchRanges.crend(); ++range) {
+        if (range->end() > length)
+            continue;
+        kept.append(*range);
+        length += m_replaceText.size() - range->length;
+    }
+    std::reverse(kept.begin(), kept.end());
+    if (!kept.isEmpty())
+        text.replaceRanges(kept, m_replaceText);
+    updateMatches(text.wholeText());
+}

@@ -1,0 +1,258 @@
+#include "TextMatcher.h"
+
+#include "TextAccess.h"
+
+#include <algorithm>
+#include <bit>
+#include <cstring>
+
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
+using CanonicalFolding::FoldedText;
+using CanonicalFolding::Folding;
+
+namespace {
+
+// Units of original text folded per round; large enough to amortise the lookahead that every
+// round folds twice, small enough to stay in cache.
+constexpr qsizetype chunkUnits = 1 << 15;
+
+bool isTrailFollowingLead(QStringView text, qsizetype i)
+{
+    return i > 0 && i < text.size() && text[i].isLowSurrogate() && text[i - 1].isHighSurrogate();
+}
+
+// Whether position `i` of `window` (which has at least one unit before and after `i` where the
+// text has them) starts a segment no matter what comes before it.
+bool isStarterPosition(QStringView window, qsizetype i)
+{
+    if (i >= window.size())
+        return true;
+    if (isTrailFollowingLead(window, i))
+        return false;
+    char32_t codePoint = window[i].unicode();
+    if (window[i].isHighSurrogate() && i + 1 < window.size() && window[i + 1].isLowSurrogate())
+        codePoint = QChar::surrogateToUcs4(window[i], window[i + 1]);
+    return CanonicalFolding::isStarter(codePoint);
+}
+
+// The first position at or after `position` that starts a segment whatever precedes it.
+qsizetype nextStarter(const TextAccess &text, qsizetype position)
+{
+    const qsizetype length = text.length();
+    for (qsizetype span = 64; position < length; span *= 2) {
+        const qsizetype windowStart = std::max<qsizetype>(0, position - 1);
+        const QString window = text.read(windowStart, position - windowStart + span + 1);
+        const qsizetype limit = std::min(position + span, length);
+        for (; position < limit; ++position) {
+            if (isStarterPosition(window, position - windowStart))
+                return position;
+        }
+    }
+    return length;
+}
+
+// The last position at or before `position` that starts a segment whatever precedes it.
+qsizetype previousStarter(const TextAccess &text, qsizetype position)
+{
+    for (qsizetype span = 64;; span *= 2) {
+        const qsizetype windowStart = std::max<qsizetype>(0, position - span);
+        const QString window = text.read(windowStart, position - windowStart + 2);
+        for (qsizetype i = position; i > windowStart; --i) {
+            if (isStarterPosition(window, i - windowStart))
+                return i;
+        }
+        if (windowStart == 0)
+            return 0;
+        position = windowStart;
+    }
+}
+
+// The old match that strictly contains `position`, or none.
+const MatchRange *matchAround(const MatchList &matches, qsizetype position)
+{
+    auto after = std::upper_bound(matches.cbegin(), matches.cend(), position,
+        [](qsizetype p, const MatchRange &m) { return p < m.location; });
+    if (after == matches.cbegin())
+        return nullptr;
+    const MatchRange &candidate = *(after - 1);
+    return candidate.location < position && position < candidate.end() ? &candidate : nullptr;
+}
+
+qsizetype firstMatchFrom(const MatchList &matches, qsizetype position)
+{
+    return std::lower_bound(matches.cbegin(), matches.cend(), position,
+               [](const MatchRange &m, qsizetype p) { return m.location < p; })
+        - matches.cbegin();
+}
+
+} // namespace
+
+TextMatcher::TextMatcher(const QString &searchText, Qt::CaseSensitivity caseSensitivity)
+    : m_searchText(searchText)
+    , m_caseSensitivity(caseSensitivity)
+    , m_folding(
+          caseSensitivity == Qt::CaseSensitive ? Folding::CaseSensitive : Folding::CaseInsensitive)
+    , m_key(CanonicalFolding::fold(searchText, m_folding))
+{
+    // Horspool shifts, indexed by the low byte of a unit: units that share a low byte share the
+    // smallest shift, which keeps every shift safe.
+    const std::size_t length = m_key.size();
+    m_shift.fill(std::uint16_t(std::min<std::size_t>(length, 0xFFFF)));
+    for (std::size_t i = 0; i + 1 < length; ++i) {
+        const std::size_t shift = length - 1 - i;
+        auto &slot = m_shift[m_key[i] & 0xFF];
+        slot = std::uint16_t(std::min<std::size_t>(slot, shift));
+    }
+}
+
+std::size_t TextMatcher::findKey(const std::u16string &units, std::size_t from) const
+{
+    const std::size_t length = m_key.size();
+    const std::size_t size = units.size();
+    if (length == 0 || size < length)
+        return std::u16string::npos;
+    const char16_t *text = units.data();
+    const char16_t *key = m_key.data();
+    const std::size_t lastStart = size - length;
+    std::size_t i = from;
+#ifdef __SSE2__
+    // Eight candidate positions at a time: those whose first and last unit both match.
+    const __m128i firstUnit = _mm_set1_epi16(short(key[0]));
+    const __m128i lastUnit = _mm_set1_epi16(short(key[length - 1]));
+    for (; i + 8 <= lastStart + 1; i += 8) {
+        const __m128i heads = _mm_loadu_si128(reinterpret_cast<const __m128i *>(text + i));
+        const __m128i tails
+            = _mm_loadu_si128(reinterpret_cast<const __m128i *>(text + i + length - 1));
+        unsigned mask = unsigned(_mm_movemask_epi8(
+            _mm_and_si128(_mm_cmpeq_epi16(heads, firstUnit), _mm_cmpeq_epi16(tails, lastUnit))));
+        while (mask) {
+            const int bit = std::countr_zero(mask);
+            const std::size_t candidate = i + std::size_t(bit / 2);
+            if (length <= 2
+                || std::memcmp(text + candidate + 1, key + 1, (length - 2) * sizeof(char16_t)) == 0)
+                return candidate;
+            mask &= ~(3u << bit);
+        }
+    }
+#endif
+    const char16_t lastKeyUnit = key[length - 1];
+    while (i <= lastStart) {
+        const char16_t unit = text[i + length - 1];
+        if (unit == lastKeyUnit && std::memcmp(text + i, key, (length - 1) * sizeof(char16_t)) == 0)
+            return i;
+        i += m_shift[unit & 0xFF];
+    }
+    return std::u16string::npos;
+}
+
+qsizetype TextMatcher::findMatches(
+    QStringView text, qsizetype from, qsizetype startLimit, qsizetype offset, MatchList &out) const
+{
+    const qsizetype length = text.size();
+    const qsizetype keyLength = qsizetype(m_key.size());
+    startLimit = std::min(startLimit, length);
+    FoldedText folded;
+    qsizetype position = from;
+    while (position < startLimit) {
+        folded.clear();
+        const qsizetype chunkEnd = CanonicalFolding::foldSegments(
+            text, position, std::min(startLimit, position + chunkUnits), m_folding, folded);
+        const std::size_t startsBefore = folded.units.size();
+        CanonicalFolding::foldSegments(text, chunkEnd, chunkEnd + lookahead(), m_folding, folded);
+
+        qsizetype next = chunkEnd;
+        std::size_t startHint = 0;
+        std::size_t endHint = 0;
+        for (std::size_t candidate = findKey(folded.units, 0);
+             candidate != std::u16string::npos && candidate < startsBefore;) {
+            const qsizetype start = folded.originOfSegmentStart(qsizetype(candidate), startHint);
+            const qsizetype end = start < 0
+                ? -1
+                : folded.originOfSegmentStart(qsizetype(candidate) + keyLength, endHint);
+            if (end < 0) {
+                candidate = findKey(folded.units, candidate + 1);
+                continue;
+            }
+            out.append({offset + start, end - start});
+            next = std::max(next, end);
+            candidate = findKey(folded.units, candidate + std::size_t(keyLength));
+        }
+        position = next;
+    }
+    return position;
+}
+
+MatchList TextMatcher::findAll(QStringView text) const
+{
+    MatchList matches;
+    if (!isEmpty())
+        findMatches(text, 0, text.size(), 0, matches);
+    return matches;
+}
+
+MatchList TextMatcher::findAllAfterEdit(MatchList before, const TextAccess &text,
+    qsizetype position, qsizetype removed, qsizetype added) const
+{
+    if (isEmpty())
+        return {};
+    const qsizetype length = text.length();
+    const qsizetype delta = added - removed;
+
+    // Restart far enough before the edit that no earlier decision could have read edited text,
+    // on a position the full search also passes through in the same state.
+    qsizetype restart = std::max<qsizetype>(0, position - lookahead());
+    if (const MatchRange *around = matchAround(before, restart)) {
+        restart = around->location;
+    } else {
+        restart = previousStarter(text, restart);
+        if (const MatchRange *inside = matchAround(before, restart))
+            restart = inside->location;
+    }
+    MatchList fresh;
+
+    // Search forward until a position past the edit where both searches stand in the same
+    // state: not inside a match, on a segment start that does not depend on the text before it.
+    qsizetype scanFrom = restart;
+    qsizetype resync = std::min(length, position + added + 1);
+    for (;;) {
+        while (resync < length) {
+            const qsizetype starter = nextStarter(text, resync);
+            if (starter != resync) {
+                resync = starter;
+                continue;
+            }
+            const MatchRange *old = matchAround(before, resync - delta);
+            if (!old)
+                break;
+            resync = old->end() + delta;
+        }
+        if (scanFrom < resync) {
+            const QString window = text.read(scanFrom, resync - scanFrom + lookahead());
+            const qsizetype next
+                = scanFrom + findMatches(window, 0, resync - scanFrom, scanFrom, fresh);
+            if (next > resync) {
+                scanFrom = resync = next;
+                continue;
+            }
+        }
+        break;
+    }
+    // Splice: the old matches from the restart up to the meeting point give way to the fresh
+    // ones; those after it only move.
+    const qsizetype replacedFrom = firstMatchFrom(before, restart);
+    const qsizetype keptFrom
+        = resync < length ? firstMatchFrom(before, resync - delta) : before.size();
+    for (qsizetype i = keptFrom; i < before.size(); ++i)
+        before[i].location += delta;
+    const qsizetype common = std::min(fresh.size(), keptFrom - replacedFrom);
+    std::copy(fresh.cbegin(), fresh.cbegin() + common, before.begin() + replacedFrom);
+    if (fresh.size() > common)
+        before.insert(replacedFrom + common, fresh.size() - common, MatchRange {});
+    else
+        before.remove(replacedFrom + common, keptFrom - replacedFrom - common);
+    std::copy(fresh.cbegin() + common, fresh.cend(), before.begin() + replacedFrom + common);
+    return before;
+}

@@ -1,0 +1,53 @@
+#pragma once
+
+#include "CanonicalFolding.h"
+#include "MatchRange.h"
+
+#include <QString>
+
+#include <array>
+#include <string>
+
+class TextAccess;
+
+// Finds a search text in a document: canonically equivalent sequences match each other, case
+// is compared by full Unicode case folding when it does not matter, and matches are reported
+// left to right, never overlapping, as UTF-16 ranges of the searched text itself.
+class TextMatcher
+{
+public:
+    TextMatcher(const QString &searchText, Qt::CaseSensitivity caseSensitivity);
+
+    const QString &searchText() const { return m_searchText; }
+    Qt::CaseSensitivity caseSensitivity() const { return m_caseSensitivity; }
+    bool isEmpty() const { return m_key.empty(); }
+
+    // Every match in `text`.
+    MatchList findAll(QStringView text) const;
+
+    // The matches of the text after an edit at `position` that removed `removed` units and added
+    // `added`, given `before`, the matches of the text before the edit. Reads only the text near
+    // the edit: the search starts a little before it and stops as soon as it meets the old matches
+    // again. The result always equals findAll() of the new text.
+    // `before` is updated in place, so a caller that moves its list in copies nothing but the
+    // matches after the edit, which move by the edit's length.
+    MatchList findAllAfterEdit(MatchList before, const TextAccess &text, qsizetype position,
+        qsizetype removed, qsizetype added) const;
+
+private:
+    // Appends the matches of `text` that start in [from, startLimit), where `from` is a segment
+    // boundary and `text` reaches far enough past startLimit to decide them. Positions are
+    // reported plus `offset`. Returns where the next search would continue.
+    qsizetype findMatches(QStringView text, qsizetype from, qsizetype startLimit, qsizetype offset,
+        MatchList &out) const;
+    // The first occurrence of the folded key in `units` at or after `from`, or npos.
+    std::size_t findKey(const std::u16string &units, std::size_t from) const;
+    // How far past a match start the text must be read to decide that match.
+    qsizetype lookahead() const { return 2 * qsizetype(m_key.size()) + 2; }
+
+    QString m_searchText;
+    Qt::CaseSensitivity m_caseSensitivity;
+    CanonicalFolding::Folding m_folding;
+    std::u16string m_key;
+    std::array<std::uint16_t, 256> m_shift {};
+};
