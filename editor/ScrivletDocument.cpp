@@ -1,0 +1,427 @@
+#include "ScrivletDocument.h"
+
+#include "LegacyEncodings.h"
+
+#include <QFile>
+#include <QScopeGuard>
+
+#include <algorithm>
+#include <array>
+#include <cerrno>
+#include <cstdint>
+#include <cstring>
+#include <optional>
+
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unicode/ustring.h>
+#include <unistd.h>
+
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+#include <immintrin.h>
+// Compiled for AVX2 whatever the build's target and chosen at run time when the CPU has it.
+#define SCRIVLET_AVX2_KERNELS 1
+#elif defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+namespace {
+
+// ICU takes 32-bit lengths, and files may be larger; a chunk also bounds the work per call.
+constexpr qsizetype chunkLength = qsizetype(1) << 20;
+
+// Fresh memory is faulted in page by page on first write, which for a text of hundreds of
+// megabytes can cost more than converting it; huge pages cut the number of faults 512-fold.
+void adviseHugePages(void *data, qsizetype bytes)
+{
+#ifdef MADV_HUGEPAGE
+    constexpr std::uintptr_t hugePage = 2 * 1024 * 1024;
+    if (bytes < qsizetype(4 * hugePage))
+        return;
+    const auto address = reinterpret_cast<std::uintptr_t>(data);
+    const std::uintptr_t begin = (address + hugePage - 1) & ~(hugePage - 1);
+    const std::uintptr_t end = (address + std::uintptr_t(bytes)) & ~(hugePage - 1);
+    if (end > begin)
+        ::madvise(reinterpret_cast<void *>(begin), end - begin, MADV_HUGEPAGE);
+#else
+    Q_UNUSED(data);
+    Q_UNUSED(bytes);
+#endif
+}
+
+bool isUtf8Continuation(uchar byte)
+{
+    return (byte & 0xC0) == 0x80;
+}
+
+// Copies the ASCII bytes at `in` to `out` as UTF-16 and returns how many there were. Whole
+// blocks are stored even past the first non-ASCII byte: `out` has room for a code unit per input
+// byte, and the caller overwrites those units next.
+qsizetype widenAscii(const uchar *in, const uchar *end, char16_t *out)
+{
+    const uchar *p = in;
+#ifdef __SSE2__
+    const __m128i zero = _mm_setzero_si128();
+    for (; end - p >= 16; p += 16, out += 16) {
+        const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p));
+        _mm_storeu_si128(reinterpret_cast<__m128i *>(out), _mm_unpacklo_epi8(block, zero));
+        _mm_storeu_si128(reinterpret_cast<__m128i *>(out + 8), _mm_unpackhi_epi8(block, zero));
+        if (const uint nonAscii = uint(_mm_movemask_epi8(block)))
+            return p - in + qCountTrailingZeroBits(nonAscii);
+    }
+#endif
+    while (p < end && *p < 0x80)
+        *out++ = *p++;
+    return p - in;
+}
+
+#ifdef SCRIVLET_AVX2_KERNELS
+[[gnu::target("avx2")]] qsizetype widenAsciiAvx2(const uchar *in, const uchar *end, char16_t *out)
+{
+    const uchar *p = in;
+    for (; end - p >= 32; p += 32, out += 32) {
+        const __m256i block = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(p));
+        const __m256i low = _mm256_cvtepu8_epi16(_mm256_castsi256_si128(block));
+        const __m256i high = _mm256_cvtepu8_epi16(_mm256_extracti128_si256(block, 1));
+        _mm256_storeu_si256(reinterpret_cast<__m256i *>(out), low);
+        _mm256_storeu_si256(reinterpret_cast<__m256i *>(out + 16), high);
+        if (const uint nonAscii = uint(_mm256_movemask_epi8(block)))
+            return p - in + qCountTrailingZeroBits(nonAscii);
+    }
+    return p - in + widenAscii(p, end, out);
+}
+#endif
+
+struct Progress
+{
+    qsizetype consumed = 0;
+    qsizetype produced = 0;
+};
+
+// Hands the bytes up to the next ASCII byte to ICU, which is strict: overlong forms, encoded
+// surrogates, code points above U+10FFFF and truncated sequences all fail. An ASCII byte never
+// lies inside a sequence, so the run ends on a sequence boundary unless the text is malformed.
+std::optional<Progress> decodeRunWithIcu(const uchar *in, const uchar *end, char16_t *out)
+{
+    const uchar *runEnd = in;
+    while (runEnd < end && *runEnd >= 0x80 && runEnd - in < chunkLength)
+        ++runEnd;
+    // A run cut at the chunk limit must not split a sequence; valid UTF-8 starts one at most
+    // three bytes back.
+    for (int step = 0; step < 3 && runEnd < end && isUtf8Continuation(*runEnd); ++step)
+        --runEnd;
+    const auto length = int32_t(runEnd - in);
+    int32_t produced = 0;
+    UErrorCode status = U_ZERO_ERROR;
+    u_strFromUTF8(out, length, &produced, reinterpret_cast<const char *>(in), length, &status);
+    if (U_FAILURE(status))
+        return std::nullopt;
+    return Progress {length, produced};
+}
+
+using WidenAscii = qsizetype (*)(const uchar *, const uchar *, char16_t *);
+
+// ASCII and two-byte sequences (most Latin, Greek and Cyrillic text) are decoded here; the rest
+// goes to ICU. Returns the number of code units written to `out`, which has one per byte.
+template<WidenAscii widen>
+[[gnu::always_inline]] inline std::optional<qsizetype> decodeUtf8Loop(
+    QByteArrayView bytes, char16_t *const out)
+{
+    const auto *in = reinterpret_cast<const uchar *>(bytes.data());
+    const uchar *const end = in + bytes.size();
+    char16_t *next = out;
+    while (in < end) {
+        const qsizetype ascii = widen(in, end, next);
+        in += ascii;
+        next += ascii;
+        if (in == end)
+            break;
+        if (end - in >= 2 && in[0] >= 0xC2 && in[0] <= 0xDF && isUtf8Continuation(in[1])) {
+            *next++ = char16_t(((in[0] & 0x1F) << 6) | (in[1] & 0x3F));
+            in += 2;
+            continue;
+        }
+        const std::optional<Progress> run = decodeRunWithIcu(in, end, next);
+        if (!run)
+            return std::nullopt;
+        in += run->consumed;
+        next += run->produced;
+    }
+    return next - out;
+}
+
+#ifdef SCRIVLET_AVX2_KERNELS
+[[gnu::target("avx2")]] std::optional<qsizetype> decodeUtf8Avx2(QByteArrayView bytes, char16_t *out)
+{
+    return decodeUtf8Loop<widenAsciiAvx2>(bytes, out);
+}
+#endif
+
+// UTF-16 never needs more code units than UTF-8 has bytes, so the text is written straight into
+// a buffer of that size.
+std::optional<QString> decodeUtf8(QByteArrayView bytes)
+{
+    QString text(bytes.size(), Qt::Uninitialized);
+    adviseHugePages(text.data(), bytes.size() * qsizetype(sizeof(QChar)));
+    auto *out = reinterpret_cast<char16_t *>(text.data());
+#ifdef SCRIVLET_AVX2_KERNELS
+    static const bool hasAvx2 = __builtin_cpu_supports("avx2");
+    const std::optional<qsizetype> length
+        = hasAvx2 ? decodeUtf8Avx2(bytes, out) : decodeUtf8Loop<widenAscii>(bytes, out);
+#else
+    const std::optional<qsizetype> length = decodeUtf8Loop<widenAscii>(bytes, out);
+#endif
+    if (!length)
+        return std::nullopt;
+    text.resize(*length);
+    // Mostly non-ASCII text leaves much of the buffer unused; give it back for a long-lived text.
+    if (*length < text.capacity() / 4 * 3)
+        text.squeeze();
+    return text;
+}
+
+// Copies the ASCII code units at `in` to `out` as bytes and returns how many there were. Like
+// widenAscii, it may store a whole block past the first non-ASCII unit; the caller overwrites
+// those bytes next.
+qsizetype narrowAscii(const char16_t *in, const char16_t *end, uchar *out)
+{
+    const char16_t *p = in;
+#ifdef __SSE2__
+    const __m128i nonAsciiBits = _mm_set1_epi16(short(0xFF80));
+    const __m128i zero = _mm_setzero_si128();
+    for (; end - p >= 16; p += 16, out += 16) {
+        const __m128i low = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p));
+        const __m128i high = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p + 8));
+        _mm_storeu_si128(reinterpret_cast<__m128i *>(out), _mm_packus_epi16(low, high));
+        const __m128i lowAscii = _mm_cmpeq_epi16(_mm_and_si128(low, nonAsciiBits), zero);
+        const __m128i highAscii = _mm_cmpeq_epi16(_mm_and_si128(high, nonAsciiBits), zero);
+        const uint ascii = uint(_mm_movemask_epi8(_mm_packs_epi16(lowAscii, highAscii)));
+        if (ascii != 0xFFFF)
+            return p - in + qCountTrailingZeroBits(~ascii);
+    }
+#endif
+    while (p < end && *p < 0x80)
+        *out++ = uchar(*p++);
+    return p - in;
+}
+
+// The code units up to the next ASCII unit, for ICU. A run cut at the chunk limit must not split
+// a surrogate pair, which ICU would take for two unpaired halves.
+qsizetype nonAsciiRunLength(const char16_t *in, const char16_t *end)
+{
+    const char16_t *runEnd = in;
+    while (runEnd < end && *runEnd >= 0x80 && runEnd - in < chunkLength)
+        ++runEnd;
+    if (runEnd < end && QChar::isHighSurrogate(runEnd[-1]) && runEnd - in > 1)
+        --runEnd;
+    return runEnd - in;
+}
+
+// ASCII and two-byte characters are encoded here; ICU takes the rest and, unlike Qt's encoder,
+// reports an unpaired surrogate instead of substituting for it.
+std::optional<QByteArray> encodeUtf8(QStringView text)
+{
+    const auto *in = reinterpret_cast<const char16_t *>(text.utf16());
+    const char16_t *const end = in + text.size();
+    // The size is the room written so far; sized for mostly-ASCII text and grown if need be.
+    QByteArray bytes(text.size() + text.size() / 8 + 16, Qt::Uninitialized);
+    adviseHugePages(bytes.data(), bytes.size());
+    qsizetype written = 0;
+    const auto roomFor = [&](qsizetype needed) {
+        if (bytes.size() - written < needed)
+            bytes.resize(std::max(written + needed, bytes.size() / 2 * 3));
+        return reinterpret_cast<uchar *>(bytes.data()) + written;
+    };
+    while (in < end) {
+        uchar *out = roomFor(end - in + 16);
+        const qsizetype ascii = narrowAscii(in, end, out);
+        in += ascii;
+        written += ascii;
+        if (in == end)
+            break;
+        if (*in < 0x800) {
+            out[ascii] = uchar(0xC0 | (*in >> 6));
+            out[ascii + 1] = uchar(0x80 | (*in & 0x3F));
+            ++in;
+            written += 2;
+            continue;
+        }
+        const qsizetype runLength = nonAsciiRunLength(in, end);
+        out = roomFor(3 * runLength);
+        int32_t produced = 0;
+        UErrorCode status = U_ZERO_ERROR;
+        u_strToUTF8(reinterpret_cast<char *>(out), int32_t(3 * runLength), &produced, in,
+            int32_t(runLength), &status);
+        if (U_FAILURE(status))
+            return std::nullopt;
+        in += runLength;
+        written += produced;
+    }
+    bytes.resize(written);
+    return bytes;
+}
+
+QStringView withoutFinalLineFeed(QStringView text)
+{
+    return text.endsWith(u'\n') ? text.chopped(1) : text;
+}
+
+// Copies the code units at `in` up to the first carriage return to `out` and returns how many
+// there were. Like widenAscii, it may store a whole block past that carriage return.
+qsizetype copyUntilCarriageReturn(const char16_t *in, const char16_t *end, char16_t *out)
+{
+    const char16_t *p = in;
+#ifdef __SSE2__
+    const __m128i carriageReturn = _mm_set1_epi16('\r');
+    for (; end - p >= 16; p += 16, out += 16) {
+        const __m128i low = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p));
+        const __m128i high = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p + 8));
+        _mm_storeu_si128(reinterpret_cast<__m128i *>(out), low);
+        _mm_storeu_si128(reinterpret_cast<__m128i *>(out + 8), high);
+        const __m128i found = _mm_packs_epi16(
+            _mm_cmpeq_epi16(low, carriageReturn), _mm_cmpeq_epi16(high, carriageReturn));
+        if (const uint mask = uint(_mm_movemask_epi8(found)))
+            return p - in + qCountTrailingZeroBits(mask);
+    }
+#endif
+    while (p < end && *p != u'\r')
+        *out++ = *p++;
+    return p - in;
+}
+
+// For a text known to hold a carriage return. The output never gets ahead of the input, so a
+// buffer of the input's length takes the whole-block stores of copyUntilCarriageReturn.
+QString normalizeWithCarriageReturns(QStringView text)
+{
+    QString normalized(text.size(), Qt::Uninitialized);
+    adviseHugePages(normalized.data(), text.size() * qsizetype(sizeof(QChar)));
+    const auto *in = reinterpret_cast<const char16_t *>(text.utf16());
+    const char16_t *const end = in + text.size();
+    auto *const begin = reinterpret_cast<char16_t *>(normalized.data());
+    char16_t *out = begin;
+    while (in < end) {
+        const qsizetype run = copyUntilCarriageReturn(in, end, out);
+        in += run;
+        out += run;
+        if (in == end)
+            break;
+        *out++ = u'\n';
+        ++in;
+        if (in < end && *in == u'\n')
+            ++in;
+    }
+    normalized.resize(withoutFinalLineFeed(QStringView(begin, out)).size());
+    return normalized;
+}
+
+DocumentError errorFromErrno(int error)
+{
+    const auto code = (error == EACCES || error == EPERM) ? DocumentError::fileReadNoPermission
+                                                          : DocumentError::fileReadUnknown;
+    return DocumentError(code, qt_error_string(error));
+}
+
+// Reads to the end rather than trusting st_size, which may be stale or, for some files, zero.
+DocumentResult<QByteArray> readToEnd(int fd, qsizetype expectedSize)
+{
+    // One spare byte lets the read that reports the end land without growing the buffer.
+    QByteArray bytes(expectedSize + 1, Qt::Uninitialized);
+    adviseHugePages(bytes.data(), bytes.size());
+    qsizetype filled = 0;
+    for (;;) {
+        if (filled == bytes.size())
+            bytes.resize(std::max<qsizetype>(bytes.size() * 2, 64 * 1024));
+        const ssize_t count = ::read(fd, bytes.data() + filled, size_t(bytes.size() - filled));
+        if (count == 0)
+            break;
+        if (count < 0 && errno == EINTR)
+            continue;
+        if (count < 0)
+            return errorFromErrno(errno);
+        filled += count;
+    }
+    bytes.resize(filled);
+    return bytes;
+}
+
+DocumentResult<QByteArray> readRegularFile(const QString &path)
+{
+    const QByteArray nativePath = QFile::encodeName(path);
+    struct stat info = {};
+    // Checked before opening: opening a FIFO waits for a writer, and opening some devices has
+    // side effects.
+    if (::stat(nativePath.constData(), &info) != 0)
+        return errorFromErrno(errno);
+    if (!S_ISREG(info.st_mode))
+        return DocumentError(DocumentError::fileReadCorruptFile);
+    // O_NONBLOCK keeps the open from hanging should the path turn into a FIFO after the check.
+    const int fd = ::open(nativePath.constData(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    if (fd < 0)
+        return errorFromErrno(errno);
+    const auto closeFile = qScopeGuard([fd] { ::close(fd); });
+    if (::fstat(fd, &info) != 0)
+        return errorFromErrno(errno);
+    if (!S_ISREG(info.st_mode))
+        return DocumentError(DocumentError::fileReadCorruptFile);
+    // Some network filesystems honour O_NONBLOCK on regular files and would return EAGAIN.
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    return readToEnd(fd, qsizetype(info.st_size));
+}
+
+} // namespace
+
+ScrivletDocument::ScrivletDocument(QString initialText)
+    : text(std::move(initialText))
+{ }
+
+DocumentResult<ScrivletDocument> ScrivletDocument::read(const QString &path)
+{
+    const DocumentResult<QByteArray> bytes = readRegularFile(path);
+    if (!bytes)
+        return bytes.error();
+    DocumentResult<QString> decoded = decodeText(*bytes);
+    if (!decoded)
+        return decoded.error();
+    return ScrivletDocument(std::move(decoded).value());
+}
+
+DocumentResult<QString> ScrivletDocument::decodeText(QByteArrayView bytes)
+{
+    using Decoder = std::optional<QString> (*)(QByteArrayView);
+    static constexpr std::array<Decoder, 4> decoders = {
+        decodeUtf8,
+        LegacyEncodings::decodeLatin1,
+        LegacyEncodings::decodeWindows1252,
+        LegacyEncodings::decodeMacRoman,
+    };
+    for (const Decoder decode : decoders) {
+        if (std::optional<QString> text = decode(bytes))
+            return std::move(*text);
+    }
+    return DocumentError(DocumentError::fileReadUnknownStringEncoding);
+}
+
+QString ScrivletDocument::normalizeLineEndings(const QString &text)
+{
+    if (text.contains(u'\r'))
+        return normalizeWithCarriageReturns(text);
+    if (!text.endsWith(u'\n'))
+        return text;
+    QString normalized(text.size() - 1, Qt::Uninitialized);
+    adviseHugePages(normalized.data(), normalized.size() * qsizetype(sizeof(QChar)));
+    std::memcpy(normalized.data(), text.constData(), normalized.size() * sizeof(QChar));
+    return normalized;
+}
+
+DocumentResult<QByteArray> ScrivletDocument::encodeForSave(const QString &text)
+{
+    // Without a carriage return the normalised text is a prefix of `text`: encode it in place.
+    const bool hasCarriageReturn = text.contains(u'\r');
+    const QString normalized = hasCarriageReturn ? normalizeWithCarriageReturns(text) : QString();
+    const QStringView toEncode
+        = hasCarriageReturn ? QStringView(normalized) : withoutFinalLineFeed(text);
+    if (std::optional<QByteArray> bytes = encodeUtf8(toEncode))
+        return std::move(*bytes);
+    return DocumentError(DocumentError::fileWriteInapplicableStringEncoding);
+}

@@ -1,0 +1,40 @@
+#pragma once
+
+#include "DocumentError.h"
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QString>
+
+// The document of one window: the whole text of a file, and the codec between that text and the
+// file's bytes. Files are read as UTF-8 or, failing that, as ISO Latin 1, Windows-1252 or Mac OS
+// Roman; they are always saved as UTF-8 with LF line endings and no byte-order mark.
+//
+// Nothing here keeps state between calls, so every function may run on any thread; large files
+// are read and decoded on a worker.
+class ScrivletDocument
+{
+public:
+    ScrivletDocument() = default;
+    explicit ScrivletDocument(QString initialText);
+
+    // Follows symlinks; anything but a regular file fails with fileReadCorruptFile before it is
+    // opened, so a FIFO or a device is never waited on.
+    static DocumentResult<ScrivletDocument> read(const QString &path);
+
+    // The first of UTF-8, ISO Latin 1, Windows-1252 and Mac OS Roman that decodes all of the
+    // bytes. Nothing is stripped or converted: a byte-order mark stays as U+FEFF and CR stays CR.
+    static DocumentResult<QString> decodeText(QByteArrayView bytes);
+
+    // CR and CR LF become LF, then one final LF is dropped.
+    static QString normalizeLineEndings(const QString &text);
+
+    // The bytes to save for `text`; fails with fileWriteInapplicableStringEncoding when it holds
+    // an unpaired surrogate.
+    static DocumentResult<QByteArray> encodeForSave(const QString &text);
+    DocumentResult<QByteArray> fileContents() const { return encodeForSave(text); }
+
+    friend bool operator==(const ScrivletDocument &, const ScrivletDocument &) = default;
+
+    QString text;
+};
