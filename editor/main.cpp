@@ -1,5 +1,8 @@
+#include "DocumentWindow.h"
+#include "Settings.h"
+
 #include <QApplication>
-#include <QMainWindow>
+#include <QMessageBox>
 
 int main(int argc, char *argv[])
 {
@@ -8,11 +11,24 @@ int main(int argc, char *argv[])
     QApplication::setOrganizationDomain(QStringLiteral("scrivlet.org"));
     QApplication::setDesktopFileName(QStringLiteral(SCRIVLET_APP_ID));
 
-    // The document windows arrive with the document layer; until then one empty window shows the
-    // program starts and draws.
-    QMainWindow window;
-    window.setWindowTitle(QStringLiteral("Untitled"));
-    window.resize(800, 600);
-    window.show();
+    // The document controller arrives with the File menu; until then each file named on the
+    // command line opens in a window of its own, and without files one empty document shows.
+    QStringList paths = QApplication::arguments().mid(1);
+    if (paths.isEmpty())
+        paths.append(QString());
+    for (const QString &path : paths) {
+        auto *window = new DocumentWindow(Settings::shared());
+        if (!path.isEmpty()) {
+            QObject::connect(window, &DocumentWindow::loadFailed, window,
+                [window, path](const DocumentError &error) {
+                    QMessageBox::warning(
+                        window, QStringLiteral("Scrivlet"), error.displayMessage());
+                    window->close();
+                });
+            QObject::connect(window, &DocumentWindow::loadCancelled, window, &QWidget::close);
+            window->load(path);
+        }
+        window->show();
+    }
     return QApplication::exec();
 }

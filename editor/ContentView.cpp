@@ -1,0 +1,178 @@
+#include "ContentView.h"
+
+#include "AppearanceMode.h"
+#include "AppearancePalette.h"
+#include "FindPanelController.h"
+#include "FindState.h"
+#include "NotificationCenter.h"
+#include "ScrivletTextView.h"
+#include "Settings.h"
+#include "StatusBarView.h"
+#include "TextEditorView.h"
+#include "TextStatisticsTracker.h"
+
+#include <QEvent>
+#include <QFrame>
+#include <QTimer>
+#include <QVBoxLayout>
+
+namespace {
+
+// The text behind a read-only long-line display: find may search it but never change it.
+class ReadOnlyText : public StringTextAccess
+{
+public:
+    using StringTextAccess::StringTextAccess;
+    void replaceRanges(const MatchList &, const QString &) override { }
+};
+
+} // namespace
+
+ContentView::ContentView(Settings &settings, QWidget *parent)
+    : QWidget(parent)
+    , m_settings(settings)
+    , m_findState(new FindState(this))
+    , m_textView(new ScrivletTextView(this))
+    , m_divider(new QFrame(this))
+    , m_statusBar(new StatusBarView(this))
+    , m_statusUpdate(new QTimer(this))
+{
+    m_editor = new TextEditorView(m_textView, m_findState, settings, this);
+    m_statistics = new TextStatisticsTracker(m_textView->document(), this);
+
+    m_divider->setFrameShape(QFrame::HLine);
+    m_divider->setFrameShadow(QFrame::Plain);
+    m_divider->setFixedHeight(1);
+    m_divider->setForegroundRole(QPalette::Mid);
+
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->addWidget(m_textView, 1);
+    layout->addWidget(m_divider);
+    layout->addWidget(m_statusBar);
+    setFocusProxy(m_textView);
+
+    // A paste of many lines or a file loading in slices changes the counts many times in one
+    // turn of the event loop; the bar is redrawn once.
+    m_statusUpdate->setSingleShot(true);
+    m_statusUpdate->setInterval(0);
+    connect(m_statusUpdate, &QTimer::timeout, this, [this] {
+        m_statusBar->setCounts(m_fixedCounts ? *m_fixedCounts : m_statistics->counts());
+    });
+    connect(m_statistics, &TextStatisticsTracker::countsChanged, this,
+        &ContentView::scheduleStatusUpdate);
+    m_statusBar->setCounts(m_statistics->counts());
+    m_statusBar->setFilePath(QString());
+
+    connect(&settings, &Settings::changed, this, &ContentView::applySettings);
+    connect(&NotificationCenter::shared(), &NotificationCenter::posted, this,
+        [this](const QString &name) {
+            if (name == NotificationCenter::findNext)
+                m_findState->findNext();
+            else if (name == NotificationCenter::findPrevious)
+                m_findState->findPrevious();
+        });
+    applySettings();
+}
+
+ContentView::~ContentView()
+{
+    // The view reads the matches in place; they go with the find state.
+    m_textView->setMatchHighlights(nullptr, std::nullopt);
+}
+
+void ContentView::setFilePath(const QString &path)
+{
+    m_filePath = path;
+    m_statusBar->setFilePath(path);
+}
+
+void ContentView::setLongLineDisplay(const LongLineLayout *layout, const QString *original)
+{
+    if (layout && original) {
+        m_originalText = std::make_unique<ReadOnlyText>(*original);
+        m_fixedCounts = DocumentStatistics::countText(*original);
+    } else {
+        m_originalText.reset();
+        m_fixedCounts.reset();
+    }
+    m_editor->setLongLineLayout(m_originalText ? layout : nullptr);
+    m_textView->setReadOnly(m_originalText != nullptr);
+    scheduleStatusUpdate();
+    if (window()->isActiveWindow())
+        registerWithFindPanel();
+}
+
+void ContentView::applySettings()
+{
+    const bool showStatusBar = m_settings.showStatusBar();
+    if (m_statusBar->isVisibleTo(this) != showStatusBar || m_divider->isHidden() == showStatusBar) {
+        m_divider->setVisible(showStatusBar);
+        m_statusBar->setVisible(showStatusBar);
+    }
+    applyAppearance();
+}
+
+// "light" and "dark" pick a palette for this window; anything else, including values with other
+// capitalisation, follows the desktop.
+void ContentView::applyAppearance()
+{
+    QWidget *target = window();
+    const QString appearance = m_settings.appearanceMode();
+    if (appearance == m_appliedAppearance && target == m_watchedWindow)
+        return;
+    m_appliedAppearance = appearance;
+    const ColorScheme scheme = colorSchemeForAppearance(appearance);
+    if (scheme == ColorScheme::None)
+        target->setPalette(QPalette());
+    else
+        target->setPalette(AppearancePalette::forScheme(scheme));
+    m_editor->applySettings();
+}
+
+void ContentView::scheduleStatusUpdate()
+{
+    if (!m_statusUpdate->isActive())
+        m_statusUpdate->start();
+}
+
+void ContentView::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    watchWindow();
+}
+
+// Registration follows the window: at once if it is already active, then on every activation.
+void ContentView::watchWindow()
+{
+    QWidget *current = window();
+    if (current == m_watchedWindow)
+        return;
+    if (m_watchedWindow)
+        m_watchedWindow->removeEventFilter(this);
+    m_watchedWindow = current;
+    current->installEventFilter(this);
+    m_appliedAppearance.clear();
+    applyAppearance();
+    if (current->isActiveWindow())
+        registerWithFindPanel();
+}
+
+bool ContentView::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == m_watchedWindow) {
+        if (event->type() == QEvent::WindowActivate)
+            registerWithFindPanel();
+        else if (event->type() == QEvent::PaletteChange)
+            m_editor->applySettings();
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void ContentView::registerWithFindPanel()
+{
+    EditableText *text = m_originalText ? static_cast<EditableText *>(m_originalText.get())
+                                        : &m_editor->documentText();
+    FindPanelController::shared().registerActiveDocument(m_findState, text);
+}

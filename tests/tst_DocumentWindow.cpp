@@ -1,0 +1,302 @@
+#include "ContentView.h"
+#include "DocumentLoader.h"
+#include "DocumentTextAccess.h"
+#include "DocumentWindow.h"
+#include "FindPanelController.h"
+#include "FindState.h"
+#include "HighlightColors.h"
+#include "NotificationCenter.h"
+#include "ScrivletTextView.h"
+#include "Settings.h"
+#include "StatusBarView.h"
+#include "TestEnvironment.h"
+#include "TextEditorView.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QRandomGenerator>
+#include <QScrollBar>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTextBlock>
+
+#include <memory>
+
+class TestDocumentWindow : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+    void defaultAndMinimumSize();
+    void settingsReachEveryWindowAtOnce();
+    void statusBarFollowsTheSetting();
+    void appearanceIsExactAndCaseSensitive_data();
+    void appearanceIsExactAndCaseSensitive();
+    void customColorsAndSystemColors();
+    void findNotificationsStepEveryWindow();
+    void activeWindowRegistersWithTheFindPanel();
+    void highlightsMarkTheCurrentMatchAndSkipStaleRanges();
+    void revealScrollsWithoutMovingTheCursor();
+    void editsKeepMatchesCurrent();
+    void textAccessReadsWhatTheDocumentHolds();
+    void loaderKeepsLineBreaksAcrossSlices_data();
+    void loaderKeepsLineBreaksAcrossSlices();
+    void loadFailureOpensNothing();
+
+private:
+    std::unique_ptr<Settings> m_settings;
+    QTemporaryDir m_folder;
+};
+
+void TestDocumentWindow::init()
+{
+    QFile::remove(m_folder.filePath(QStringLiteral("settings.conf")));
+    m_settings = std::make_unique<Settings>(m_folder.filePath(QStringLiteral("settings.conf")));
+}
+
+void TestDocumentWindow::cleanup()
+{
+    m_settings.reset();
+}
+
+void TestDocumentWindow::defaultAndMinimumSize()
+{
+    DocumentWindow window(*m_settings);
+    window.setAttribute(Qt::WA_DeleteOnClose, false);
+    QCOMPARE(window.size(), QSize(800, 600));
+    QCOMPARE(window.minimumSize(), QSize(400, 300));
+}
+
+void TestDocumentWindow::settingsReachEveryWindowAtOnce()
+{
+    ContentView first(*m_settings);
+    ContentView second(*m_settings);
+    m_settings->setFontSize(21);
+    m_settings->setFontBold(true);
+    for (ContentView *view : {&first, &second}) {
+        QCOMPARE(view->textView()->font().pointSize(), 21);
+        QVERIFY(view->textView()->font().bold());
+    }
+}
+
+void TestDocumentWindow::statusBarFollowsTheSetting()
+{
+    ContentView first(*m_settings);
+    ContentView second(*m_settings);
+    first.show();
+    second.show();
+    m_settings->setShowStatusBar(false);
+    QVERIFY(!first.statusBar()->isVisible());
+    QVERIFY(!second.statusBar()->isVisible());
+    m_settings->setShowStatusBar(true);
+    QVERIFY(first.statusBar()->isVisible());
+    QVERIFY(first.statusBar()->geometry().top() >= first.textView()->geometry().bottom());
+}
+
+void TestDocumentWindow::appearanceIsExactAndCaseSensitive_data()
+{
+    QTest::addColumn<QString>("stored");
+    QTest::addColumn<int>("expected"); // 0 follows the application, 1 light, 2 dark
+    QTest::addRow("dark") << u"dark"_qs << 2;
+    QTest::addRow("light") << u"light"_qs << 1;
+    QTest::addRow("system") << u"system"_qs << 0;
+    QTest::addRow("capital D follows the system") << u"Dark"_qs << 0;
+}
+
+void TestDocumentWindow::appearanceIsExactAndCaseSensitive()
+{
+    QFETCH(QString, stored);
+    QFETCH(int, expected);
+    DocumentWindow window(*m_settings);
+    window.setAttribute(Qt::WA_DeleteOnClose, false);
+    window.show();
+    m_settings->setAppearanceMode(stored);
+    const QColor windowColor = window.palette().color(QPalette::Window);
+    if (expected == 0)
+        QCOMPARE(windowColor, QApplication::palette().color(QPalette::Window));
+    else
+        QCOMPARE(windowColor.lightness() < 128, expected == 2);
+}
+
+void TestDocumentWindow::customColorsAndSystemColors()
+{
+    DocumentWindow window(*m_settings);
+    window.setAttribute(Qt::WA_DeleteOnClose, false);
+    window.show();
+    ScrivletTextView *view = window.contentView()->textView();
+    m_settings->setEditorTextColor(u"#ff8800"_qs);
+    m_settings->setEditorBackgroundColor(u"orange"_qs); // not a colour: the palette's base
+    QCOMPARE(view->palette().color(QPalette::Text), QColor(255, 136, 0));
+    QCOMPARE(view->palette().color(QPalette::Base), window.palette().color(QPalette::Base));
+    m_settings->setEditorTextColor(QString());
+    m_settings->setAppearanceMode(u"dark"_qs);
+    QCOMPARE(view->palette().color(QPalette::Text), window.palette().color(QPalette::Text));
+    QVERIFY(view->palette().color(QPalette::Base).lightness() < 128);
+}
+
+void TestDocumentWindow::findNotificationsStepEveryWindow()
+{
+    ContentView first(*m_settings);
+    ContentView second(*m_settings);
+    for (ContentView *view : {&first, &second}) {
+        view->findState()->setMatchRanges({{0, 1}, {2, 1}, {4, 1}});
+        view->findState()->setCurrentMatchIndex(0);
+    }
+    NotificationCenter::shared().post(NotificationCenter::findNext);
+    NotificationCenter::shared().post(NotificationCenter::findNext);
+    NotificationCenter::shared().post(NotificationCenter::findPrevious);
+    QCOMPARE(first.findState()->currentMatchIndex(), 1);
+    QCOMPARE(second.findState()->currentMatchIndex(), 1);
+}
+
+void TestDocumentWindow::activeWindowRegistersWithTheFindPanel()
+{
+    DocumentWindow first(*m_settings);
+    first.setAttribute(Qt::WA_DeleteOnClose, false);
+    first.show();
+    first.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&first));
+    QTRY_COMPARE(FindPanelController::shared().activeFindState(), first.contentView()->findState());
+    DocumentWindow second(*m_settings);
+    second.setAttribute(Qt::WA_DeleteOnClose, false);
+    second.show();
+    second.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&second));
+    QTRY_COMPARE(
+        FindPanelController::shared().activeFindState(), second.contentView()->findState());
+    first.activateWindow();
+    QTRY_COMPARE(FindPanelController::shared().activeFindState(), first.contentView()->findState());
+}
+
+void TestDocumentWindow::highlightsMarkTheCurrentMatchAndSkipStaleRanges()
+{
+    ContentView view(*m_settings);
+    view.resize(600, 400);
+    view.show();
+    view.textView()->setPlainText(u"cat cat cat"_qs);
+    // The last range ends one past the text: stale, so never drawn.
+    view.findState()->setMatchRanges({{0, 3}, {4, 3}, {8, 3}, {9, 3}});
+    view.findState()->setCurrentMatchIndex(1);
+    const auto selections = view.textView()->extraSelections();
+    QCOMPARE(selections.size(), 3);
+    QCOMPARE(selections.at(0).format.background().color(), HighlightColors::matchBackground());
+    QCOMPARE(
+        selections.at(1).format.background().color(), HighlightColors::currentMatchBackground());
+    QCOMPARE(selections.at(2).cursor.selectionEnd(), 11); // ends exactly at the end: shown
+    QVERIFY(!view.textView()->document()->isUndoAvailable());
+}
+
+void TestDocumentWindow::revealScrollsWithoutMovingTheCursor()
+{
+    ContentView view(*m_settings);
+    view.resize(500, 300);
+    view.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&view));
+    QStringList lines;
+    for (int i = 0; i < 2000; ++i)
+        lines << QStringLiteral("line %1").arg(i);
+    view.textView()->setPlainText(lines.join(u'\n'));
+    QTextCursor cursor(view.textView()->document());
+    cursor.setPosition(3);
+    view.textView()->setTextCursor(cursor);
+    const int target = view.textView()->document()->findBlockByNumber(1500).position();
+    view.findState()->setMatchRanges({{target, 4}});
+    view.findState()->setCurrentMatchIndex(0);
+    QCOMPARE(view.textView()->textCursor().position(), 3);
+    const QTextBlock first = view.textView()->firstVisibleTextBlock();
+    QVERIFY2(first.blockNumber() <= 1500 && first.blockNumber() > 1400,
+        qPrintable(QString::number(first.blockNumber())));
+}
+
+void TestDocumentWindow::editsKeepMatchesCurrent()
+{
+    ContentView view(*m_settings);
+    FindState *find = view.findState();
+    view.textView()->setPlainText(u"one cat\ntwo cat\nthree"_qs);
+    find->setSearchText(u"cat"_qs);
+    find->show(FindMode::Find);
+    find->updateMatches(view.editor()->documentText().wholeText());
+    QCOMPARE(find->matchCount(), 2);
+    QRandomGenerator random(3);
+    const QString pieces[] = {u"cat"_qs, u"c"_qs, u"at"_qs, u"\n"_qs, u" "_qs, u"\u00E9"_qs};
+    for (int edit = 0; edit < 300; ++edit) {
+        QTextCursor cursor(view.textView()->document());
+        const int length = view.textView()->document()->characterCount() - 1;
+        cursor.setPosition(random.bounded(length + 1));
+        if (random.bounded(3) == 0)
+            cursor.setPosition(
+                std::min(length, cursor.position() + random.bounded(4)), QTextCursor::KeepAnchor);
+        cursor.insertText(pieces[random.bounded(6)]);
+        FindState full;
+        full.setSearchText(u"cat"_qs);
+        full.updateMatches(view.editor()->documentText().wholeText());
+        QCOMPARE(find->matchRanges(), full.matchRanges());
+    }
+    view.textView()->undo();
+    FindState full;
+    full.setSearchText(u"cat"_qs);
+    full.updateMatches(view.editor()->documentText().wholeText());
+    QCOMPARE(find->matchRanges(), full.matchRanges());
+}
+
+void TestDocumentWindow::textAccessReadsWhatTheDocumentHolds()
+{
+    QTextDocument document;
+    document.setPlainText(u"first\n\nthird line\u00A0x\nlast"_qs);
+    DocumentTextAccess access(&document);
+    const QString whole = access.wholeText();
+    QCOMPARE(whole, u"first\n\nthird line\u00A0x\nlast"_qs);
+    QCOMPARE(access.length(), whole.size());
+    for (qsizetype from = 0; from <= whole.size(); ++from) {
+        for (qsizetype count = 0; count <= whole.size() - from + 2; ++count)
+            QCOMPARE(access.read(from, count), whole.mid(from, count));
+    }
+}
+
+void TestDocumentWindow::loaderKeepsLineBreaksAcrossSlices_data()
+{
+    QTest::addColumn<QString>("line");
+    QTest::addColumn<QString>("separator");
+    QTest::addRow("LF") << u"plain words here"_qs << u"\n"_qs;
+    QTest::addRow("CR LF") << u"dos line"_qs << u"\r\n"_qs;
+    QTest::addRow("lone CR") << u"old mac line"_qs << u"\r"_qs;
+    QTest::addRow("lines just below the long-line limit") << QString(19000, u'x') << u"\n"_qs;
+}
+
+void TestDocumentWindow::loaderKeepsLineBreaksAcrossSlices()
+{
+    QFETCH(QString, line);
+    QFETCH(QString, separator);
+    QString text;
+    int lines = 0;
+    while (text.size() < 400000)
+        text += line + QString::number(lines++) + separator;
+    QTextDocument document;
+    DocumentLoader loader(&document);
+    QSignalSpy finished(&loader, &DocumentLoader::finished);
+    loader.loadText(text);
+    QTRY_COMPARE_WITH_TIMEOUT(finished.count(), 1, 20000);
+    QCOMPARE(document.blockCount(), lines + 1);
+    QString expected = text;
+    expected.replace(u"\r\n"_qs, u"\n"_qs).replace(u'\r', u'\n');
+    QCOMPARE(DocumentTextAccess::plainText(document), expected);
+    QVERIFY(!document.isUndoAvailable());
+    QVERIFY(!document.isModified());
+}
+
+void TestDocumentWindow::loadFailureOpensNothing()
+{
+    DocumentWindow window(*m_settings);
+    window.setAttribute(Qt::WA_DeleteOnClose, false);
+    int code = 0;
+    connect(&window, &DocumentWindow::loadFailed, this,
+        [&code](const DocumentError &error) { code = error.code; });
+    window.load(m_folder.path()); // a folder
+    QTRY_COMPARE(code, 259);
+    QVERIFY(window.contentView()->textView()->document()->isEmpty());
+}
+
+SCRIVLET_TEST_MAIN(TestDocumentWindow)
+#include "tst_DocumentWindow.moc"
