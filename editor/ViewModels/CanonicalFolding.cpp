@@ -252,36 +252,44 @@ qsizetype foldAsciiBlocks(
 }
 #endif
 
-// Folds a run of units that each form a segment of their own and fold to one unit; returns where
-// the run ended. This is the loop that plain text spends its time in.
-qsizetype foldSimpleRun(const char16_t *s, qsizetype n, qsizetype i, qsizetype stopAfter,
-    Folding folding, std::u16string &out)
+// The end of the ASCII stretch that starts at `i`, looking no further than `limit`.
+qsizetype asciiStretchEnd(const char16_t *s, qsizetype i, qsizetype limit)
 {
-    const SingleUnitTable &table = singleUnitTable(folding);
-    const StarterTable &starters = starterTable();
-    constexpr qsizetype batch = 512;
+    while (i < limit && s[i] < 0x80)
+        ++i;
+    return i;
+}
+
+// Folds a run of units that each form a segment of their own and fold to one unit; returns where
+// the run ended. This is the loop that plain text spends its time in. The output grows by exactly
+// what each ASCII stretch needs, so no buffer is cleared for nothing.
+qsizetype foldSimpleRun(const char16_t *s, qsizetype n, qsizetype i, qsizetype stopAfter,
+    Folding folding, const SingleUnitTable &table, const StarterTable &starters,
+    std::u16string &out)
+{
     const qsizetype last = std::min(n - 1, stopAfter);
     while (i < last) {
-        const qsizetype batchEnd = std::min(last, i + batch);
-        const std::size_t base = out.size();
-        out.resize(base + std::size_t(batchEnd - i));
-        char16_t *const first = out.data() + base;
-        char16_t *o = first;
+        // Units [i, stretchEnd - 1) are ASCII and followed by ASCII.
+        const qsizetype stretchEnd = std::min(asciiStretchEnd(s, i, last + 1), last + 1);
+        if (stretchEnd - 1 > i) {
+            const qsizetype units = stretchEnd - 1 - i;
+            const std::size_t base = out.size();
+            out.resize(base + std::size_t(units));
+            char16_t *o = out.data() + base;
 #ifdef __SSE2__
-        i = foldAsciiBlocks(s, n, i, batchEnd, folding, o);
+            i = foldAsciiBlocks(s, n, i, stretchEnd - 1, folding, o);
 #endif
-        for (; i < batchEnd; ++i) {
-            const char16_t unit = s[i];
-            const char16_t next = s[i + 1];
-            if (!(unit < 0x80 && next < 0x80)
-                && (isSurrogate(unit) || isSurrogate(next) || !starters.contains(next)
-                    || !table.isSimple(unit)))
-                break;
-            *o++ = table.simple(unit);
+            for (; i < stretchEnd - 1; ++i)
+                *o++ = table.simple(s[i]);
+            continue;
         }
-        out.resize(base + std::size_t(o - first));
-        if (i < batchEnd)
+        const char16_t unit = s[i];
+        const char16_t next = s[i + 1];
+        if (isSurrogate(unit) || isSurrogate(next) || !starters.contains(next)
+            || !table.isSimple(unit))
             break;
+        out.push_back(table.simple(unit));
+        ++i;
     }
     return i;
 }
@@ -315,9 +323,11 @@ qsizetype foldSegments(
     const auto *s = reinterpret_cast<const char16_t *>(text.utf16());
     const qsizetype n = text.size();
     const SingleUnitTable &table = singleUnitTable(folding);
+    const StarterTable &starters = starterTable();
     qsizetype i = begin;
     while (i < n && i < stopAfter) {
-        const qsizetype runEnd = foldSimpleRun(s, n, i, stopAfter, folding, out.units);
+        const qsizetype runEnd
+            = foldSimpleRun(s, n, i, stopAfter, folding, table, starters, out.units);
         if (runEnd > i) {
             appendAnchor(
                 out, qsizetype(out.units.size()) - (runEnd - i), i, runEnd - i, runEnd - i, true);
