@@ -35,6 +35,7 @@ public:
     FindState *findState() const { return m_findState; }
     StatusBarView *statusBar() const { return m_statusBar; }
     TextEditorView *editor() const { return m_editor; }
+    TextStatisticsTracker *statistics() const { return m_statistics; }
 
     QString filePath() const { return m_filePath; }
     // The document's file, or "" for a document never saved.

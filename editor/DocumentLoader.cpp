@@ -166,7 +166,9 @@ void DocumentLoader::insertNextSlice()
     cursor.movePosition(QTextCursor::End);
     do {
         const qsizetype end = sliceEnd(m_inserted, unitsPerInsert);
-        cursor.insertText(QStringView(m_text).mid(m_inserted, end - m_inserted).toString());
+        const QString slice = QStringView(m_text).mid(m_inserted, end - m_inserted).toString();
+        emit aboutToAppend(slice);
+        cursor.insertText(slice);
         m_inserted = end;
     } while (m_inserted < m_text.size() && budget.elapsed() < sliceBudgetMilliseconds);
     emit progress(m_inserted, m_text.size());

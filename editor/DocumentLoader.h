@@ -47,6 +47,8 @@ public:
 signals:
     // The number of lines the document will have, announced before the first slice.
     void lineCountKnown(int lines);
+    // `slice` is about to be appended at the end of the document; it lives until the append ends.
+    void aboutToAppend(QStringView slice);
     // Units of text handed to the document so far, out of the whole text.
     void progress(qint64 done, qint64 total);
     void finished();

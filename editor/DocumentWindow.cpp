@@ -5,6 +5,7 @@
 #include "LineNumberGutter.h"
 #include "LoadingBar.h"
 #include "ScrivletTextView.h"
+#include "TextStatisticsTracker.h"
 
 #include <QApplication>
 #include <QFileInfo>

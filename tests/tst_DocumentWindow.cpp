@@ -11,6 +11,7 @@
 #include "StatusBarView.h"
 #include "TestEnvironment.h"
 #include "TextEditorView.h"
+#include "TextStatisticsTracker.h"
 
 #include <QApplication>
 #include <QFile>
@@ -44,6 +45,7 @@ private slots:
     void loaderKeepsLineBreaksAcrossSlices_data();
     void loaderKeepsLineBreaksAcrossSlices();
     void loadFailureOpensNothing();
+    void countsFollowALoadedFile();
 
 private:
     std::unique_ptr<Settings> m_settings;
@@ -296,6 +298,29 @@ void TestDocumentWindow::loadFailureOpensNothing()
     window.load(m_folder.path()); // a folder
     QTRY_COMPARE(code, 259);
     QVERIFY(window.contentView()->textView()->document()->isEmpty());
+}
+
+void TestDocumentWindow::countsFollowALoadedFile()
+{
+    // Lines of every kind the document splits on, in a file large enough for many slices.
+    QString text;
+    const QString endings[] = {u"\n"_qs, u"\r\n"_qs, u"\r"_qs, u"\n\n"_qs, u" \u2029"_qs};
+    for (int i = 0; text.size() < 300000; ++i)
+        text += u"caf\u00E9 line %1 \U0001F44D\U0001F3FD"_qs.arg(i) + endings[i % 5];
+    const QString path = m_folder.filePath(u"mixed.txt"_qs);
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(text.toUtf8());
+    file.close();
+
+    DocumentWindow window(*m_settings);
+    window.setAttribute(Qt::WA_DeleteOnClose, false);
+    QSignalSpy loaded(&window, &DocumentWindow::loaded);
+    window.load(path);
+    QTRY_COMPARE_WITH_TIMEOUT(loaded.count(), 1, 20000);
+    const QTextDocument &document = *window.contentView()->textView()->document();
+    QCOMPARE(window.contentView()->statistics()->counts(),
+        DocumentStatistics::countText(DocumentTextAccess::plainText(document)));
 }
 
 SCRIVLET_TEST_MAIN(TestDocumentWindow)

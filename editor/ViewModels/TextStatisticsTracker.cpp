@@ -102,8 +102,52 @@ void TextStatisticsTracker::onContentsChange(int position, int /*removed*/, int 
         recountAll();
         return;
     }
-    replaceEntries(first, removedEntries, countBlocks(firstBlock, covered));
+    std::vector<BlockCounts> counts;
+    if (!m_expectedAppend.isNull() && first + covered == document.blockCount())
+        counts = countAppendedLines(covered);
+    m_expectedAppend = {};
+    if (qsizetype(counts.size()) != covered)
+        counts = countBlocks(firstBlock, covered);
+    replaceEntries(first, removedEntries, counts);
     emit countsChanged();
+}
+
+void TextStatisticsTracker::expectAppend(QStringView text)
+{
+    const QTextDocument &document = *m_document;
+    // Only an append to an empty last line maps lines of `text` one to one onto new blocks.
+    m_expectedAppend = document.lastBlock().length() == 1 ? text : QStringView();
+}
+
+// The lines of the expected text, split where QTextDocument starts a new block: CR LF, CR, LF,
+// U+2029 and the two frame markers. A count that does not match the blocks the change covered
+// means the split disagrees with the document, and the caller reads the blocks instead.
+std::vector<TextStatisticsTracker::BlockCounts> TextStatisticsTracker::countAppendedLines(
+    int covered) const
+{
+    std::vector<BlockCounts> counts;
+    counts.reserve(std::size_t(covered));
+    const QStringView text = m_expectedAppend;
+    qsizetype lineStart = 0;
+    const auto addLine = [&](qsizetype end, LineTerminator terminator) {
+        const LineCounts line
+            = DocumentStatistics::countLine(text.mid(lineStart, end - lineStart), terminator);
+        counts.push_back(
+            {quint32(line.characters), quint32(line.words), quint32(line.nonEmptyLines)});
+    };
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const char16_t unit = text[i].unicode();
+        if (unit != u'\n' && unit != u'\r' && unit != 0x2029 && unit != 0xFDD0 && unit != 0xFDD1)
+            continue;
+        addLine(i, LineTerminator::LineFeed);
+        if (unit == u'\r' && i + 1 < text.size() && text[i + 1] == u'\n')
+            ++i;
+        lineStart = i + 1;
+        if (qsizetype(counts.size()) > covered)
+            return {};
+    }
+    addLine(text.size(), LineTerminator::None);
+    return counts;
 }
 
 void TextStatisticsTracker::onContentsChanged()

@@ -4,6 +4,7 @@
 
 #include <QObject>
 #include <QPointer>
+#include <QStringView>
 
 #include <span>
 #include <vector>
@@ -41,6 +42,11 @@ public:
     // Forgets every block's counts and counts the whole document again.
     void recountAll();
 
+    // `text` is about to be appended after a line break at the end of the document (a loader's
+    // slice). Its lines are then counted from `text` itself instead of being read back from the
+    // document block by block. `text` must stay alive until the insertion is done.
+    void expectAppend(QStringView text);
+
 signals:
     // After every update, also when the counts stayed the same.
     void countsChanged();
@@ -66,6 +72,7 @@ private:
     bool documentHasLayout() const;
 
     std::vector<BlockCounts> countBlocks(QTextBlock block, int count) const;
+    std::vector<BlockCounts> countAppendedLines(int lastBlock) const;
     void replaceEntries(qsizetype first, qsizetype removeCount, std::span<const BlockCounts> added);
     Position locate(qsizetype index);
     Position overwriteEntries(Position at, std::span<const BlockCounts> entries);
@@ -78,5 +85,6 @@ private:
     QPointer<QTextDocument> m_document;
     std::vector<Chunk> m_chunks;
     qsizetype m_entryCount = 0;
+    QStringView m_expectedAppend;
     DocumentStatistics::LineCounts m_total;
 };
