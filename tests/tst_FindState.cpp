@@ -1,23 +1,14 @@
 #include "FindBarAccessibilityStrings.h"
 #include "FindState.h"
 #include "HighlightColors.h"
+#include "MatchRangePairs.h"
 #include "TestEnvironment.h"
 #include "TextAccess.h"
 
 #include <QApplication>
 #include <QSignalSpy>
 
-using Ranges = QList<QPair<qsizetype, qsizetype>>;
-
 namespace {
-
-Ranges toPairs(const MatchList &matches)
-{
-    Ranges pairs;
-    for (const MatchRange &match : matches)
-        pairs.append({match.location, match.length});
-    return pairs;
-}
 
 std::optional<qsizetype> index(int value)
 {

@@ -1,3 +1,4 @@
+#include "MatchRangePairs.h"
 #include "TestEnvironment.h"
 #include "TextAccess.h"
 #include "TextMatcher.h"
@@ -5,18 +6,9 @@
 #include <QApplication>
 #include <QRandomGenerator>
 
-using Ranges = QList<QPair<qsizetype, qsizetype>>;
 Q_DECLARE_METATYPE(Qt::CaseSensitivity)
 
 namespace {
-
-Ranges toPairs(const MatchList &matches)
-{
-    Ranges pairs;
-    for (const MatchRange &match : matches)
-        pairs.append({match.location, match.length});
-    return pairs;
-}
 
 // Independent reference: tries every position with ICU-free string comparison of the folded
 // forms, one segment-aligned candidate at a time.

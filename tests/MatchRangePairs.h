@@ -1,0 +1,17 @@
+#pragma once
+
+#include "MatchRange.h"
+
+#include <QList>
+#include <QPair>
+
+// Match ranges as (location, length) pairs, which QCOMPARE can print when lists differ.
+using Ranges = QList<QPair<qsizetype, qsizetype>>;
+
+inline Ranges toPairs(const MatchList &matches)
+{
+    Ranges pairs;
+    for (const MatchRange &match : matches)
+        pairs.append({match.location, match.length});
+    return pairs;
+}
