@@ -2,6 +2,8 @@
 
 #include "ScrivletDocument.h"
 
+#include <QAbstractTextDocumentLayout>
+#include <QSignalBlocker>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
@@ -17,6 +19,34 @@ namespace {
 // Text handed over per call to QTextDocument; the slice loop repeats this until its time budget
 // is spent.
 constexpr qsizetype unitsPerInsert = 16 * 1024;
+
+// While a turn's slices go in, the view would hear of every insert: it repaints and, to size its
+// scroll bar, lays out the last screenful of lines each time. Holding the layout's notifications
+// back and giving them once per turn does that work once instead of a dozen times.
+class LayoutNotificationsDeferral
+{
+public:
+    explicit LayoutNotificationsDeferral(QTextDocument &document)
+        // documentLayout() would create a layout of the wrong kind for a plain text view.
+        : m_layout(document.findChild<QAbstractTextDocumentLayout *>(
+            QString(), Qt::FindDirectChildrenOnly))
+        , m_blocker(m_layout)
+    {
+    }
+    ~LayoutNotificationsDeferral()
+    {
+        if (!m_layout)
+            return;
+        m_blocker.unblock();
+        emit m_layout->documentSizeChanged(m_layout->documentSize());
+        emit m_layout->update();
+    }
+    Q_DISABLE_COPY_MOVE(LayoutNotificationsDeferral)
+
+private:
+    QAbstractTextDocumentLayout *m_layout;
+    QSignalBlocker m_blocker;
+};
 
 // Lines as the document will split them: CR LF, CR and LF each end one.
 int countLines(QStringView text)
@@ -164,13 +194,17 @@ void DocumentLoader::insertNextSlice()
     budget.start();
     QTextCursor cursor(m_document);
     cursor.movePosition(QTextCursor::End);
-    do {
-        const qsizetype end = sliceEnd(m_inserted, unitsPerInsert);
-        const QString slice = QStringView(m_text).mid(m_inserted, end - m_inserted).toString();
-        emit aboutToAppend(slice);
-        cursor.insertText(slice);
-        m_inserted = end;
-    } while (m_inserted < m_text.size() && budget.elapsed() < sliceBudgetMilliseconds);
+    {
+        const LayoutNotificationsDeferral deferral(*m_document);
+        do {
+            const qsizetype end = sliceEnd(m_inserted, unitsPerInsert);
+            const QString slice
+                = QStringView(m_text).mid(m_inserted, end - m_inserted).toString();
+            emit aboutToAppend(slice);
+            cursor.insertText(slice);
+            m_inserted = end;
+        } while (m_inserted < m_text.size() && budget.elapsed() < sliceBudgetMilliseconds);
+    }
     emit progress(m_inserted, m_text.size());
     if (m_inserted >= m_text.size()) {
         finish();

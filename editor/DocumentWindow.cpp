@@ -33,6 +33,8 @@ DocumentWindow::DocumentWindow(Settings &settings, QWidget *parent)
     connect(m_loader, &DocumentLoader::progress, m_loadingBar, &LoadingBar::setProgress);
     connect(m_loader, &DocumentLoader::lineCountKnown, this,
         [this](int lines) { m_contentView->textView()->gutter()->reserveLineCount(lines); });
+    connect(m_loader, &DocumentLoader::aboutToAppend, m_contentView->statistics(),
+        &TextStatisticsTracker::expectAppend);
     connect(m_loadingBar, &LoadingBar::cancelRequested, m_loader, &DocumentLoader::cancel);
     connect(m_loader, &DocumentLoader::finished, this, [this] {
         endLoading();
