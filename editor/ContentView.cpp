@@ -170,9 +170,14 @@ bool ContentView::eventFilter(QObject *watched, QEvent *event)
     return QWidget::eventFilter(watched, event);
 }
 
+EditableText &ContentView::documentText()
+{
+    if (m_originalText)
+        return *m_originalText;
+    return m_editor->documentText();
+}
+
 void ContentView::registerWithFindPanel()
 {
-    EditableText *text = m_originalText ? static_cast<EditableText *>(m_originalText.get())
-                                        : &m_editor->documentText();
-    FindPanelController::shared().registerActiveDocument(m_findState, text);
+    FindPanelController::shared().registerActiveDocument(m_findState, &documentText());
 }

@@ -45,6 +45,9 @@ public:
     // original and find searches it. Both must outlive the display; nullptr ends it.
     void setLongLineDisplay(const LongLineLayout *layout, const QString *original);
     bool showsLongLineDisplay() const { return m_originalText != nullptr; }
+    // The document's text as it is saved and searched: the original while the long-line display
+    // shows, the editor's document otherwise.
+    EditableText &documentText();
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;

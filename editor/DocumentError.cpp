@@ -15,6 +15,14 @@ QString descriptionFor(DocumentError::Code code)
         return u"The file does not contain readable content."_s;
     case DocumentError::fileReadUnknownStringEncoding:
         return u"The file could not be read with any supported text encoding."_s;
+    case DocumentError::fileWriteUnknown:
+        return u"The file could not be saved."_s;
+    case DocumentError::fileWriteNoPermission:
+        return u"The file could not be saved because you don’t have permission."_s;
+    case DocumentError::fileWriteOutOfSpace:
+        return u"The file could not be saved because there isn’t enough space on the disk."_s;
+    case DocumentError::fileWriteVolumeReadOnly:
+        return u"The file could not be saved because the volume is read only."_s;
     case DocumentError::fileWriteInapplicableStringEncoding:
         // Carries no description by design; displayMessage() words it for the user.
         return {};

@@ -14,7 +14,11 @@ struct DocumentError
         fileReadNoPermission = 257,
         fileReadCorruptFile = 259,
         fileReadUnknownStringEncoding = 264,
+        fileWriteUnknown = 512,
+        fileWriteNoPermission = 513,
         fileWriteInapplicableStringEncoding = 517,
+        fileWriteOutOfSpace = 640,
+        fileWriteVolumeReadOnly = 642,
     };
 
     explicit DocumentError(Code errorCode, QString systemReason = {});

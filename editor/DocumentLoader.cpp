@@ -85,6 +85,7 @@ void DocumentLoader::load(const QString &path)
         std::optional<DocumentResult<ScrivletDocument>> document;
         std::optional<LongLineLayout> longLines;
         int lines = 1;
+        bool hasNul = false;
     };
     auto result = std::make_shared<Read>();
     m_reader = QThread::create([path, result] {
@@ -93,6 +94,7 @@ void DocumentLoader::load(const QString &path)
             const QString &text = result->document->value().text;
             result->longLines = LongLineLayout::forText(text);
             result->lines = countLines(text);
+            result->hasNul = text.contains(QChar(u'\0'));
         }
     });
     connect(m_reader, &QThread::finished, this, [this, result] {
@@ -107,6 +109,11 @@ void DocumentLoader::load(const QString &path)
         if (!read) {
             m_loading = false;
             emit failed(read.error());
+            return;
+        }
+        if (result->hasNul && m_confirmBinary && !m_confirmBinary()) {
+            m_loading = false;
+            emit cancelled();
             return;
         }
         show(std::move(read).value().text, std::move(result->longLines), result->lines);

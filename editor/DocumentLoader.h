@@ -8,6 +8,8 @@
 #include <QPointer>
 #include <QString>
 
+#include <functional>
+
 class QTextDocument;
 class QThread;
 
@@ -31,6 +33,9 @@ public:
     // Hands text that is already decoded to the document in slices.
     void loadText(QString text);
     void cancel();
+    // Asked, once a file is read, whether to go on with a file that contains NUL bytes (which
+    // saving as text would change); without it such files open without asking.
+    void setBinaryConfirmation(std::function<bool()> confirm) { m_confirmBinary = std::move(confirm); }
     // Replaces the long-line display with the text itself, editable, at the price of slow
     // layout on every edit of its long lines.
     void editAnyway();
@@ -71,4 +76,5 @@ private:
     int m_lineCount = 1;
     bool m_loading = false;
     bool m_cancelled = false;
+    std::function<bool()> m_confirmBinary;
 };

@@ -1,13 +1,16 @@
 #include "DocumentWindow.h"
 
 #include "ContentView.h"
+#include "DocumentFile.h"
 #include "DocumentLoader.h"
 #include "LineNumberGutter.h"
 #include "LoadingBar.h"
 #include "ScrivletTextView.h"
 #include "TextStatisticsTracker.h"
+#include "UserPrompts.h"
 
 #include <QApplication>
+#include <QCloseEvent>
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -20,15 +23,28 @@ DocumentWindow::DocumentWindow(Settings &settings, QWidget *parent)
     , m_contentView(new ContentView(settings, this))
     , m_loader(new DocumentLoader(m_contentView->textView()->document(), this))
     , m_loadingBar(new LoadingBar(this))
+    , m_file(new DocumentFile(this))
+    , m_untitledName(QStringLiteral("Untitled"))
 {
     setAttribute(Qt::WA_DeleteOnClose);
     setCentralWidget(m_contentView);
     setMinimumSize(minimumContentSize);
     resize(defaultSize);
-    setWindowTitle(QStringLiteral("Untitled[*]"));
+    updateTitle();
 
     m_loadingStrip = createStrip(m_loadingBar);
     m_longLineStrip = createStrip(createLongLineNotice());
+    m_diskChangeStrip = createStrip(createDiskChangeNotice());
+
+    QTextDocument *document = m_contentView->textView()->document();
+    connect(document, &QTextDocument::modificationChanged, this, &QWidget::setWindowModified);
+    connect(m_contentView->textView(), &ScrivletTextView::filesDropped, this,
+        &DocumentWindow::openFilesRequested);
+    connect(m_file, &DocumentFile::pathChanged, this, &DocumentWindow::updateTitle);
+    connect(m_file, &DocumentFile::changedOnDisk, this, &DocumentWindow::onChangedOnDisk);
+    m_loader->setBinaryConfirmation([this] {
+        return UserPrompts::current().confirmOpenBinary(this, displayName());
+    });
 
     connect(m_loader, &DocumentLoader::progress, m_loadingBar, &LoadingBar::setProgress);
     connect(m_loader, &DocumentLoader::lineCountKnown, this,
@@ -37,7 +53,9 @@ DocumentWindow::DocumentWindow(Settings &settings, QWidget *parent)
         &TextStatisticsTracker::expectAppend);
     connect(m_loadingBar, &LoadingBar::cancelRequested, m_loader, &DocumentLoader::cancel);
     connect(m_loader, &DocumentLoader::finished, this, [this] {
+        m_file->setLoaded(m_contentView->filePath());
         endLoading();
+        restoreCursorAfterReload();
         if (m_loader->longLineLayout())
             showLongLineNotice();
         emit loaded();
@@ -60,8 +78,8 @@ bool DocumentWindow::isLoading() const
 void DocumentWindow::load(const QString &path)
 {
     const QFileInfo info(path);
-    setWindowTitle(info.fileName() + QStringLiteral("[*]"));
     m_contentView->setFilePath(info.absoluteFilePath());
+    updateTitle();
     m_contentView->textView()->setReadOnly(true);
     m_loadingBar->setFileName(info.fileName());
     m_loadingBar->setProgress(0, 1);
@@ -132,4 +150,156 @@ void DocumentWindow::editAnyway()
         m_loader, &DocumentLoader::finished, this, [] { QApplication::restoreOverrideCursor(); },
         Qt::SingleShotConnection);
     m_loader->editAnyway();
+}
+
+QString DocumentWindow::filePath() const
+{
+    return m_contentView->filePath();
+}
+
+bool DocumentWindow::isModified() const
+{
+    return m_contentView->textView()->document()->isModified();
+}
+
+void DocumentWindow::setUntitledName(const QString &name)
+{
+    m_untitledName = name;
+    updateTitle();
+}
+
+QString DocumentWindow::displayName() const
+{
+    const QString path = filePath();
+    return path.isEmpty() ? m_untitledName : QFileInfo(path).fileName();
+}
+
+void DocumentWindow::updateTitle()
+{
+    const QString title = displayName() + QStringLiteral("[*]");
+    if (title == windowTitle())
+        return;
+    setWindowTitle(title);
+    setWindowFilePath(filePath());
+    emit displayNameChanged();
+}
+
+bool DocumentWindow::save()
+{
+    if (filePath().isEmpty())
+        return saveAs();
+    return saveTo(filePath());
+}
+
+bool DocumentWindow::saveAs()
+{
+    const QString suggested = filePath().isEmpty() ? m_untitledName + QStringLiteral(".txt")
+                                                   : filePath();
+    const std::optional<QString> path
+        = UserPrompts::current().chooseSaveLocation(this, suggested);
+    return path && saveTo(*path);
+}
+
+bool DocumentWindow::saveTo(const QString &path)
+{
+    if (m_loader->isLoading())
+        return false; // the document does not hold the whole file yet
+    const bool sameFile = QFileInfo(path).absoluteFilePath() == filePath();
+    if (sameFile && m_file->isChangedOnDisk()
+        && !UserPrompts::current().confirmOverwriteNewer(this, displayName()))
+        return false;
+    const DocumentResult<FileStamp> written = m_file->save(m_contentView->documentText(), path);
+    if (!written) {
+        UserPrompts::current().showError(
+            this, written.error().displayMessage(), written.error().detail);
+        return false;
+    }
+    m_contentView->setFilePath(m_file->path());
+    // Only the modified flag changes: the undo history stays, so a save can be undone past.
+    m_contentView->textView()->document()->setModified(false);
+    m_diskChangeStrip->hide();
+    updateTitle();
+    emit saved(m_file->path());
+    return true;
+}
+
+void DocumentWindow::reload()
+{
+    if (filePath().isEmpty() || m_loader->isLoading())
+        return;
+    m_diskChangeStrip->hide();
+    m_cursorBeforeReload = m_contentView->textView()->textCursor().position();
+    load(filePath());
+}
+
+void DocumentWindow::restoreCursorAfterReload()
+{
+    if (m_cursorBeforeReload < 0)
+        return;
+    ScrivletTextView *view = m_contentView->textView();
+    QTextCursor cursor(view->document());
+    cursor.setPosition(std::min(m_cursorBeforeReload, view->document()->characterCount() - 1));
+    view->setTextCursor(cursor);
+    view->ensureCursorVisible();
+    m_cursorBeforeReload = -1;
+}
+
+// Without edits of its own the document simply follows the file; with them, the user chooses.
+void DocumentWindow::onChangedOnDisk()
+{
+    if (!isModified() && !m_loader->isLoading()) {
+        reload();
+        return;
+    }
+    m_diskChangeLabel->setText(
+        QStringLiteral("“%1” was changed by another program.").arg(displayName()));
+    m_diskChangeStrip->show();
+}
+
+void DocumentWindow::keepOwnVersion()
+{
+    m_diskChangeStrip->hide();
+}
+
+QWidget *DocumentWindow::createDiskChangeNotice()
+{
+    auto *notice = new QWidget(this);
+    notice->setObjectName(QStringLiteral("scrivlet.diskChangeNotice"));
+    m_diskChangeLabel = new QLabel(notice);
+    m_diskChangeLabel->setWordWrap(true);
+    auto *reload = new QPushButton(QStringLiteral("Reload"), notice);
+    reload->setObjectName(QStringLiteral("scrivlet.diskChangeNotice.reload"));
+    reload->setToolTip(QStringLiteral("Show the file as it is now, dropping your changes"));
+    auto *keep = new QPushButton(QStringLiteral("Keep"), notice);
+    keep->setObjectName(QStringLiteral("scrivlet.diskChangeNotice.keep"));
+    keep->setToolTip(QStringLiteral("Keep your version; saving asks before replacing the file"));
+    auto *layout = new QHBoxLayout(notice);
+    layout->setContentsMargins(12, 6, 12, 6);
+    layout->addWidget(m_diskChangeLabel, 1);
+    layout->addWidget(reload);
+    layout->addWidget(keep);
+    connect(reload, &QPushButton::clicked, this, &DocumentWindow::reload);
+    connect(keep, &QPushButton::clicked, this, &DocumentWindow::keepOwnVersion);
+    return notice;
+}
+
+void DocumentWindow::closeEvent(QCloseEvent *event)
+{
+    if (m_loader->isLoading())
+        m_loader->cancel();
+    if (!isModified()) {
+        event->accept();
+        return;
+    }
+    switch (UserPrompts::current().askSaveChanges(this)) {
+    case UserPrompts::SaveChangesAnswer::Save:
+        event->setAccepted(save());
+        return;
+    case UserPrompts::SaveChangesAnswer::DontSave:
+        event->accept();
+        return;
+    case UserPrompts::SaveChangesAnswer::Cancel:
+        event->ignore();
+        return;
+    }
 }

@@ -5,8 +5,10 @@
 #include <QMainWindow>
 
 class ContentView;
+class DocumentFile;
 class DocumentLoader;
 class LoadingBar;
+class QLabel;
 class QToolBar;
 class Settings;
 
@@ -32,12 +34,41 @@ public:
     // read opens nothing: loadFailed() carries the reason.
     void load(const QString &path);
 
+    // The document's file ("" until it is first saved) and the file behind it.
+    QString filePath() const;
+    DocumentFile *file() const { return m_file; }
+    bool isModified() const;
+    // The title of a document that has no file yet: "Untitled", "Untitled 2", …
+    void setUntitledName(const QString &name);
+    // The title without the modified marker.
+    QString displayName() const;
+
+    // Save writes to the document's file, or asks where when it has none; Save As always asks.
+    // Each returns whether the document was saved; a failure has been shown to the user and
+    // leaves both the file and the document as they were.
+    bool save();
+    bool saveAs();
+    bool saveTo(const QString &path);
+    // Reads the file again, dropping the document's own changes.
+    void reload();
+
 signals:
     void loaded();
     void loadFailed(const DocumentError &error);
     void loadCancelled();
+    void saved(const QString &path);
+    void openFilesRequested(const QStringList &paths);
+    void displayNameChanged();
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
 
 private:
+    void updateTitle();
+    void onChangedOnDisk();
+    void keepOwnVersion();
+    void restoreCursorAfterReload();
+    QWidget *createDiskChangeNotice();
     void showLoadingBar();
     void endLoading();
     void showLongLineNotice();
@@ -50,4 +81,10 @@ private:
     LoadingBar *m_loadingBar = nullptr;
     QToolBar *m_loadingStrip = nullptr;
     QToolBar *m_longLineStrip = nullptr;
+    QToolBar *m_diskChangeStrip = nullptr;
+    QLabel *m_diskChangeLabel = nullptr;
+    DocumentFile *m_file = nullptr;
+    QString m_untitledName;
+    // Where the cursor was before a reload, restored once the file is read again.
+    int m_cursorBeforeReload = -1;
 };

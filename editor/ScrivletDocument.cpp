@@ -220,7 +220,7 @@ qsizetype nonAsciiRunLength(const char16_t *in, const char16_t *end)
 
 // ASCII and two-byte characters are encoded here; ICU takes the rest and, unlike Qt's encoder,
 // reports an unpaired surrogate instead of substituting for it.
-std::optional<QByteArray> encodeUtf8(QStringView text)
+std::optional<QByteArray> encodeUtf8Strict(QStringView text)
 {
     const auto *in = reinterpret_cast<const char16_t *>(text.utf16());
     const char16_t *const end = in + text.size();
@@ -421,7 +421,25 @@ DocumentResult<QByteArray> ScrivletDocument::encodeForSave(const QString &text)
     const QString normalized = hasCarriageReturn ? normalizeWithCarriageReturns(text) : QString();
     const QStringView toEncode
         = hasCarriageReturn ? QStringView(normalized) : withoutFinalLineFeed(text);
-    if (std::optional<QByteArray> bytes = encodeUtf8(toEncode))
+    if (std::optional<QByteArray> bytes = encodeUtf8Strict(toEncode))
         return std::move(*bytes);
     return DocumentError(DocumentError::fileWriteInapplicableStringEncoding);
+}
+
+std::optional<QByteArray> ScrivletDocument::encodeUtf8(QStringView text)
+{
+    return encodeUtf8Strict(text);
+}
+
+std::optional<DocumentError> ScrivletDocument::checkReadable(const QString &path)
+{
+    const QByteArray nativePath = QFile::encodeName(path);
+    struct stat info = {};
+    if (::stat(nativePath.constData(), &info) != 0)
+        return errorFromErrno(errno);
+    if (!S_ISREG(info.st_mode))
+        return DocumentError(DocumentError::fileReadCorruptFile);
+    if (::access(nativePath.constData(), R_OK) != 0)
+        return errorFromErrno(errno);
+    return std::nullopt;
 }

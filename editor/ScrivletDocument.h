@@ -6,6 +6,8 @@
 #include <QByteArrayView>
 #include <QString>
 
+#include <optional>
+
 // The document of one window: the whole text of a file, and the codec between that text and the
 // file's bytes. Files are read as UTF-8 or, failing that, as ISO Latin 1, Windows-1252 or Mac OS
 // Roman; they are always saved as UTF-8 with LF line endings and no byte-order mark.
@@ -21,6 +23,9 @@ public:
     // Follows symlinks; anything but a regular file fails with fileReadCorruptFile before it is
     // opened, so a FIFO or a device is never waited on.
     static DocumentResult<ScrivletDocument> read(const QString &path);
+    // What read() would say about `path` without reading it: a missing, unreadable or special
+    // file. Nothing when the file may be read.
+    static std::optional<DocumentError> checkReadable(const QString &path);
 
     // The first of UTF-8, ISO Latin 1, Windows-1252 and Mac OS Roman that decodes all of the
     // bytes. Nothing is stripped or converted: a byte-order mark stays as U+FEFF and CR stays CR.
@@ -32,6 +37,9 @@ public:
     // The bytes to save for `text`; fails with fileWriteInapplicableStringEncoding when it holds
     // an unpaired surrogate.
     static DocumentResult<QByteArray> encodeForSave(const QString &text);
+    // Strict UTF-8 of `text` as it is (no line-ending change); nothing for an unpaired surrogate.
+    static std::optional<QByteArray> encodeUtf8(QStringView text);
+
     DocumentResult<QByteArray> fileContents() const { return encodeForSave(text); }
 
     friend bool operator==(const ScrivletDocument &, const ScrivletDocument &) = default;

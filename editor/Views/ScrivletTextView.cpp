@@ -4,7 +4,9 @@
 #include "LineNumberGutter.h"
 
 #include <QAbstractTextDocumentLayout>
+#include <QDropEvent>
 #include <QMimeData>
+#include <QUrl>
 #include <QPainter>
 #include <QPainterPath>
 #include <QScrollBar>
@@ -37,6 +39,8 @@ ScrivletTextView::ScrivletTextView(QWidget *parent)
     setBackgroundVisible(false);
     setUndoRedoEnabled(true);
     document()->setDocumentMargin(horizontalInset);
+    // Setting the margin counts as a change of the document; a new document has none.
+    document()->setModified(false);
 
     m_gutter = new LineNumberGutter(this);
     connect(m_gutter, &LineNumberGutter::thicknessChanged, this,
@@ -99,6 +103,39 @@ void ScrivletTextView::resizeEvent(QResizeEvent *event)
 }
 
 // Pasting rich text pastes its plain text; nothing else ever enters the document.
+namespace {
+
+// The local files a drag carries, or nothing when it carries anything else.
+QStringList droppedFiles(const QMimeData *source)
+{
+    QStringList paths;
+    if (!source || !source->hasUrls())
+        return paths;
+    for (const QUrl &url : source->urls()) {
+        if (!url.isLocalFile())
+            return {};
+        paths.append(url.toLocalFile());
+    }
+    return paths;
+}
+
+} // namespace
+
+bool ScrivletTextView::canInsertFromMimeData(const QMimeData *source) const
+{
+    return !droppedFiles(source).isEmpty() || QPlainTextEdit::canInsertFromMimeData(source);
+}
+
+void ScrivletTextView::dropEvent(QDropEvent *event)
+{
+    if (const QStringList files = droppedFiles(event->mimeData()); !files.isEmpty()) {
+        event->acceptProposedAction();
+        emit filesDropped(files);
+        return;
+    }
+    QPlainTextEdit::dropEvent(event);
+}
+
 void ScrivletTextView::insertFromMimeData(const QMimeData *source)
 {
     if (source && source->hasText())

@@ -54,10 +54,14 @@ public:
 signals:
     // The visible part of the text moved or changed (scrolling, resizing, layout, edits).
     void visibleAreaChanged();
+    // Files were dropped on the text; they are opened, not pasted as their names.
+    void filesDropped(const QStringList &paths);
 
 protected:
     void resizeEvent(QResizeEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
+    bool canInsertFromMimeData(const QMimeData *source) const override;
+    void dropEvent(QDropEvent *event) override;
     void insertFromMimeData(const QMimeData *source) override;
 
 private:

@@ -1,0 +1,150 @@
+#include "DocumentController.h"
+
+#include "DocumentWindow.h"
+#include "RecentFiles.h"
+#include "ScrivletDocument.h"
+#include "Settings.h"
+#include "UserPrompts.h"
+
+#include <QFileInfo>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+QString canonicalOrAbsolute(const QString &path)
+{
+    const QFileInfo info(path);
+    const QString canonical = info.canonicalFilePath();
+    return canonical.isEmpty() ? info.absoluteFilePath() : canonical;
+}
+
+} // namespace
+
+DocumentController::DocumentController(Settings &settings, QObject *parent)
+    : QObject(parent)
+    , m_settings(settings)
+    , m_recentFiles(new RecentFiles(this))
+{ }
+
+DocumentController::~DocumentController() = default;
+
+QList<DocumentWindow *> DocumentController::windows() const
+{
+    QList<DocumentWindow *> open;
+    for (const QPointer<DocumentWindow> &window : m_windows) {
+        if (window)
+            open.append(window);
+    }
+    return open;
+}
+
+QStringList DocumentController::openableExtensions() const
+{
+    const std::optional<QStringList> listed = m_settings.fileExtensions();
+    return listed && !listed->isEmpty() ? *listed : QStringList {u"txt"_s, u"text"_s};
+}
+
+DocumentWindow *DocumentController::newDocument()
+{
+    const QString name = nextUntitledName();
+    DocumentWindow *window = createWindow();
+    window->setUntitledName(name);
+    window->show();
+    return window;
+}
+
+void DocumentController::openFiles(const QStringList &paths)
+{
+    for (const QString &path : paths)
+        openFile(path);
+}
+
+DocumentWindow *DocumentController::openFile(const QString &path)
+{
+    if (DocumentWindow *open = windowForFile(path)) {
+        open->show();
+        open->raise();
+        open->activateWindow();
+        return open;
+    }
+    const QString absolute = QFileInfo(path).absoluteFilePath();
+    // What can be told without reading is told before any window appears.
+    if (const std::optional<DocumentError> problem = ScrivletDocument::checkReadable(absolute)) {
+        reportOpenFailure(nullptr, absolute, *problem);
+        return nullptr;
+    }
+    DocumentWindow *window = createWindow();
+    connect(window, &DocumentWindow::loadFailed, window,
+        [this, window, absolute](const DocumentError &error) {
+            reportOpenFailure(window, absolute, error);
+            window->close();
+        });
+    connect(window, &DocumentWindow::loadCancelled, window, &QWidget::close);
+    connect(window, &DocumentWindow::loaded, this,
+        [this, absolute] { m_recentFiles->add(absolute); });
+    window->load(absolute);
+    window->show();
+    return window;
+}
+
+void DocumentController::reportOpenFailure(
+    QWidget *window, const QString &path, const DocumentError &error) const
+{
+    QString detail = error.displayMessage();
+    if (!error.detail.isEmpty())
+        detail += u"\n\n"_s + error.detail;
+    UserPrompts::current().showError(window,
+        u"The document “%1” could not be opened."_s.arg(QFileInfo(path).fileName()), detail);
+}
+
+void DocumentController::showOpenDialog(QWidget *parent)
+{
+    openFiles(UserPrompts::current().chooseFilesToOpen(parent, openableExtensions()));
+}
+
+DocumentWindow *DocumentController::windowForFile(const QString &path) const
+{
+    const QString wanted = canonicalOrAbsolute(path);
+    for (DocumentWindow *window : windows()) {
+        if (!window->filePath().isEmpty() && canonicalOrAbsolute(window->filePath()) == wanted)
+            return window;
+    }
+    return nullptr;
+}
+
+DocumentWindow *DocumentController::createWindow()
+{
+    auto *window = new DocumentWindow(m_settings);
+    track(window);
+    emit windowAdded(window);
+    emit windowsChanged();
+    return window;
+}
+
+// The lowest number that no open untitled window uses, so names are reused once freed.
+QString DocumentController::nextUntitledName() const
+{
+    QStringList used;
+    for (DocumentWindow *window : windows()) {
+        if (window->filePath().isEmpty())
+            used.append(window->displayName());
+    }
+    for (int number = 1;; ++number) {
+        const QString name = number == 1 ? u"Untitled"_s : u"Untitled %1"_s.arg(number);
+        if (!used.contains(name))
+            return name;
+    }
+}
+
+void DocumentController::track(DocumentWindow *window)
+{
+    m_windows.append(window);
+    connect(window, &QObject::destroyed, this, [this] {
+        m_windows.removeAll(nullptr);
+        emit windowsChanged();
+    });
+    connect(window, &DocumentWindow::displayNameChanged, this, &DocumentController::windowsChanged);
+    connect(window, &DocumentWindow::openFilesRequested, this, &DocumentController::openFiles);
+    connect(window, &DocumentWindow::saved, m_recentFiles, &RecentFiles::add);
+}

@@ -1,0 +1,16 @@
+#pragma once
+
+class QPlainTextEdit;
+class QPrinter;
+class QWidget;
+
+// Prints the text of a document window: the first text view found depth first in the window,
+// in the editor's own font and size. Without a window or a text view nothing happens.
+class PrintCommand
+{
+public:
+    static QPlainTextEdit *findTextView(QWidget *view);
+    // Shows the print dialog for the window's text view.
+    static void printWindow(QWidget *window);
+    static void print(const QPlainTextEdit &textView, QPrinter &printer);
+};

@@ -1,0 +1,37 @@
+#include "SaveEncoder.h"
+
+#include "ScrivletDocument.h"
+
+DocumentResult<QByteArray> SaveEncoder::encode(QStringView piece)
+{
+    if (m_endedWithCarriageReturn && piece.startsWith(u'\n'))
+        piece = piece.sliced(1); // the LF of a CR LF whose CR ended the previous piece
+    m_endedWithCarriageReturn = false;
+    if (piece.isEmpty())
+        return QByteArray();
+    m_endedWithCarriageReturn = piece.endsWith(u'\r');
+
+    QString text;
+    text.reserve(piece.size() + 1);
+    if (m_holdsLineFeed)
+        text.append(u'\n');
+    for (qsizetype from = 0; from < piece.size();) {
+        qsizetype carriageReturn = piece.indexOf(u'\r', from);
+        if (carriageReturn < 0)
+            carriageReturn = piece.size();
+        text.append(piece.sliced(from, carriageReturn - from));
+        if (carriageReturn == piece.size())
+            break;
+        text.append(u'\n');
+        from = carriageReturn + 1;
+        if (from < piece.size() && piece[from] == u'\n')
+            ++from;
+    }
+    // A final LF is held back: only the last one of the whole text is dropped.
+    m_holdsLineFeed = text.endsWith(u'\n');
+    if (m_holdsLineFeed)
+        text.chop(1);
+    if (std::optional<QByteArray> bytes = ScrivletDocument::encodeUtf8(text))
+        return std::move(*bytes);
+    return DocumentError(DocumentError::fileWriteInapplicableStringEncoding);
+}

@@ -1,0 +1,204 @@
+#include "ScrivletApp.h"
+
+#include "ContentView.h"
+#include "DocumentController.h"
+#include "DocumentWindow.h"
+#include "PrintCommand.h"
+#include "RecentFiles.h"
+#include "ScrivletTextView.h"
+#include "Settings.h"
+#include "ViewMenuCommands.h"
+
+#include <QActionGroup>
+#include <QApplication>
+#include <QDesktopServices>
+#include <QFileInfo>
+#include <QMenuBar>
+#include <QMessageBox>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+QAction *addAction(QMenu &menu, const QString &title, const QKeySequence &shortcut = {},
+    const QString &identifier = {})
+{
+    QAction *action = menu.addAction(title);
+    action->setShortcut(shortcut);
+    if (!identifier.isEmpty())
+        action->setObjectName(identifier);
+    return action;
+}
+
+} // namespace
+
+QUrl ScrivletApp::productPageUrl()
+{
+    return QUrl(u"https://scrivlet.org/"_s);
+}
+
+ScrivletApp::ScrivletApp(Settings &settings, DocumentController &documents, QObject *parent)
+    : QObject(parent)
+    , m_settings(settings)
+    , m_documents(documents)
+    , m_openUrl([](const QUrl &url) { return QDesktopServices::openUrl(url); })
+{ }
+
+void ScrivletApp::installMenusOnNewWindows()
+{
+    connect(&m_documents, &DocumentController::windowAdded, this,
+        [this](DocumentWindow *window) { window->setMenuBar(createMenuBar(*window)); });
+}
+
+QMenuBar *ScrivletApp::createMenuBar(DocumentWindow &window)
+{
+    auto *bar = new QMenuBar(&window);
+    createFileMenu(*bar, window);
+    createEditMenu(*bar, window);
+    createViewMenu(*bar);
+    createWindowMenu(*bar, window);
+    createHelpMenu(*bar, window);
+    return bar;
+}
+
+void ScrivletApp::checkForUpdates() const
+{
+    const QUrl page = productPageUrl();
+    if (page.isValid() && m_openUrl)
+        m_openUrl(page);
+}
+
+void ScrivletApp::createFileMenu(QMenuBar &bar, DocumentWindow &window)
+{
+    QMenu *menu = bar.addMenu(u"&File"_s);
+    connect(addAction(*menu, u"New"_s, QKeySequence::New), &QAction::triggered, &m_documents,
+        &DocumentController::newDocument);
+    connect(addAction(*menu, u"Open..."_s, QKeySequence::Open), &QAction::triggered, &window,
+        [this, &window] { m_documents.showOpenDialog(&window); });
+    createOpenRecentMenu(*menu);
+    menu->addSeparator();
+    connect(addAction(*menu, u"Close"_s, QKeySequence(Qt::CTRL | Qt::Key_W)), &QAction::triggered,
+        &window, &QWidget::close);
+    connect(addAction(*menu, u"Save"_s, QKeySequence::Save), &QAction::triggered, &window,
+        &DocumentWindow::save);
+    connect(addAction(*menu, u"Save As..."_s, QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S),
+                u"scrivlet.menu.saveAs"_s),
+        &QAction::triggered, &window, &DocumentWindow::saveAs);
+    menu->addSeparator();
+    connect(addAction(*menu, u"Print..."_s, QKeySequence(Qt::CTRL | Qt::Key_P)),
+        &QAction::triggered, &window, [&window] { PrintCommand::printWindow(&window); });
+    menu->addSeparator();
+    QAction *quit = addAction(*menu, u"Quit"_s, QKeySequence(Qt::CTRL | Qt::Key_Q));
+    quit->setMenuRole(QAction::QuitRole);
+    connect(quit, &QAction::triggered, qApp, &QApplication::closeAllWindows);
+}
+
+void ScrivletApp::createOpenRecentMenu(QMenu &fileMenu)
+{
+    QMenu *recent = fileMenu.addMenu(u"Open Recent"_s);
+    // Filled each time it opens, so it always shows the current list.
+    connect(recent, &QMenu::aboutToShow, recent, [this, recent] {
+        recent->clear();
+        const QStringList paths = m_documents.recentFiles().paths();
+        for (const QString &path : paths) {
+            QAction *item = recent->addAction(QFileInfo(path).fileName());
+            item->setToolTip(path);
+            connect(item, &QAction::triggered, &m_documents,
+                [this, path] { m_documents.openFile(path); });
+        }
+        recent->addSeparator();
+        QAction *clear = recent->addAction(u"Clear Menu"_s);
+        clear->setEnabled(!paths.isEmpty());
+        connect(clear, &QAction::triggered, &m_documents.recentFiles(), &RecentFiles::clear);
+    });
+}
+
+void ScrivletApp::createEditMenu(QMenuBar &bar, DocumentWindow &window)
+{
+    QMenu *menu = bar.addMenu(u"&Edit"_s);
+    ScrivletTextView *view = window.contentView()->textView();
+    QAction *undo = addAction(*menu, u"Undo"_s, QKeySequence::Undo);
+    undo->setEnabled(false);
+    connect(undo, &QAction::triggered, view, &QPlainTextEdit::undo);
+    connect(view, &QPlainTextEdit::undoAvailable, undo, &QAction::setEnabled);
+    QAction *redo = addAction(*menu, u"Redo"_s, QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z));
+    redo->setEnabled(false);
+    connect(redo, &QAction::triggered, view, &QPlainTextEdit::redo);
+    connect(view, &QPlainTextEdit::redoAvailable, redo, &QAction::setEnabled);
+    menu->addSeparator();
+    QAction *cut = addAction(*menu, u"Cut"_s, QKeySequence::Cut);
+    QAction *copy = addAction(*menu, u"Copy"_s, QKeySequence::Copy);
+    QAction *paste = addAction(*menu, u"Paste"_s, QKeySequence::Paste);
+    QAction *remove = addAction(*menu, u"Delete"_s);
+    cut->setEnabled(false);
+    copy->setEnabled(false);
+    remove->setEnabled(false);
+    connect(cut, &QAction::triggered, view, &QPlainTextEdit::cut);
+    connect(copy, &QAction::triggered, view, &QPlainTextEdit::copy);
+    connect(paste, &QAction::triggered, view, &QPlainTextEdit::paste);
+    connect(remove, &QAction::triggered, view,
+        [view] { view->textCursor().removeSelectedText(); });
+    for (QAction *needsSelection : {cut, copy, remove})
+        connect(view, &QPlainTextEdit::copyAvailable, needsSelection, &QAction::setEnabled);
+    menu->addSeparator();
+    connect(addAction(*menu, u"Select All"_s, QKeySequence::SelectAll), &QAction::triggered,
+        view, &QPlainTextEdit::selectAll);
+    if (m_extendEditMenu)
+        m_extendEditMenu(*menu, window);
+    menu->addSeparator();
+    QAction *settings = addAction(*menu, u"Settings…"_s, QKeySequence(Qt::CTRL | Qt::Key_Comma));
+    settings->setMenuRole(QAction::PreferencesRole);
+    connect(settings, &QAction::triggered, this, [this] {
+        if (m_showPreferences)
+            m_showPreferences();
+    });
+}
+
+void ScrivletApp::createViewMenu(QMenuBar &bar)
+{
+    QMenu *menu = bar.addMenu(u"&View"_s);
+    menu->addActions(ViewMenuCommands::createActions(m_settings, menu));
+}
+
+void ScrivletApp::createWindowMenu(QMenuBar &bar, DocumentWindow &window)
+{
+    QMenu *menu = bar.addMenu(u"&Window"_s);
+    connect(menu, &QMenu::aboutToShow, menu, [this, menu, &window] {
+        menu->clear();
+        connect(addAction(*menu, u"Minimize"_s, QKeySequence(Qt::CTRL | Qt::Key_M)),
+            &QAction::triggered, &window, &QWidget::showMinimized);
+        menu->addSeparator();
+        auto *group = new QActionGroup(menu);
+        for (DocumentWindow *document : m_documents.windows()) {
+            QAction *item = menu->addAction(document->displayName());
+            item->setCheckable(true);
+            item->setChecked(document == &window);
+            group->addAction(item);
+            connect(item, &QAction::triggered, document, [document] {
+                document->showNormal();
+                document->raise();
+                document->activateWindow();
+            });
+        }
+    });
+}
+
+void ScrivletApp::createHelpMenu(QMenuBar &bar, DocumentWindow &window)
+{
+    QMenu *menu = bar.addMenu(u"&Help"_s);
+    QAction *help = addAction(*menu, u"Scrivlet Help"_s);
+    help->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_Question), QKeySequence(Qt::Key_F1)});
+    connect(help, &QAction::triggered, this, [this] {
+        if (m_showHelp)
+            m_showHelp();
+    });
+    menu->addSeparator();
+    QAction *about = addAction(*menu, u"About Scrivlet"_s);
+    about->setMenuRole(QAction::AboutRole);
+    connect(about, &QAction::triggered, &window, [&window] {
+        QMessageBox::about(&window, u"About Scrivlet"_s,
+            u"Scrivlet %1\nA small, fast plain-text editor."_s.arg(QApplication::applicationVersion()));
+    });
+    connect(addAction(*menu, u"Check for Updates..."_s), &QAction::triggered, this,
+        &ScrivletApp::checkForUpdates);
+}

@@ -1,0 +1,105 @@
+#include "UserPrompts.h"
+
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QPushButton>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+UserPrompts *installedPrompts = nullptr;
+
+// Window-modal, as a sheet on the document window it concerns.
+QMessageBox *createAlert(QWidget *window, QMessageBox::Icon icon, const QString &message,
+    const QString &informativeText)
+{
+    auto *box = new QMessageBox(icon, u"Scrivlet"_s, message, QMessageBox::NoButton, window);
+    box->setAttribute(Qt::WA_DeleteOnClose, false);
+    box->setWindowModality(window ? Qt::WindowModal : Qt::ApplicationModal);
+    box->setInformativeText(informativeText);
+    return box;
+}
+
+} // namespace
+
+UserPrompts &UserPrompts::current()
+{
+    static UserPrompts dialogs;
+    return installedPrompts ? *installedPrompts : dialogs;
+}
+
+void UserPrompts::setCurrent(UserPrompts *prompts)
+{
+    installedPrompts = prompts;
+}
+
+void UserPrompts::showError(QWidget *window, const QString &message, const QString &detail)
+{
+    std::unique_ptr<QMessageBox> box(createAlert(window, QMessageBox::Warning, message, detail));
+    box->setStandardButtons(QMessageBox::Ok);
+    box->exec();
+}
+
+UserPrompts::SaveChangesAnswer UserPrompts::askSaveChanges(QWidget *window)
+{
+    std::unique_ptr<QMessageBox> box(createAlert(window, QMessageBox::Warning,
+        u"Do you want to save the changes made to this document?"_s,
+        u"Your changes will be lost if you don’t save them."_s));
+    QPushButton *save = box->addButton(u"Save"_s, QMessageBox::AcceptRole);
+    QPushButton *cancel = box->addButton(u"Cancel"_s, QMessageBox::RejectRole);
+    QPushButton *dontSave = box->addButton(u"Don’t Save"_s, QMessageBox::DestructiveRole);
+    dontSave->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_D));
+    box->setDefaultButton(save);
+    box->setEscapeButton(cancel);
+    box->exec();
+    if (box->clickedButton() == save)
+        return SaveChangesAnswer::Save;
+    if (box->clickedButton() == dontSave)
+        return SaveChangesAnswer::DontSave;
+    return SaveChangesAnswer::Cancel;
+}
+
+bool UserPrompts::confirmOpenBinary(QWidget *window, const QString &fileName)
+{
+    std::unique_ptr<QMessageBox> box(createAlert(window, QMessageBox::Warning,
+        u"The file “%1” appears to be binary."_s.arg(fileName),
+        u"It contains NUL characters. Saving it as text would change it."_s));
+    QPushButton *open = box->addButton(u"Open Anyway"_s, QMessageBox::AcceptRole);
+    QPushButton *cancel = box->addButton(u"Cancel"_s, QMessageBox::RejectRole);
+    box->setDefaultButton(cancel);
+    box->exec();
+    return box->clickedButton() == open;
+}
+
+bool UserPrompts::confirmOverwriteNewer(QWidget *window, const QString &fileName)
+{
+    std::unique_ptr<QMessageBox> box(createAlert(window, QMessageBox::Warning,
+        u"The file “%1” has been changed by another program."_s.arg(fileName),
+        u"Saving replaces those changes with this document."_s));
+    QPushButton *overwrite = box->addButton(u"Save Anyway"_s, QMessageBox::DestructiveRole);
+    QPushButton *cancel = box->addButton(u"Cancel"_s, QMessageBox::RejectRole);
+    box->setDefaultButton(cancel);
+    box->exec();
+    return box->clickedButton() == overwrite;
+}
+
+QStringList UserPrompts::chooseFilesToOpen(QWidget *window, const QStringList &extensions)
+{
+    QStringList patterns;
+    for (const QString &extension : extensions)
+        patterns.append(u"*."_s + extension);
+    const QStringList filters {
+        u"Text documents (%1)"_s.arg(patterns.join(u' ')),
+        u"All files (*)"_s,
+    };
+    return QFileDialog::getOpenFileNames(window, u"Open"_s, QString(), filters.join(u";;"_s));
+}
+
+std::optional<QString> UserPrompts::chooseSaveLocation(QWidget *window, const QString &suggested)
+{
+    const QString path = QFileDialog::getSaveFileName(window, u"Save As"_s, suggested);
+    if (path.isEmpty())
+        return std::nullopt;
+    return path;
+}

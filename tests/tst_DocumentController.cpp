@@ -1,0 +1,329 @@
+#include "ContentView.h"
+#include "DocumentController.h"
+#include "DocumentFile.h"
+#include "DocumentWindow.h"
+#include "RecentFiles.h"
+#include "ScriptedPrompts.h"
+#include "ScrivletTextView.h"
+#include "Settings.h"
+#include "TestEnvironment.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTextCursor>
+#include <QThread>
+#include <QToolBar>
+
+#include <sys/stat.h>
+
+using namespace Qt::StringLiterals;
+
+class TestDocumentController : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+    void roundTripsThroughTheEditor_data();
+    void roundTripsThroughTheEditor();
+    void openingAnOpenFileBringsItsWindowForward();
+    void untitledNamesTakeTheLowestFreeNumber();
+    void unreadableFilesOpenNothing_data();
+    void unreadableFilesOpenNothing();
+    void binaryFilesAsk_data();
+    void binaryFilesAsk();
+    void closingAnEditedDocumentAsks_data();
+    void closingAnEditedDocumentAsks();
+    void failedSaveKeepsFileAndEdits();
+    void undoHistorySurvivesSaving();
+    void changeOnDiskWithoutEditsReloads();
+    void changeOnDiskWithEditsAsks();
+    void deletedFileKeepsTextAndSaveRecreatesIt();
+
+private:
+    QString writeFile(const QString &name, const QByteArray &bytes);
+    static QByteArray contents(const QString &path);
+    DocumentWindow *openLoaded(const QString &path);
+    static void type(DocumentWindow *window, const QString &text);
+    static void touchLater(const QString &path, const QByteArray &bytes);
+
+    std::unique_ptr<QTemporaryDir> m_folder;
+    std::unique_ptr<Settings> m_settings;
+    std::unique_ptr<DocumentController> m_documents;
+    std::unique_ptr<ScriptedPrompts> m_prompts;
+};
+
+void TestDocumentController::init()
+{
+    m_folder = std::make_unique<QTemporaryDir>();
+    m_settings = std::make_unique<Settings>(m_folder->filePath(u"settings.conf"_s));
+    m_documents = std::make_unique<DocumentController>(*m_settings);
+    m_prompts = std::make_unique<ScriptedPrompts>();
+}
+
+void TestDocumentController::cleanup()
+{
+    for (DocumentWindow *window : m_documents->windows()) {
+        window->contentView()->textView()->document()->setModified(false);
+        delete window;
+    }
+    m_documents.reset();
+    m_prompts.reset();
+}
+
+QString TestDocumentController::writeFile(const QString &name, const QByteArray &bytes)
+{
+    const QString path = m_folder->filePath(name);
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
+        qFatal("cannot write the test file");
+    return path;
+}
+
+QByteArray TestDocumentController::contents(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+}
+
+DocumentWindow *TestDocumentController::openLoaded(const QString &path)
+{
+    DocumentWindow *window = m_documents->openFile(path);
+    if (window)
+        [&] { QTRY_VERIFY(!window->isLoading()); }();
+    return window;
+}
+
+void TestDocumentController::type(DocumentWindow *window, const QString &text)
+{
+    QTextCursor cursor(window->contentView()->textView()->document());
+    cursor.movePosition(QTextCursor::End);
+    cursor.insertText(text);
+}
+
+// File times have a resolution: a change made within the same instant could look like none.
+void TestDocumentController::touchLater(const QString &path, const QByteArray &bytes)
+{
+    QThread::msleep(20);
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
+        qFatal("cannot change the test file");
+}
+
+void TestDocumentController::roundTripsThroughTheEditor_data()
+{
+    QTest::addColumn<QByteArray>("onDisk");
+    QTest::addColumn<QByteArray>("saved");
+
+    QTest::addRow("empty file") << QByteArray() << QByteArray();
+    QTest::addRow("CR LF and a final line feed") << QByteArray("a\r\nb\r\n") << QByteArray("a\nb");
+    QTest::addRow("lone CR") << QByteArray("a\rb\rc") << QByteArray("a\nb\nc");
+    QTest::addRow("two final line feeds") << QByteArray("x\n\n") << QByteArray("x\n");
+    QTest::addRow("byte-order mark kept") << QByteArray("\xEF\xBB\xBFhi\n") << QByteArray("\xEF\xBB\xBFhi");
+    QTest::addRow("ISO Latin 1") << QByteArray("caf\xE9") << QByteArray("caf\xC3\xA9");
+    QTest::addRow("Windows-1252") << QByteArray("\x93quoted\x94") << QByteArray("\xE2\x80\x9Cquoted\xE2\x80\x9D");
+    QTest::addRow("Mac OS Roman") << QByteArray("\x81ngstr\x9Am") << QByteArray("\xC3\x85ngstr\xC3\xB6m");
+    QTest::addRow("no-break space, line separator, emoji")
+        << QByteArray("a\xC2\xA0" "b\xE2\x80\xA8" "c\xF0\x9F\x98\x80")
+        << QByteArray("a\xC2\xA0" "b\xE2\x80\xA8" "c\xF0\x9F\x98\x80");
+}
+
+void TestDocumentController::roundTripsThroughTheEditor()
+{
+    QFETCH(QByteArray, onDisk);
+    QFETCH(QByteArray, saved);
+    const QString path = writeFile(u"round.txt"_s, onDisk);
+    DocumentWindow *window = openLoaded(path);
+    QVERIFY(window);
+    QVERIFY(!window->isModified());
+    QVERIFY(window->save());
+    QCOMPARE(contents(path), saved);
+    QVERIFY(m_prompts->errors.isEmpty());
+}
+
+void TestDocumentController::openingAnOpenFileBringsItsWindowForward()
+{
+    const QString path = writeFile(u"once.txt"_s, "text");
+    QVERIFY(QFile::link(path, m_folder->filePath(u"alias.txt"_s)));
+    DocumentWindow *first = openLoaded(path);
+    QCOMPARE(m_documents->openFile(m_folder->filePath(u"alias.txt"_s)), first);
+    QCOMPARE(m_documents->openFile(m_folder->path() + u"/./once.txt"_s), first);
+    QCOMPARE(m_documents->windows().size(), 1);
+    QCOMPARE(m_documents->recentFiles().paths().value(0), QFileInfo(path).absoluteFilePath());
+}
+
+void TestDocumentController::untitledNamesTakeTheLowestFreeNumber()
+{
+    DocumentWindow *first = m_documents->newDocument();
+    DocumentWindow *second = m_documents->newDocument();
+    QCOMPARE(first->displayName(), u"Untitled"_s);
+    QCOMPARE(second->displayName(), u"Untitled 2"_s);
+    QCOMPARE(second->windowTitle(), u"Untitled 2[*]"_s);
+    delete first;
+    QCOMPARE(m_documents->newDocument()->displayName(), u"Untitled"_s);
+    QCOMPARE(m_documents->newDocument()->displayName(), u"Untitled 3"_s);
+}
+
+void TestDocumentController::unreadableFilesOpenNothing_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("expected");
+    QTest::addRow("folder") << u"folder"_s << u"The file does not contain readable content."_s;
+    QTest::addRow("FIFO") << u"fifo"_s << u"The file does not contain readable content."_s;
+    QTest::addRow("missing") << u"missing.txt"_s << u"No such file"_s;
+}
+
+void TestDocumentController::unreadableFilesOpenNothing()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, expected);
+    QVERIFY(QDir(m_folder->path()).mkdir(u"folder"_s));
+    QVERIFY(::mkfifo(QFile::encodeName(m_folder->filePath(u"fifo"_s)).constData(), 0600) == 0);
+    QVERIFY(!m_documents->openFile(m_folder->filePath(name)));
+    QVERIFY(m_documents->windows().isEmpty());
+    QCOMPARE(m_prompts->errors.size(), 1);
+    QVERIFY2(m_prompts->errors.first().contains(expected), qPrintable(m_prompts->errors.first()));
+}
+
+void TestDocumentController::binaryFilesAsk_data()
+{
+    QTest::addColumn<bool>("openAnyway");
+    QTest::addRow("open anyway") << true;
+    QTest::addRow("cancel") << false;
+}
+
+void TestDocumentController::binaryFilesAsk()
+{
+    QFETCH(bool, openAnyway);
+    m_prompts->openBinary = openAnyway;
+    DocumentWindow *window = m_documents->openFile(writeFile(u"data.bin"_s, QByteArray("a\0b", 3)));
+    QVERIFY(window);
+    QTRY_COMPARE(m_prompts->binaryQuestions, 1);
+    QTRY_COMPARE(m_documents->windows().size(), openAnyway ? 1 : 0);
+    if (openAnyway) {
+        QTRY_VERIFY(!window->isLoading());
+        QCOMPARE(window->contentView()->textView()->document()->characterCount(), 4);
+    }
+}
+
+void TestDocumentController::closingAnEditedDocumentAsks_data()
+{
+    QTest::addColumn<UserPrompts::SaveChangesAnswer>("answer");
+    QTest::addColumn<bool>("saveFails");
+    QTest::addColumn<bool>("closes");
+    QTest::addColumn<QByteArray>("onDisk");
+    using Answer = UserPrompts::SaveChangesAnswer;
+    QTest::addRow("Save") << Answer::Save << false << true << QByteArray("old+new");
+    QTest::addRow("Save that fails keeps the window") << Answer::Save << true << false << QByteArray("old");
+    QTest::addRow("Don’t Save") << Answer::DontSave << false << true << QByteArray("old");
+    QTest::addRow("Cancel") << Answer::Cancel << false << false << QByteArray("old");
+}
+
+void TestDocumentController::closingAnEditedDocumentAsks()
+{
+    QFETCH(UserPrompts::SaveChangesAnswer, answer);
+    QFETCH(bool, saveFails);
+    QFETCH(bool, closes);
+    QFETCH(QByteArray, onDisk);
+    const QString path = writeFile(u"edited.txt"_s, "old");
+    DocumentWindow *window = openLoaded(path);
+    type(window, u"+new"_s);
+    QVERIFY(window->isWindowModified());
+    if (saveFails) {
+        window->file()->setWriter(DocumentWriter([](QIODevice &, QByteArrayView) -> qint64 { return 0; }));
+    }
+    m_prompts->saveChangesAnswer = answer;
+    QSignalSpy destroyed(window, &QObject::destroyed);
+    window->close();
+    QCOMPARE(m_prompts->saveChangesQuestions, 1);
+    if (closes)
+        QTRY_COMPARE(destroyed.count(), 1);
+    else
+        QVERIFY(window->isModified());
+    QCOMPARE(m_documents->windows().size(), closes ? 0 : 1);
+    QCOMPARE(contents(path), onDisk);
+    QCOMPARE(m_prompts->errors.size(), saveFails ? 1 : 0);
+}
+
+void TestDocumentController::failedSaveKeepsFileAndEdits()
+{
+    const QString path = writeFile(u"full.txt"_s, "original");
+    DocumentWindow *window = openLoaded(path);
+    type(window, u" edited"_s);
+    window->file()->setWriter(DocumentWriter([](QIODevice &device, QByteArrayView bytes) {
+        return device.write(bytes.data(), bytes.size() / 2); // the disk filled up halfway
+    }));
+    QVERIFY(!window->save());
+    QCOMPARE(contents(path), "original");
+    QVERIFY(window->isModified());
+    QCOMPARE(m_prompts->errors.size(), 1);
+    QVERIFY(m_prompts->errors.first().contains(u"enough space"_s));
+}
+
+void TestDocumentController::undoHistorySurvivesSaving()
+{
+    const QString path = writeFile(u"undo.txt"_s, "base");
+    DocumentWindow *window = openLoaded(path);
+    type(window, u" more"_s);
+    QVERIFY(window->save());
+    QVERIFY(!window->isModified());
+    window->contentView()->textView()->undo();
+    QCOMPARE(window->contentView()->documentText().wholeText(), u"base"_s);
+    QVERIFY(window->isModified());
+}
+
+void TestDocumentController::changeOnDiskWithoutEditsReloads()
+{
+    const QString path = writeFile(u"watched.txt"_s, "first");
+    DocumentWindow *window = openLoaded(path);
+    touchLater(path, "second version");
+    QTRY_COMPARE_WITH_TIMEOUT(window->contentView()->documentText().wholeText(), u"second version"_s, 5000);
+    QVERIFY(!window->isModified());
+    // The editor's own save is not taken for another program's change.
+    type(window, u"!"_s);
+    QVERIFY(window->save());
+    QTest::qWait(400);
+    QVERIFY(window->findChild<QWidget *>(u"scrivlet.diskChangeNotice"_s)->isHidden()
+        || !window->findChild<QWidget *>(u"scrivlet.diskChangeNotice"_s)->isVisible());
+    QCOMPARE(window->contentView()->documentText().wholeText(), u"second version!"_s);
+}
+
+void TestDocumentController::changeOnDiskWithEditsAsks()
+{
+    const QString path = writeFile(u"conflict.txt"_s, "mine");
+    DocumentWindow *window = openLoaded(path);
+    QSignalSpy changed(window->file(), &DocumentFile::changedOnDisk);
+    type(window, u" edited"_s);
+    touchLater(path, "theirs");
+    QTRY_COMPARE_WITH_TIMEOUT(changed.count(), 1, 5000);
+    QCOMPARE(window->contentView()->documentText().wholeText(), u"mine edited"_s);
+
+    // Save asks before replacing their version; declining leaves it.
+    m_prompts->overwriteNewer = false;
+    QVERIFY(!window->save());
+    QCOMPARE(m_prompts->overwriteQuestions, 1);
+    QCOMPARE(contents(path), "theirs");
+    m_prompts->overwriteNewer = true;
+    QVERIFY(window->save());
+    QCOMPARE(contents(path), "mine edited");
+}
+
+void TestDocumentController::deletedFileKeepsTextAndSaveRecreatesIt()
+{
+    const QString path = writeFile(u"gone.txt"_s, "keep me");
+    DocumentWindow *window = openLoaded(path);
+    QSignalSpy removed(window->file(), &DocumentFile::removedOnDisk);
+    QVERIFY(QFile::remove(path));
+    QTRY_COMPARE_WITH_TIMEOUT(removed.count(), 1, 5000);
+    QCOMPARE(window->contentView()->documentText().wholeText(), u"keep me"_s);
+    QCOMPARE(m_documents->windows().size(), 1);
+    QVERIFY(window->save());
+    QCOMPARE(contents(path), "keep me");
+}
+
+SCRIVLET_TEST_MAIN(TestDocumentController)
+#include "tst_DocumentController.moc"
