@@ -1,0 +1,219 @@
+#include "ContentView.h"
+#include "DocumentController.h"
+#include "DocumentWindow.h"
+#include "PrintCommand.h"
+#include "ScrivletApp.h"
+#include "ScrivletTextView.h"
+#include "Settings.h"
+#include "StatusBarView.h"
+#include "TestEnvironment.h"
+#include "ViewMenuCommands.h"
+
+#include <QApplication>
+#include <QMenuBar>
+#include <QPrinter>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTextCursor>
+
+using namespace Qt::StringLiterals;
+
+class TestScrivletApp : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+    void menusHaveTheirTitlesShortcutsAndIdentifiers_data();
+    void menusHaveTheirTitlesShortcutsAndIdentifiers();
+    void togglesNameTheirActionAndFollowTheSetting();
+    void fontSizeStepsStopAtTheLimits_data();
+    void fontSizeStepsStopAtTheLimits();
+    void fontSizeStepsReachEveryWindow();
+    void checkForUpdatesOpensTheProductPage();
+    void printsTheTextInTheEditorFont();
+
+private:
+    QAction *findAction(QMenuBar *bar, const QString &menuTitle, const QString &title) const;
+
+    std::unique_ptr<QTemporaryDir> m_folder;
+    std::unique_ptr<Settings> m_settings;
+    std::unique_ptr<DocumentController> m_documents;
+    std::unique_ptr<ScrivletApp> m_app;
+};
+
+void TestScrivletApp::init()
+{
+    m_folder = std::make_unique<QTemporaryDir>();
+    m_settings = std::make_unique<Settings>(m_folder->filePath(u"settings.conf"_s));
+    m_documents = std::make_unique<DocumentController>(*m_settings);
+    m_app = std::make_unique<ScrivletApp>(*m_settings, *m_documents);
+    m_app->installMenusOnNewWindows();
+}
+
+void TestScrivletApp::cleanup()
+{
+    qDeleteAll(m_documents->windows());
+    m_app.reset();
+    m_documents.reset();
+}
+
+QAction *TestScrivletApp::findAction(
+    QMenuBar *bar, const QString &menuTitle, const QString &title) const
+{
+    for (QAction *menuAction : bar->actions()) {
+        if (menuAction->text().remove(u'&') != menuTitle || !menuAction->menu())
+            continue;
+        for (QAction *action : menuAction->menu()->actions()) {
+            if (action->text() == title)
+                return action;
+        }
+    }
+    return nullptr;
+}
+
+void TestScrivletApp::menusHaveTheirTitlesShortcutsAndIdentifiers_data()
+{
+    QTest::addColumn<QString>("menu");
+    QTest::addColumn<QString>("title");
+    QTest::addColumn<QList<QKeySequence>>("shortcuts");
+    QTest::addColumn<QString>("identifier");
+    using K = QKeySequence;
+    QTest::addRow("New") << u"File"_s << u"New"_s << QList<K> {K(u"Ctrl+N"_s)} << QString();
+    QTest::addRow("Open") << u"File"_s << u"Open..."_s << QList<K> {K(u"Ctrl+O"_s)} << QString();
+    QTest::addRow("Close") << u"File"_s << u"Close"_s << QList<K> {K(u"Ctrl+W"_s)} << QString();
+    QTest::addRow("Save") << u"File"_s << u"Save"_s << QList<K> {K(u"Ctrl+S"_s)} << QString();
+    QTest::addRow("Save As") << u"File"_s << u"Save As..."_s << QList<K> {K(u"Ctrl+Shift+S"_s)}
+                             << u"scrivlet.menu.saveAs"_s;
+    QTest::addRow("Print") << u"File"_s << u"Print..."_s << QList<K> {K(u"Ctrl+P"_s)} << QString();
+    QTest::addRow("line numbers") << u"View"_s << u"Hide Line Numbers"_s
+                                  << QList<K> {K(u"Ctrl+Shift+L"_s)}
+                                  << u"scrivlet.menu.toggleLineNumbers"_s;
+    QTest::addRow("status bar") << u"View"_s << u"Hide Status Bar"_s
+                                << QList<K> {K(u"Ctrl+/"_s)} << QString();
+    QTest::addRow("bigger") << u"View"_s << u"Increase Font Size"_s
+                            << QList<K> {K(u"Ctrl++"_s), K(u"Ctrl+="_s)} << QString();
+    QTest::addRow("smaller") << u"View"_s << u"Decrease Font Size"_s
+                             << QList<K> {K(u"Ctrl+-"_s)} << QString();
+    QTest::addRow("settings") << u"Edit"_s << u"Settings…"_s << QList<K> {K(u"Ctrl+,"_s)} << QString();
+    QTest::addRow("help") << u"Help"_s << u"Scrivlet Help"_s
+                          << QList<K> {K(u"Ctrl+?"_s), K(u"F1"_s)} << QString();
+    QTest::addRow("updates") << u"Help"_s << u"Check for Updates..."_s << QList<K> {} << QString();
+}
+
+void TestScrivletApp::menusHaveTheirTitlesShortcutsAndIdentifiers()
+{
+    QFETCH(QString, menu);
+    QFETCH(QString, title);
+    QFETCH(QList<QKeySequence>, shortcuts);
+    QFETCH(QString, identifier);
+    DocumentWindow *window = m_documents->newDocument();
+    QAction *action = findAction(window->menuBar(), menu, title);
+    QVERIFY2(action, qPrintable(title));
+    QCOMPARE(action->shortcuts(), shortcuts);
+    if (!identifier.isEmpty())
+        QCOMPARE(action->objectName(), identifier);
+    QVERIFY(action->isEnabled());
+}
+
+void TestScrivletApp::togglesNameTheirActionAndFollowTheSetting()
+{
+    DocumentWindow *first = m_documents->newDocument();
+    DocumentWindow *second = m_documents->newDocument();
+    QAction *toggle = findAction(first->menuBar(), u"View"_s, u"Hide Line Numbers"_s);
+    QVERIFY(toggle);
+    toggle->trigger();
+    QCOMPARE(m_settings->showLineNumbers(), false);
+    QCOMPARE(toggle->text(), u"Show Line Numbers"_s);
+    QVERIFY(findAction(second->menuBar(), u"View"_s, u"Show Line Numbers"_s));
+
+    // A change made elsewhere (the Settings window) renames the item too.
+    m_settings->setShowStatusBar(false);
+    QVERIFY(findAction(first->menuBar(), u"View"_s, u"Show Status Bar"_s));
+    findAction(second->menuBar(), u"View"_s, u"Show Status Bar"_s)->trigger();
+    QCOMPARE(m_settings->showStatusBar(), true);
+    QVERIFY(first->contentView()->statusBar()->isVisibleTo(first));
+}
+
+void TestScrivletApp::fontSizeStepsStopAtTheLimits_data()
+{
+    QTest::addColumn<qint64>("stored");
+    QTest::addColumn<qint64>("afterIncrease");
+    QTest::addColumn<qint64>("afterDecrease");
+    QTest::addRow("middle") << qint64(13) << qint64(14) << qint64(12);
+    QTest::addRow("at 72") << qint64(72) << qint64(72) << qint64(71);
+    QTest::addRow("at 8") << qint64(8) << qint64(9) << qint64(8);
+    QTest::addRow("above the range") << qint64(90) << qint64(90) << qint64(89);
+    QTest::addRow("below the range") << qint64(5) << qint64(6) << qint64(5);
+}
+
+void TestScrivletApp::fontSizeStepsStopAtTheLimits()
+{
+    QFETCH(qint64, stored);
+    QFETCH(qint64, afterIncrease);
+    QFETCH(qint64, afterDecrease);
+    QCOMPARE(ViewMenuCommands::increasedFontSize(stored).value_or(stored), afterIncrease);
+    QCOMPARE(ViewMenuCommands::decreasedFontSize(stored).value_or(stored), afterDecrease);
+}
+
+void TestScrivletApp::fontSizeStepsReachEveryWindow()
+{
+    m_settings->setFontSize(13);
+    DocumentWindow *first = m_documents->newDocument();
+    DocumentWindow *second = m_documents->newDocument();
+    QAction *increase = findAction(first->menuBar(), u"View"_s, u"Increase Font Size"_s);
+    for (int i = 0; i < 3; ++i)
+        increase->trigger();
+    QCOMPARE(m_settings->fontSize(), 16);
+    for (DocumentWindow *window : {first, second})
+        QCOMPARE(window->contentView()->textView()->font().pointSize(), 16);
+}
+
+void TestScrivletApp::checkForUpdatesOpensTheProductPage()
+{
+    QList<QUrl> opened;
+    m_app->setOpenUrl([&opened](const QUrl &url) {
+        opened.append(url);
+        return true;
+    });
+    DocumentWindow *window = m_documents->newDocument();
+    findAction(window->menuBar(), u"Help"_s, u"Check for Updates..."_s)->trigger();
+    QCOMPARE(opened, QList<QUrl> {ScrivletApp::productPageUrl()});
+    QCOMPARE(opened.first().scheme(), u"https"_s);
+}
+
+void TestScrivletApp::printsTheTextInTheEditorFont()
+{
+    const QString pdfToText = QStandardPaths::findExecutable(u"pdftotext"_s);
+    if (pdfToText.isEmpty())
+        QSKIP("pdftotext (poppler-utils) is not installed");
+    m_settings->setFontFamily(u"DejaVu Sans Mono"_s);
+    m_settings->setFontSize(17);
+    DocumentWindow *window = m_documents->newDocument();
+    QTextCursor(window->contentView()->textView()->document())
+        .insertText(u"Printed line one\nline two, caf\u00e9"_s);
+    QCOMPARE(PrintCommand::findTextView(window), window->contentView()->textView());
+    QCOMPARE(PrintCommand::findTextView(nullptr), nullptr);
+
+    QPrinter printer;
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    const QString pdf = m_folder->filePath(u"out.pdf"_s);
+    printer.setOutputFileName(pdf);
+    PrintCommand::print(*window->contentView()->textView(), printer);
+
+    QProcess extract;
+    extract.start(pdfToText, {pdf, u"-"_s});
+    QVERIFY(extract.waitForFinished(20000));
+    const QString text = QString::fromUtf8(extract.readAllStandardOutput());
+    QVERIFY2(text.contains(u"Printed line one"_s) && text.contains(u"line two, caf\u00e9"_s),
+        qPrintable(text));
+    QProcess fonts;
+    fonts.start(QStandardPaths::findExecutable(u"pdffonts"_s), {pdf});
+    QVERIFY(fonts.waitForFinished(20000));
+    QVERIFY(QString::fromUtf8(fonts.readAllStandardOutput()).contains(u"DejaVuSansMono"_s));
+}
+
+SCRIVLET_TEST_MAIN(TestScrivletApp)
+#include "tst_ScrivletApp.moc"
