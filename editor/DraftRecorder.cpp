@@ -1,0 +1,131 @@
+#include "DraftRecorder.h"
+
+#include "DocumentTextAccess.h"
+
+#include <QTextDocument>
+#include <QUuid>
+
+DraftRecorder::DraftRecorder(QTextDocument *document, const DraftStore &store, QObject *parent)
+    : QObject(parent)
+    , m_document(document)
+    , m_store(store)
+{
+    m_quiet.setSingleShot(true);
+    m_quiet.setInterval(quietMilliseconds);
+    connect(&m_quiet, &QTimer::timeout, this, &DraftRecorder::flush);
+    connect(document, &QTextDocument::contentsChange, this, &DraftRecorder::onContentsChange);
+}
+
+void DraftRecorder::startFrom(const QString &path, bool endsWithDroppedLineFeed)
+{
+    discard();
+    m_basePath = path;
+    m_baseStamp = path.isEmpty() ? FileStamp() : FileStamp::of(path);
+    m_baseEndsWithDroppedLineFeed = endsWithDroppedLineFeed;
+    m_recording = true;
+}
+
+void DraftRecorder::continueDraft(const DraftStore::Draft &draft)
+{
+    m_pending.clear();
+    m_draft = draft;
+    m_basePath = draft.filePath;
+    m_recording = true;
+}
+
+void DraftRecorder::pause()
+{
+    flush();
+    m_recording = false;
+}
+
+void DraftRecorder::setUntitledName(const QString &name)
+{
+    m_untitledName = name;
+    if (hasDraft() && m_draft.untitledName != name) {
+        m_draft.untitledName = name;
+        m_store.writeDescription(m_draft);
+    }
+}
+
+QString DraftRecorder::documentText(qsizetype position, qsizetype count) const
+{
+    return DocumentTextAccess(m_document.data()).read(position, count);
+}
+
+// The first edit creates the draft. A small document's base is its whole text as it is now,
+// edit included; a large one's is the file it was read from, with the edit as the first note.
+bool DraftRecorder::beginDraft()
+{
+    m_draft = {};
+    m_draft.id = QUuid::createUuid().toString(QUuid::WithoutBraces);
+    m_draft.filePath = m_basePath;
+    m_draft.untitledName = m_untitledName;
+    const qsizetype length = m_document->characterCount() - 1;
+    if (m_basePath.isEmpty()) {
+        m_draft.base = DraftStore::BaseKind::Empty;
+    } else if (length <= snapshotLimit || m_baseStamp != FileStamp::of(m_basePath)) {
+        m_draft.base = DraftStore::BaseKind::Snapshot;
+        m_store.writeDescription(m_draft);
+        m_store.writeSnapshot(m_draft.id, documentText(0, length));
+        return false;
+    } else {
+        m_draft.base = DraftStore::BaseKind::File;
+        m_draft.baseStamp = m_baseStamp;
+        m_draft.baseAppendsLineFeed = m_baseEndsWithDroppedLineFeed;
+    }
+    m_store.writeDescription(m_draft);
+    return true;
+}
+
+void DraftRecorder::onContentsChange(int position, int removed, int added)
+{
+    if (!m_recording || !m_document)
+        return;
+    if (!hasDraft() && !beginDraft()) {
+        m_quiet.start();
+        return;
+    }
+    m_pending.append({position, removed, documentText(position, added)});
+    m_quiet.start();
+}
+
+bool DraftRecorder::flush()
+{
+    m_quiet.stop();
+    if (!hasDraft())
+        return true;
+    if (!m_pending.isEmpty()) {
+        if (!m_store.appendEdits(m_draft.id, m_pending))
+            return false;
+        m_pending.clear();
+    }
+    if (m_store.journalSize(m_draft.id) > journalLimit)
+        return snapshot();
+    return true;
+}
+
+bool DraftRecorder::snapshot()
+{
+    if (!m_document)
+        return false;
+    if (!hasDraft()) {
+        m_draft.id = QUuid::createUuid().toString(QUuid::WithoutBraces);
+        m_draft.filePath = m_basePath;
+        m_draft.untitledName = m_untitledName;
+    }
+    m_pending.clear();
+    m_quiet.stop();
+    m_draft.base = DraftStore::BaseKind::Snapshot;
+    return m_store.writeDescription(m_draft)
+        && m_store.writeSnapshot(m_draft.id, documentText(0, m_document->characterCount() - 1));
+}
+
+void DraftRecorder::discard()
+{
+    m_quiet.stop();
+    m_pending.clear();
+    if (hasDraft())
+        m_store.remove(m_draft.id);
+    m_draft = {};
+}

@@ -1,0 +1,64 @@
+#pragma once
+
+#include "DraftStore.h"
+
+#include <QObject>
+#include <QPointer>
+#include <QTimer>
+
+class QTextDocument;
+
+// Keeps one document's draft current while it is edited, so a crash loses at most the last
+// couple of seconds of typing. Each edit is noted as it happens (only the text it inserted is
+// read) and the notes go to the draft's journal once typing pauses, never on the typing path.
+class DraftRecorder : public QObject
+{
+    Q_OBJECT
+
+public:
+    static constexpr int quietMilliseconds = 2000;
+    // Documents up to this many characters get a snapshot base at their first edit, which
+    // survives any later change to their file; larger ones use the file itself as the base.
+    static constexpr qsizetype snapshotLimit = 4 * 1024 * 1024;
+    // A journal larger than this is folded into a new snapshot when the next pause comes.
+    static constexpr qint64 journalLimit = 32 * 1024 * 1024;
+
+    DraftRecorder(QTextDocument *document, const DraftStore &store, QObject *parent = nullptr);
+
+    // From now on edits are recorded against the document's present text, which is the file
+    // at `path` as read (endsWithDroppedLineFeed: plus the final LF that saving drops), or
+    // empty for a document without a file. Any earlier draft is discarded.
+    void startFrom(const QString &path, bool endsWithDroppedLineFeed = false);
+    // Records further edits into an existing draft whose text the document now holds.
+    void continueDraft(const DraftStore::Draft &draft);
+    // Stops recording (while the document is being refilled); the draft stays as it is.
+    void pause();
+
+    void setUntitledName(const QString &name);
+    QString draftId() const { return m_draft.id; }
+    bool hasDraft() const { return !m_draft.id.isEmpty(); }
+
+    // Writes the edits noted so far; false when the store could not take them.
+    bool flush();
+    // Makes the whole present text the draft's base (for a document whose file is no longer a
+    // safe base, e.g. after the file changed on disk).
+    bool snapshot();
+    // The document was saved or its changes were thrown away: the draft goes.
+    void discard();
+
+private:
+    void onContentsChange(int position, int removed, int added);
+    bool beginDraft();
+    QString documentText(qsizetype position, qsizetype count) const;
+
+    QPointer<QTextDocument> m_document;
+    DraftStore m_store;
+    DraftStore::Draft m_draft;
+    QString m_basePath;
+    FileStamp m_baseStamp;
+    bool m_baseEndsWithDroppedLineFeed = false;
+    QString m_untitledName;
+    bool m_recording = false;
+    QList<DraftStore::Edit> m_pending;
+    QTimer m_quiet;
+};
