@@ -5,7 +5,8 @@ target_compile_definitions(scrivlet_build_flags INTERFACE
     QT_NO_CONTEXTLESS_CONNECT
     QT_NO_CAST_FROM_ASCII
     QT_NO_URL_CAST_FROM_STRING
-    SCRIVLET_APP_ID="${SCRIVLET_APP_ID}")
+    SCRIVLET_APP_ID="${SCRIVLET_APP_ID}"
+    SCRIVLET_VERSION="${PROJECT_VERSION}")
 if(SCRIVLET_WERROR)
     target_compile_options(scrivlet_build_flags INTERFACE -Werror)
 endif()
