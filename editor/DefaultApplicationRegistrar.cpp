@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLoggingCategory>
 #include <QMutex>
 #include <QProcess>
@@ -43,7 +44,12 @@ bool registerNow(const QString &applicationId, const FileContentType &type)
     if (!type.undeclaredExtension.isEmpty()) {
         // Without the declaration the association would hold, but no file would ever be
         // recognised as the type, so it is worth saying why files still open elsewhere.
-        switch (UserMimePackage::install(type)) {
+        UserMimePackage::Outcome outcome = UserMimePackage::install(type);
+        // A package written while update-mime-database was missing is still waiting for it.
+        if (outcome == UserMimePackage::Outcome::Unchanged
+            && !UserMimePackage::databaseIncludes(type.undeclaredExtension))
+            outcome = UserMimePackage::Outcome::Written;
+        switch (outcome) {
         case UserMimePackage::Outcome::Written:
             if (!UserMimePackage::updateDatabase())
                 qCWarning(lcAssociations).noquote()
@@ -160,6 +166,13 @@ Outcome install(const FileContentType &type)
     if (!file.open(QIODevice::WriteOnly) || file.write(xml) != xml.size() || !file.commit())
         return Outcome::Failed;
     return Outcome::Written;
+}
+
+bool databaseIncludes(const QString &extension)
+{
+    const QFileInfo cache(mimeDirectory() + QStringLiteral("/mime.cache"));
+    const QFileInfo package(packageFilePath(extension));
+    return cache.exists() && cache.lastModified() >= package.lastModified();
 }
 
 bool updateDatabase()

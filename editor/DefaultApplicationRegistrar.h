@@ -47,6 +47,8 @@ enum class Outcome {
 };
 // Writes the package unless an identical one is already there.
 Outcome install(const FileContentType &type);
+// Whether the user's MIME database was built after the extension's package was written.
+bool databaseIncludes(const QString &extension);
 // Runs update-mime-database on mimeDirectory(); false when it is missing or failed.
 bool updateDatabase();
 

@@ -18,7 +18,11 @@ PreferencesWindowController &PreferencesWindowController::shared()
 PreferencesWindowController::PreferencesWindowController(Settings &settings, QObject *parent)
     : QObject(parent)
     , m_settings(settings)
-{ }
+{
+    // Quitting with the window open: it goes while the application can still delete widgets.
+    if (QCoreApplication *application = QCoreApplication::instance())
+        connect(application, &QCoreApplication::aboutToQuit, this, [this] { delete m_window; });
+}
 
 PreferencesWindowController::~PreferencesWindowController()
 {
