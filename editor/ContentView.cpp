@@ -2,6 +2,7 @@
 
 #include "AppearanceMode.h"
 #include "AppearancePalette.h"
+#include "DesktopColorScheme.h"
 #include "FindPanelController.h"
 #include "FindState.h"
 #include "NotificationCenter.h"
@@ -66,6 +67,7 @@ ContentView::ContentView(Settings &settings, QWidget *parent)
     m_statusBar->setFilePath(QString());
 
     connect(&settings, &Settings::changed, this, &ContentView::applySettings);
+    DesktopColorScheme::follow();
     connect(&NotificationCenter::shared(), &NotificationCenter::posted, this,
         [this](const QString &name) {
             if (name == NotificationCenter::findNext)

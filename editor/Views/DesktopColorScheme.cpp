@@ -1,0 +1,49 @@
+#include "DesktopColorScheme.h"
+
+#include <QApplication>
+#include <QEvent>
+#include <QPalette>
+#include <QPointer>
+#include <QStyle>
+
+namespace {
+
+class Follower : public QObject
+{
+public:
+    explicit Follower(QObject *parent)
+        : QObject(parent)
+        , m_paletteFromStyle(!QCoreApplication::testAttribute(Qt::AA_SetPalette)
+              && QApplication::palette() == QApplication::style()->standardPalette())
+    { }
+
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        // Every window hears of the change; the first one updates the palette, and after that
+        // the palettes are equal and the others change nothing.
+        if (event->type() == QEvent::ThemeChange && m_paletteFromStyle && watched->isWidgetType()) {
+            const QPalette standard = QApplication::style()->standardPalette();
+            if (standard != QApplication::palette())
+                QApplication::setPalette(standard);
+        }
+        return false;
+    }
+
+private:
+    const bool m_paletteFromStyle;
+};
+
+} // namespace
+
+namespace DesktopColorScheme {
+
+void follow()
+{
+    static QPointer<Follower> follower;
+    if (follower || !qobject_cast<QApplication *>(QCoreApplication::instance()))
+        return;
+    follower = new Follower(QCoreApplication::instance());
+    QCoreApplication::instance()->installEventFilter(follower);
+}
+
+} // namespace DesktopColorScheme

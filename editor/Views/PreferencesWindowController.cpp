@@ -1,0 +1,91 @@
+#include "PreferencesWindowController.h"
+
+#include "PreferencesView.h"
+#include "Settings.h"
+
+#include <QApplication>
+#include <QScreen>
+#include <QScrollArea>
+#include <QShortcut>
+#include <QVBoxLayout>
+
+PreferencesWindowController &PreferencesWindowController::shared()
+{
+    static PreferencesWindowController controller(Settings::shared());
+    return controller;
+}
+
+PreferencesWindowController::PreferencesWindowController(Settings &settings, QObject *parent)
+    : QObject(parent)
+    , m_settings(settings)
+{
+    // Quitting with the window open: it goes while the application can still delete widgets.
+    if (QCoreApplication *application = QCoreApplication::instance())
+        connect(application, &QCoreApplication::aboutToQuit, this, [this] { delete m_window; });
+}
+
+PreferencesWindowController::~PreferencesWindowController()
+{
+    // The shared controller outlives the application object; widgets cannot be deleted then.
+    if (QApplication::instance())
+        delete m_window;
+}
+
+void PreferencesWindowController::showPreferences()
+{
+    if (m_window && m_window->isVisible()) {
+        if (m_window->isMinimized())
+            m_window->setWindowState(m_window->windowState() & ~Qt::WindowMinimized);
+        m_window->raise();
+        m_window->activateWindow();
+        return;
+    }
+    delete m_window;
+    buildWindow();
+    m_window->show();
+    m_window->raise();
+    m_window->activateWindow();
+}
+
+void PreferencesWindowController::setFinderExtensionPaneFactory(PaneFactory factory)
+{
+    m_paneFactory = std::move(factory);
+    if (m_view && m_paneFactory)
+        m_view->setFinderExtensionPane(m_paneFactory());
+}
+
+void PreferencesWindowController::buildWindow()
+{
+    auto *window = new QWidget(nullptr, Qt::Window);
+    window->setAttribute(Qt::WA_DeleteOnClose);
+    window->setObjectName(QStringLiteral("scrivlet.preferences.window"));
+    window->setWindowTitle(windowTitle);
+
+    m_view = new PreferencesView(m_settings);
+    if (m_paneFactory)
+        m_view->setFinderExtensionPane(m_paneFactory());
+    // The form is taller than the window: it scrolls, and keeps its width limit when the
+    // window is wider.
+    auto *scroll = new QScrollArea(window);
+    scroll->setFrameShape(QFrame::NoFrame);
+    scroll->setWidgetResizable(true);
+    scroll->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+    scroll->setWidget(m_view);
+    auto *layout = new QVBoxLayout(window);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(scroll);
+
+    window->setMinimumSize(minimumContentSize);
+    window->resize(contentSize);
+    auto *close = new QShortcut(QKeySequence::Close, window);
+    connect(close, &QShortcut::activated, window, &QWidget::close);
+
+    const QWidget *active = QApplication::activeWindow();
+    const QScreen *screen = active ? active->screen() : QGuiApplication::primaryScreen();
+    if (screen) {
+        QRect frame(QPoint(), contentSize);
+        frame.moveCenter(screen->availableGeometry().center());
+        window->move(frame.topLeft());
+    }
+    m_window = window;
+}
