@@ -1,6 +1,7 @@
 #include "DocumentController.h"
 
 #include "DocumentWindow.h"
+#include "DraftStore.h"
 #include "RecentFiles.h"
 #include "ScrivletDocument.h"
 #include "Settings.h"
@@ -98,6 +99,23 @@ void DocumentController::reportOpenFailure(
         u"The document “%1” could not be opened."_s.arg(QFileInfo(path).fileName()), detail);
 }
 
+DocumentWindow *DocumentController::restoreDraft(const QString &draftId)
+{
+    if (!m_draftStore)
+        return nullptr;
+    const std::optional<DraftStore::Draft> draft = m_draftStore->draft(draftId);
+    std::optional<QString> text = m_draftStore->recoverText(draftId);
+    if (!draft || !text) {
+        qWarning("Draft %s could not be recovered; it is kept in %s", qPrintable(draftId),
+            qPrintable(m_draftStore->folder()));
+        return nullptr;
+    }
+    DocumentWindow *window = createWindow();
+    window->restoreDraft(*draft, std::move(*text));
+    window->show();
+    return window;
+}
+
 void DocumentController::showOpenDialog(QWidget *parent)
 {
     openFiles(UserPrompts::current().chooseFilesToOpen(parent, openableExtensions()));
@@ -116,6 +134,8 @@ DocumentWindow *DocumentController::windowForFile(const QString &path) const
 DocumentWindow *DocumentController::createWindow()
 {
     auto *window = new DocumentWindow(m_settings);
+    if (m_draftStore)
+        window->enableDrafts(*m_draftStore);
     track(window);
     emit windowAdded(window);
     emit windowsChanged();

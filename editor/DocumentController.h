@@ -6,6 +6,7 @@
 #include <QStringList>
 
 struct DocumentError;
+class DraftStore;
 class DocumentWindow;
 class RecentFiles;
 class Settings;
@@ -36,6 +37,12 @@ public:
     // The window showing `path`, compared by canonical path, if any.
     DocumentWindow *windowForFile(const QString &path) const;
 
+    // From now on every window keeps a draft of its edits in `store` (not owned).
+    void setDraftStore(const DraftStore *store) { m_draftStore = store; }
+    const DraftStore *draftStore() const { return m_draftStore; }
+    // Opens a window with the draft's recovered text; nothing when it cannot be recovered.
+    DocumentWindow *restoreDraft(const QString &draftId);
+
 signals:
     void windowAdded(DocumentWindow *window);
     // The set of windows or one of their titles changed.
@@ -50,4 +57,5 @@ private:
     Settings &m_settings;
     RecentFiles *m_recentFiles = nullptr;
     QList<QPointer<DocumentWindow>> m_windows;
+    const DraftStore *m_draftStore = nullptr;
 };

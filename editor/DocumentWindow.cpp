@@ -3,6 +3,7 @@
 #include "ContentView.h"
 #include "DocumentFile.h"
 #include "DocumentLoader.h"
+#include "DraftRecorder.h"
 #include "LineNumberGutter.h"
 #include "LoadingBar.h"
 #include "ScrivletTextView.h"
@@ -53,11 +54,14 @@ DocumentWindow::DocumentWindow(Settings &settings, QWidget *parent)
         &TextStatisticsTracker::expectAppend);
     connect(m_loadingBar, &LoadingBar::cancelRequested, m_loader, &DocumentLoader::cancel);
     connect(m_loader, &DocumentLoader::finished, this, [this] {
-        m_file->setLoaded(m_contentView->filePath());
+        if (!m_contentView->filePath().isEmpty())
+            m_file->setLoaded(m_contentView->filePath());
         endLoading();
         restoreCursorAfterReload();
         if (m_loader->longLineLayout())
             showLongLineNotice();
+        else
+            recordDraftsFromHere();
         emit loaded();
     });
     connect(m_loader, &DocumentLoader::failed, this, [this](const DocumentError &error) {
@@ -84,7 +88,69 @@ void DocumentWindow::load(const QString &path)
     m_loadingBar->setFileName(info.fileName());
     m_loadingBar->setProgress(0, 1);
     QTimer::singleShot(loadingBarDelayMilliseconds, this, &DocumentWindow::showLoadingBar);
+    if (m_drafts)
+        m_drafts->pause();
     m_loader->load(path);
+}
+
+void DocumentWindow::enableDrafts(const DraftStore &store)
+{
+    m_drafts = new DraftRecorder(m_contentView->textView()->document(), store, this);
+    m_drafts->setUntitledName(m_untitledName);
+    if (!m_loader->isLoading() && filePath().isEmpty())
+        m_drafts->startFrom(QString());
+}
+
+void DocumentWindow::restoreDraft(const DraftStore::Draft &draft, QString text)
+{
+    m_restoredDraft = draft;
+    if (!draft.untitledName.isEmpty())
+        m_untitledName = draft.untitledName;
+    if (!draft.filePath.isEmpty())
+        m_contentView->setFilePath(QFileInfo(draft.filePath).absoluteFilePath());
+    updateTitle();
+    m_contentView->textView()->setReadOnly(true);
+    if (m_drafts)
+        m_drafts->pause();
+    m_loader->loadText(std::move(text));
+}
+
+// After a load the document holds the file as read, or a recovered draft's text, which stays
+// an unsaved change until it is saved or thrown away.
+void DocumentWindow::recordDraftsFromHere()
+{
+    if (m_restoredDraft) {
+        m_contentView->textView()->document()->setModified(true);
+        if (m_drafts)
+            m_drafts->continueDraft(*m_restoredDraft);
+        m_restoredDraft.reset();
+        return;
+    }
+    if (m_drafts)
+        m_drafts->startFrom(filePath());
+}
+
+QString DocumentWindow::preserveForQuit()
+{
+    if (!isModified() || m_loader->isLoading()) {
+        if (m_drafts && !isModified())
+            m_drafts->discard();
+        return m_drafts ? m_drafts->draftId() : QString();
+    }
+    if (!filePath().isEmpty() && !m_file->isChangedOnDisk() && writeFile(filePath()))
+        return QString();
+    // Untitled, changed on disk by someone else, or the save failed: the draft keeps the text.
+    if (!m_drafts)
+        return QString();
+    if (!m_drafts->hasDraft() || !m_drafts->flush())
+        m_drafts->snapshot();
+    return m_drafts->draftId();
+}
+
+void DocumentWindow::closeForQuit()
+{
+    m_closingForQuit = true;
+    close();
 }
 
 QToolBar *DocumentWindow::createStrip(QWidget *content)
@@ -165,6 +231,8 @@ bool DocumentWindow::isModified() const
 void DocumentWindow::setUntitledName(const QString &name)
 {
     m_untitledName = name;
+    if (m_drafts)
+        m_drafts->setUntitledName(name);
     updateTitle();
 }
 
@@ -208,19 +276,30 @@ bool DocumentWindow::saveTo(const QString &path)
     if (sameFile && m_file->isChangedOnDisk()
         && !UserPrompts::current().confirmOverwriteNewer(this, displayName()))
         return false;
-    const DocumentResult<FileStamp> written = m_file->save(m_contentView->documentText(), path);
-    if (!written) {
-        UserPrompts::current().showError(
-            this, written.error().displayMessage(), written.error().detail);
+    if (const std::optional<DocumentError> error = writeFile(path)) {
+        UserPrompts::current().showError(this, error->displayMessage(), error->detail);
         return false;
     }
+    return true;
+}
+
+std::optional<DocumentError> DocumentWindow::writeFile(const QString &path)
+{
+    const DocumentResult<FileStamp> written = m_file->save(m_contentView->documentText(), path);
+    if (!written)
+        return written.error();
     m_contentView->setFilePath(m_file->path());
+    if (m_drafts) {
+        // The saved file lacks the final line feed that saving drops, which the document keeps.
+        const QTextDocument *document = m_contentView->textView()->document();
+        m_drafts->startFrom(m_file->path(), document->blockCount() > 1 && document->lastBlock().length() == 1);
+    }
     // Only the modified flag changes: the undo history stays, so a save can be undone past.
     m_contentView->textView()->document()->setModified(false);
     m_diskChangeStrip->hide();
     updateTitle();
     emit saved(m_file->path());
-    return true;
+    return std::nullopt;
 }
 
 void DocumentWindow::reload()
@@ -251,6 +330,9 @@ void DocumentWindow::onChangedOnDisk()
         reload();
         return;
     }
+    // The file is no longer the text the draft was recorded against.
+    if (m_drafts && m_drafts->hasDraft())
+        m_drafts->snapshot();
     m_diskChangeLabel->setText(
         QStringLiteral("“%1” was changed by another program.").arg(displayName()));
     m_diskChangeStrip->show();
@@ -287,7 +369,13 @@ void DocumentWindow::closeEvent(QCloseEvent *event)
 {
     if (m_loader->isLoading())
         m_loader->cancel();
+    if (m_closingForQuit) {
+        event->accept(); // preserveForQuit() has kept the text
+        return;
+    }
     if (!isModified()) {
+        if (m_drafts)
+            m_drafts->discard();
         event->accept();
         return;
     }
@@ -296,6 +384,8 @@ void DocumentWindow::closeEvent(QCloseEvent *event)
         event->setAccepted(save());
         return;
     case UserPrompts::SaveChangesAnswer::DontSave:
+        if (m_drafts)
+            m_drafts->discard();
         event->accept();
         return;
     case UserPrompts::SaveChangesAnswer::Cancel:

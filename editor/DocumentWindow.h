@@ -1,12 +1,14 @@
 #pragma once
 
 #include "DocumentError.h"
+#include "DraftStore.h"
 
 #include <QMainWindow>
 
 class ContentView;
 class DocumentFile;
 class DocumentLoader;
+class DraftRecorder;
 class LoadingBar;
 class QLabel;
 class QToolBar;
@@ -52,6 +54,17 @@ public:
     // Reads the file again, dropping the document's own changes.
     void reload();
 
+    // Keeps a draft of the text in `store` while it is edited, so a crash loses nothing.
+    void enableDrafts(const DraftStore &store);
+    // Shows a draft's recovered text, as an unsaved change of the document it belonged to.
+    void restoreDraft(const DraftStore::Draft &draft, QString text);
+    // Quitting: saves an edited document to its file, or keeps its text in the drafts store
+    // when it has no file or the save fails. Returns the id of the draft that holds the text,
+    // or "" when the text is in its file.
+    QString preserveForQuit();
+    // Closes without asking, after preserveForQuit().
+    void closeForQuit();
+
 signals:
     void loaded();
     void loadFailed(const DocumentError &error);
@@ -68,6 +81,8 @@ private:
     void onChangedOnDisk();
     void keepOwnVersion();
     void restoreCursorAfterReload();
+    void recordDraftsFromHere();
+    std::optional<DocumentError> writeFile(const QString &path);
     QWidget *createDiskChangeNotice();
     void showLoadingBar();
     void endLoading();
@@ -87,4 +102,7 @@ private:
     QString m_untitledName;
     // Where the cursor was before a reload, restored once the file is read again.
     int m_cursorBeforeReload = -1;
+    DraftRecorder *m_drafts = nullptr;
+    std::optional<DraftStore::Draft> m_restoredDraft;
+    bool m_closingForQuit = false;
 };

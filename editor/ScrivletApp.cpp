@@ -3,6 +3,7 @@
 #include "ContentView.h"
 #include "DocumentController.h"
 #include "DocumentWindow.h"
+#include "FileMenuCleanup.h"
 #include "PrintCommand.h"
 #include "RecentFiles.h"
 #include "ScrivletTextView.h"
@@ -90,7 +91,15 @@ void ScrivletApp::createFileMenu(QMenuBar &bar, DocumentWindow &window)
     menu->addSeparator();
     QAction *quit = addAction(*menu, u"Quit"_s, QKeySequence(Qt::CTRL | Qt::Key_Q));
     quit->setMenuRole(QAction::QuitRole);
-    connect(quit, &QAction::triggered, qApp, &QApplication::closeAllWindows);
+    connect(quit, &QAction::triggered, this, [this] {
+        if (m_quit)
+            m_quit();
+        else
+            QApplication::closeAllWindows();
+    });
+    connect(menu, &QMenu::aboutToShow, menu, [this, menu] {
+        FileMenuCleanup::removeUnwantedFileMenuItems(*menu, m_print);
+    });
 }
 
 void ScrivletApp::createOpenRecentMenu(QMenu &fileMenu)

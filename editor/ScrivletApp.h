@@ -35,6 +35,9 @@ public:
     }
     void setShowPreferences(std::function<void()> show) { m_showPreferences = std::move(show); }
     void setShowHelp(std::function<void()> show) { m_showHelp = std::move(show); }
+    // Quit and the File menu's Print item, which the application delegate answers.
+    void setQuit(std::function<void()> quit) { m_quit = std::move(quit); }
+    void setPrint(std::function<void()> print) { m_print = std::move(print); }
     // Opens URLs with the desktop's default handler; replaced in tests.
     void setOpenUrl(std::function<bool(const QUrl &)> open) { m_openUrl = std::move(open); }
 
@@ -53,5 +56,7 @@ private:
     std::function<void(QMenu &, DocumentWindow &)> m_extendEditMenu;
     std::function<void()> m_showPreferences;
     std::function<void()> m_showHelp;
+    std::function<void()> m_quit;
+    std::function<void()> m_print;
     std::function<bool(const QUrl &)> m_openUrl;
 };

@@ -84,6 +84,18 @@ bool UserPrompts::confirmOverwriteNewer(QWidget *window, const QString &fileName
     return box->clickedButton() == overwrite;
 }
 
+bool UserPrompts::askToBecomeDefaultTextEditor()
+{
+    std::unique_ptr<QMessageBox> box(createAlert(nullptr, QMessageBox::Information,
+        u"Default Text Editor"_s,
+        u"Would you like to set Scrivlet as your default text editor for .txt files?"_s));
+    QPushButton *yes = box->addButton(u"Yes"_s, QMessageBox::YesRole);
+    box->addButton(u"No"_s, QMessageBox::NoRole);
+    box->setDefaultButton(yes);
+    box->exec();
+    return box->clickedButton() == yes;
+}
+
 QStringList UserPrompts::chooseFilesToOpen(QWidget *window, const QStringList &extensions)
 {
     QStringList patterns;

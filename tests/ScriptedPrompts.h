@@ -32,6 +32,11 @@ public:
         ++overwriteQuestions;
         return overwriteNewer;
     }
+    bool askToBecomeDefaultTextEditor() override
+    {
+        ++defaultEditorQuestions;
+        return becomeDefaultEditor;
+    }
     QStringList chooseFilesToOpen(QWidget *, const QStringList &) override { return filesToOpen; }
     std::optional<QString> chooseSaveLocation(QWidget *, const QString &) override
     {
@@ -45,6 +50,8 @@ public:
     int binaryQuestions = 0;
     bool overwriteNewer = false;
     int overwriteQuestions = 0;
+    int defaultEditorQuestions = 0;
+    bool becomeDefaultEditor = false;
     QStringList filesToOpen;
     std::optional<QString> saveLocation;
 };

@@ -1,0 +1,232 @@
+#include "AppDelegate.h"
+
+#include "DocumentController.h"
+#include "DocumentWindow.h"
+#include "DraftStore.h"
+#include "PrintCommand.h"
+#include "SessionStore.h"
+#include "Settings.h"
+#include "UserPrompts.h"
+
+#include <QApplication>
+#include <QFileDialog>
+#include <QScreen>
+#include <QTimer>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+bool isOpenPanel(const QWidget *window)
+{
+    return window->windowTitle() == u"Open" || qobject_cast<const QFileDialog *>(window);
+}
+
+// A panel is a tool window (the find panel) or a dialog; neither is a document window.
+bool isPanel(const QWidget *window)
+{
+    return window->windowType() == Qt::Tool || window->windowType() == Qt::Dialog
+        || window->windowType() == Qt::Popup;
+}
+
+} // namespace
+
+AppDelegate::AppDelegate(Settings &settings, DocumentController &documents,
+    const DraftStore &drafts, const SessionStore &session, QObject *parent)
+    : QObject(parent)
+    , m_settings(settings)
+    , m_documents(documents)
+    , m_drafts(drafts)
+    , m_session(session)
+{ }
+
+bool AppDelegate::isTestRun(const QStringList &arguments, const QProcessEnvironment &environment)
+{
+    return environment.contains(u"XCTestBundlePath"_s)
+        || environment.contains(u"XCInjectBundleInto"_s) || arguments.contains(u"-XCTest"_s);
+}
+
+QList<DocumentWindow *> AppDelegate::restoreSession()
+{
+    QList<DocumentWindow *> restored;
+    QStringList restoredDrafts;
+    for (const SessionStore::Entry &entry : m_session.read()) {
+        DocumentWindow *window = nullptr;
+        if (!entry.draftId.isEmpty() && m_drafts.draft(entry.draftId)) {
+            window = m_documents.restoreDraft(entry.draftId);
+            restoredDrafts.append(entry.draftId);
+        }
+        if (!window && !entry.filePath.isEmpty() && QFileInfo::exists(entry.filePath))
+            window = m_documents.openFile(entry.filePath);
+        if (window)
+            restored.append(window);
+    }
+    // Drafts the session does not list were left by a crash.
+    for (const DraftStore::Draft &draft : m_drafts.drafts()) {
+        if (restoredDrafts.contains(draft.id))
+            continue;
+        if (DocumentWindow *window = m_documents.restoreDraft(draft.id))
+            restored.append(window);
+    }
+    m_session.clear();
+    for (DocumentWindow *window : restored)
+        m_restored.append(window);
+    return restored;
+}
+
+void AppDelegate::applicationDidFinishLaunching(
+    const QStringList &arguments, const QProcessEnvironment &environment)
+{
+    // Automatic window tabbing has no counterpart here: every document is its own window.
+    if (isTestRun(arguments, environment))
+        return;
+    if (m_registerFileExtensions)
+        m_registerFileExtensions();
+    closeRestoredDocumentsIfAsked();
+    // The close-permission question is DocumentWindow::closeEvent's, for every document.
+    if (dismissOpenPanelIfPresent())
+        QTimer::singleShot(0, this, &AppDelegate::createBlankDocumentIfNeeded);
+    else
+        pollForOpenPanel(openPanelChecks);
+    showDefaultHandlerPromptIfNeeded();
+    // The File menu is tidied each time it opens and the Help menu is built with each window's
+    // menu bar (ScrivletApp), so both hold from the first window on.
+}
+
+// Only an explicit "no" closes what the last session reopened. A document whose unsaved text
+// was recovered stays open: closing it would throw away text the user never discarded.
+void AppDelegate::closeRestoredDocumentsIfAsked()
+{
+    if (!m_settings.contains(SettingKey::ReopenDocumentsOnLaunch)
+        || m_settings.reopenDocumentsOnLaunch())
+        return;
+    for (const QPointer<DocumentWindow> &window : std::as_const(m_restored)) {
+        if (window && !window->isModified() && !window->isLoading())
+            window->close();
+        else if (window && window->isLoading())
+            window->closeForQuit();
+    }
+    m_restored.clear();
+}
+
+bool AppDelegate::dismissOpenPanelIfPresent()
+{
+    bool closed = false;
+    for (QWidget *window : QApplication::topLevelWidgets()) {
+        if (window->isVisible() && isOpenPanel(window)) {
+            window->close();
+            closed = true;
+        }
+    }
+    return closed;
+}
+
+void AppDelegate::pollForOpenPanel(int attemptsRemaining)
+{
+    if (attemptsRemaining < 1) {
+        createBlankDocumentIfNeeded();
+        return;
+    }
+    QTimer::singleShot(openPanelCheckIntervalMilliseconds, this, [this, attemptsRemaining] {
+        if (dismissOpenPanelIfPresent())
+            createBlankDocumentIfNeeded();
+        else
+            pollForOpenPanel(attemptsRemaining - 1);
+    });
+}
+
+void AppDelegate::createBlankDocumentIfNeeded()
+{
+    const QList<QWidget *> windows = QApplication::topLevelWidgets();
+    const bool documentShown = std::any_of(windows.cbegin(), windows.cend(), [](QWidget *window) {
+        return window->isVisible() && !isPanel(window) && window->windowTitle() != u"Open";
+    });
+    if (!documentShown)
+        m_documents.newDocument();
+    QTimer::singleShot(centringDelayMilliseconds, this, &AppDelegate::ensureWindowIsOnScreen);
+    emit launchSettled();
+}
+
+// Where the window system lets applications place windows (X11); Wayland places them itself.
+void AppDelegate::ensureWindowIsOnScreen()
+{
+    QWidget *window = QApplication::activeWindow();
+    if (!window || isPanel(window)) {
+        window = nullptr;
+        for (QWidget *candidate : QApplication::topLevelWidgets()) {
+            if (candidate->isVisible() && !isPanel(candidate)) {
+                window = candidate;
+                break;
+            }
+        }
+    }
+    const QList<QScreen *> screens = QGuiApplication::screens();
+    if (!window || screens.isEmpty())
+        return;
+    const QRect visible = screens.first()->availableGeometry();
+    const QSize size = window->frameGeometry().size();
+    window->move(visible.x() + (visible.width() - size.width()) / 2,
+        visible.y() + (visible.height() - size.height()) / 2);
+    window->raise();
+    window->activateWindow();
+}
+
+void AppDelegate::showDefaultHandlerPromptIfNeeded()
+{
+    if (m_settings.hasShownDefaultHandlerPrompt())
+        return;
+    const bool yes = UserPrompts::current().askToBecomeDefaultTextEditor();
+    m_settings.setHasShownDefaultHandlerPrompt(true);
+    if (yes && m_makeDefaultTextEditor)
+        m_makeDefaultTextEditor();
+}
+
+void AppDelegate::reopen()
+{
+    for (DocumentWindow *window : m_documents.windows()) {
+        if (window->isVisible()) {
+            bringDocumentToFront(window);
+            return;
+        }
+    }
+    m_documents.newDocument();
+}
+
+void AppDelegate::handlePrint()
+{
+    QWidget *window = QApplication::activeWindow();
+    if (!window || isPanel(window)) {
+        const QList<DocumentWindow *> documents = m_documents.windows();
+        window = documents.isEmpty() ? nullptr : documents.first();
+    }
+    if (window)
+        PrintCommand::printWindow(window);
+}
+
+void AppDelegate::bringDocumentToFront(DocumentWindow *window)
+{
+    if (!window)
+        return;
+    window->showNormal();
+    window->raise();
+    window->activateWindow();
+}
+
+void AppDelegate::preserveAll()
+{
+    QList<SessionStore::Entry> entries;
+    for (DocumentWindow *window : m_documents.windows()) {
+        const QString draftId = window->preserveForQuit();
+        if (!window->filePath().isEmpty() || !draftId.isEmpty())
+            entries.append({window->filePath(), draftId});
+    }
+    m_session.write(entries);
+}
+
+void AppDelegate::quit()
+{
+    preserveAll();
+    for (DocumentWindow *window : m_documents.windows())
+        window->closeForQuit();
+    QCoreApplication::quit();
+}

@@ -1,0 +1,76 @@
+#pragma once
+
+#include <QList>
+#include <QObject>
+#include <QPointer>
+#include <QProcessEnvironment>
+#include <QStringList>
+
+#include <functional>
+
+class DocumentController;
+class DocumentWindow;
+class DraftStore;
+class QMenu;
+class SessionStore;
+class Settings;
+
+// The application's own behaviour around its documents: the launch sequence (ending with one
+// blank document and no stray Open dialog, the one-time default-editor question), restoring the
+// last session and any drafts a crash left, and quitting without ever losing text: every edited
+// document is saved to its file, or kept as a draft, before the application ends.
+class AppDelegate : public QObject
+{
+    Q_OBJECT
+
+public:
+    static constexpr int openPanelChecks = 10;
+    static constexpr int openPanelCheckIntervalMilliseconds = 50;
+    static constexpr int centringDelayMilliseconds = 300;
+
+    AppDelegate(Settings &settings, DocumentController &documents, const DraftStore &drafts,
+        const SessionStore &session, QObject *parent = nullptr);
+
+    // An automated test run: everything after turning off window tabbing is skipped.
+    static bool isTestRun(const QStringList &arguments, const QProcessEnvironment &environment);
+
+    // Reopens the windows of the last session and the drafts a crash left behind.
+    QList<DocumentWindow *> restoreSession();
+    void applicationDidFinishLaunching(
+        const QStringList &arguments, const QProcessEnvironment &environment);
+
+    bool dismissOpenPanelIfPresent();
+    void createBlankDocumentIfNeeded();
+    void ensureWindowIsOnScreen();
+    void showDefaultHandlerPromptIfNeeded();
+    // The desktop asked to activate the application: with no visible window, a new document.
+    void reopen();
+    void handlePrint();
+    void bringDocumentToFront(DocumentWindow *window);
+    // Keeps every document's text (in its file or a draft), records the session, closes the
+    // windows without asking and ends the event loop.
+    void quit();
+    // Keeps every document's text and records the session, without closing anything (the
+    // desktop session is ending and may yet be cancelled).
+    void preserveAll();
+
+    // Hooks for the parts that live elsewhere.
+    void setRegisterFileExtensions(std::function<void()> hook) { m_registerFileExtensions = std::move(hook); }
+    void setMakeDefaultTextEditor(std::function<void()> hook) { m_makeDefaultTextEditor = std::move(hook); }
+
+signals:
+    // createBlankDocumentIfNeeded() has run (exactly once per launch).
+    void launchSettled();
+
+private:
+    void pollForOpenPanel(int attemptsRemaining);
+    void closeRestoredDocumentsIfAsked();
+
+    Settings &m_settings;
+    DocumentController &m_documents;
+    const DraftStore &m_drafts;
+    const SessionStore &m_session;
+    QList<QPointer<DocumentWindow>> m_restored;
+    std::function<void()> m_registerFileExtensions;
+    std::function<void()> m_makeDefaultTextEditor;
+};
