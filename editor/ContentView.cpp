@@ -108,6 +108,12 @@ void ContentView::setLongLineDisplay(const LongLineLayout *layout, const QString
     // active but the panel still serves this one.
     if (window()->isActiveWindow() || FindPanelController::shared().activeFindState() == m_findState)
         registerWithFindPanel();
+    // Matches found in the text shown before mean nothing in the new one.
+    if (m_findState->isVisible()) {
+        m_findState->searchAgain(m_originalText
+                ? static_cast<const TextAccess &>(*m_originalText)
+                : static_cast<const TextAccess &>(m_editor->documentText()));
+    }
 }
 
 void ContentView::applySettings()

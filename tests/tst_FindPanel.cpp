@@ -79,6 +79,7 @@ private slots:
     void panelFollowsTheActiveWindow();
     void disabledStates();
     void returnStepsToTheNextMatchAndWraps();
+    void caseToggleSearchesAgain();
     void replaceIsOneUndoableEdit_data();
     void replaceIsOneUndoableEdit();
     void replaceAllWithTheSearchTextInTheReplacement();
@@ -298,6 +299,28 @@ void TestFindPanel::returnStepsToTheNextMatchAndWraps()
     }
     QCOMPARE(control<QLabel>("scrivlet.findBar.matchCount")->accessibleName(),
         u"Search results: 1 of 3"_qs);
+    // The menu's shortcuts also work with the focus in the search field.
+    QVERIFY(QTest::qWaitForWindowActive(controller().panel()));
+    QTest::keyClick(searchField(), Qt::Key_G, Qt::ControlModifier);
+    QCOMPARE(view.findState()->currentMatchIndex(), 1);
+    QTest::keyClick(searchField(), Qt::Key_G, Qt::ControlModifier | Qt::ShiftModifier);
+    QCOMPARE(view.findState()->currentMatchIndex(), 0);
+    QTest::keyClick(searchField(), Qt::Key_F, Qt::ControlModifier | Qt::AltModifier);
+    QCOMPARE(controller().panel()->windowTitle(), u"Find and Replace"_qs);
+}
+
+void TestFindPanel::caseToggleSearchesAgain()
+{
+    ContentView view(*m_settings);
+    openOver(view, u"Cat cat CAT"_qs, u"cat"_qs);
+    QCOMPARE(view.findState()->matchCount(), 3);
+    auto *toggle = control<QToolButton>("scrivlet.findBar.caseSensitiveToggle");
+    toggle->click();
+    QVERIFY(view.findState()->isCaseSensitive());
+    QCOMPARE(view.findState()->matchCount(), 1);
+    view.findState()->setCaseSensitive(false); // and the toggle follows the state
+    QVERIFY(!toggle->isChecked());
+    QCOMPARE(view.findState()->matchCount(), 3);
 }
 
 void TestFindPanel::replaceIsOneUndoableEdit_data()
