@@ -118,8 +118,8 @@ void report(const char *pace, const TypingFigures &figures, double synchronousMs
                 "after the last one %.1f ms\n",
         pace, median(figures.keystrokeStallsMs), worstKeystroke, figures.keystrokeStallsMs.size(),
         figures.settleStallMs);
-    std::printf("find-panel-%s-matches-shown: %.0f ms after the last keystroke\n", pace,
-        figures.resultsMs);
+    std::printf(
+        "find-panel-%s-matches-shown: %.0f ms after the last keystroke\n", pace, figures.resultsMs);
     std::fflush(stdout);
 }
 

@@ -106,7 +106,8 @@ void ContentView::setLongLineDisplay(const LongLineLayout *layout, const QString
     scheduleStatusUpdate();
     // The panel must not keep the text that was just replaced, also while another window is
     // active but the panel still serves this one.
-    if (window()->isActiveWindow() || FindPanelController::shared().activeFindState() == m_findState)
+    if (window()->isActiveWindow()
+        || FindPanelController::shared().activeFindState() == m_findState)
         registerWithFindPanel();
     // Matches found in the text shown before mean nothing in the new one.
     if (m_findState->isVisible()) {

@@ -42,8 +42,8 @@ QLineEdit *searchField()
 }
 
 // Registers `view` as the active document, shows the panel and types `search` into it.
-void openOver(ContentView &view, const QString &text, const QString &search,
-    FindMode mode = FindMode::Find)
+void openOver(
+    ContentView &view, const QString &text, const QString &search, FindMode mode = FindMode::Find)
 {
     view.textView()->setPlainText(text);
     controller().registerActiveDocument(view.findState(), &view.editor()->documentText());
@@ -146,7 +146,8 @@ void TestFindPanel::initialPosition()
 {
     QFETCH(std::optional<QRect>, windowFrame);
     QFETCH(QPoint, expected);
-    QCOMPARE(FindPanelController::initialPosition(windowFrame, QSize(460, 40), QRect(0, 0, 1280, 900)),
+    QCOMPARE(
+        FindPanelController::initialPosition(windowFrame, QSize(460, 40), QRect(0, 0, 1280, 900)),
         expected);
 }
 
@@ -270,7 +271,9 @@ void TestFindPanel::disabledStates()
 {
     ContentView view(*m_settings);
     openOver(view, u"cat cat"_qs, u"dog"_qs, FindMode::FindAndReplace);
-    const auto enabled = [](const char *name) { return control<QWidget>(name)->isEnabled(); };
+    const auto enabled = [](const char *name) {
+        return control<QWidget>(name)->isEnabled();
+    };
     QVERIFY(!enabled("scrivlet.findBar.previousButton"));
     QVERIFY(!enabled("scrivlet.findBar.nextButton"));
     QVERIFY(!enabled("scrivlet.findBar.replaceButton"));
@@ -332,8 +335,8 @@ void TestFindPanel::replaceIsOneUndoableEdit_data()
     QTest::addColumn<int>("expectedIndex");
     QTest::addRow("index 2 of 5: the former fourth is current")
         << u"a1 a2 a3 a4 a5"_qs << 2 << u"a1 a2 b3 a4 a5"_qs << 4 << 2;
-    QTest::addRow("last match: wraps to the first") << u"a1 a2 a3"_qs << 2 << u"a1 a2 b3"_qs << 2
-                                                   << 0;
+    QTest::addRow("last match: wraps to the first")
+        << u"a1 a2 a3"_qs << 2 << u"a1 a2 b3"_qs << 2 << 0;
 }
 
 void TestFindPanel::replaceIsOneUndoableEdit()
@@ -381,7 +384,7 @@ void TestFindPanel::menuCommandsJoinTheEditMenu()
     for (const QAction *action : edit.actions()) {
         items << (action->isSeparator() ? u"-"_qs
                                         : action->text() + u' ' + action->objectName() + u' '
-                          + action->shortcut().toString(QKeySequence::PortableText));
+                    + action->shortcut().toString(QKeySequence::PortableText));
     }
     QCOMPARE(items,
         (QStringList {u"Undo  "_qs, u"Redo  "_qs, u"-"_qs, u"Cut  "_qs, u"Select All  "_qs, u"-"_qs,

@@ -290,8 +290,8 @@ void TestTextMatcher::stepsFindWhatAFullSearchFinds()
 {
     // Steps much shorter than a segment: long runs of combining marks straddle every step end.
     QRandomGenerator random(11);
-    const QString keys[] = {u"a"_qs, u"\u00E9"_qs, u"e\u0301\u0301"_qs, u"ss"_qs,
-        u"\U00010428"_qs, u"aa"_qs, u"a\u0323\u0301"_qs, u"\u0301"_qs};
+    const QString keys[] = {u"a"_qs, u"\u00E9"_qs, u"e\u0301\u0301"_qs, u"ss"_qs, u"\U00010428"_qs,
+        u"aa"_qs, u"a\u0323\u0301"_qs, u"\u0301"_qs};
     for (int round = 0; round < 60; ++round) {
         QString text = randomText(random, 1 + random.bounded(300));
         text.insert(random.bounded(text.size() + 1), u"a"_qs + QString(40, QChar(0x0301)));

@@ -49,8 +49,7 @@ void SlicedSearch::runSlice()
     // searched so far.
     const qsizetype length = m_text->length();
     while (m_position < length && clock.elapsed() < sliceMilliseconds) {
-        const TextMatcher::Step step
-            = m_matcher->findStep(*m_text, m_position, stepUnits, m_found);
+        const TextMatcher::Step step = m_matcher->findStep(*m_text, m_position, stepUnits, m_found);
         m_position = step.next;
         m_readEnd = std::max(m_readEnd, step.readEnd);
     }

@@ -150,8 +150,9 @@ void FindDialogView::connectControls()
 {
     connect(m_disclosure, &QToolButton::clicked, this, [this] {
         if (m_state)
-            m_state->setMode(m_state->mode() == FindMode::FindAndReplace ? FindMode::Find
-                                                                         : FindMode::FindAndReplace);
+            m_state->setMode(m_state->mode() == FindMode::FindAndReplace
+                    ? FindMode::Find
+                    : FindMode::FindAndReplace);
     });
     connect(m_searchField, &QLineEdit::textEdited, this, [this](const QString &text) {
         if (m_state)
@@ -187,9 +188,9 @@ void FindDialogView::connectState()
 {
     if (!m_state)
         return;
-    for (auto signal : {&FindState::visibleChanged, &FindState::replaceTextChanged,
-             &FindState::matchRangesChanged, &FindState::currentMatchIndexChanged,
-             &FindState::searchingChanged})
+    for (auto signal :
+        {&FindState::visibleChanged, &FindState::replaceTextChanged, &FindState::matchRangesChanged,
+            &FindState::currentMatchIndexChanged, &FindState::searchingChanged})
         connect(m_state, signal, this, &FindDialogView::refresh);
     for (auto signal : {&FindState::searchTextChanged, &FindState::caseSensitiveChanged}) {
         connect(m_state, signal, this, [this] {

@@ -12,11 +12,13 @@ FindMenuCommands::FindMenuCommands(QObject *parent)
     m_find = createAction(QStringLiteral("Find..."), QKeySequence(Qt::CTRL | Qt::Key_F),
         QStringLiteral("scrivlet.menu.find"));
     m_findAndReplace = createAction(QStringLiteral("Find and Replace..."),
-        QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_F), QStringLiteral("scrivlet.menu.findAndReplace"));
+        QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_F),
+        QStringLiteral("scrivlet.menu.findAndReplace"));
     m_findNext = createAction(QStringLiteral("Find Next"), QKeySequence(Qt::CTRL | Qt::Key_G),
         QStringLiteral("scrivlet.menu.findNext"));
     m_findPrevious = createAction(QStringLiteral("Find Previous"),
-        QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_G), QStringLiteral("scrivlet.menu.findPrevious"));
+        QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_G),
+        QStringLiteral("scrivlet.menu.findPrevious"));
 
     connect(m_find, &QAction::triggered, this,
         [] { FindPanelController::shared().showPanel(FindMode::Find); });

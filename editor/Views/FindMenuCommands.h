@@ -30,8 +30,8 @@ public:
     void addShortcutsTo(QWidget *widget) const;
 
 private:
-    QAction *createAction(const QString &title, const QKeySequence &shortcut,
-        const QString &objectName);
+    QAction *createAction(
+        const QString &title, const QKeySequence &shortcut, const QString &objectName);
 
     QAction *m_find = nullptr;
     QAction *m_findAndReplace = nullptr;

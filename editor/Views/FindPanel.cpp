@@ -5,7 +5,7 @@
 
 FindPanel::FindPanel(QWidget *parent)
     : QWidget(parent,
-          Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint)
+        Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint)
 {
     setObjectName(QStringLiteral("scrivlet.findPanel"));
     // Hidden, not destroyed, when closed; and an open panel never keeps the application running
