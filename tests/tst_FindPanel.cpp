@@ -5,6 +5,7 @@
 #include "FindPanel.h"
 #include "FindPanelController.h"
 #include "FindState.h"
+#include "LongLineLayout.h"
 #include "ScrivletTextView.h"
 #include "Settings.h"
 #include "TestEnvironment.h"
@@ -85,6 +86,7 @@ private slots:
     void replaceAllWithTheSearchTextInTheReplacement();
     void menuCommandsJoinTheEditMenu();
     void closedWindowStaysServedUntilAnotherRegisters();
+    void longLineDisplayKeepsThePanelOnTheTextSearched();
 
 private:
     std::unique_ptr<Settings> m_settings;
@@ -419,6 +421,24 @@ void TestFindPanel::closedWindowStaysServedUntilAnotherRegisters()
     controller().registerActiveDocument(next.findState(), &next.editor()->documentText());
     QTRY_VERIFY(!state);
     QCOMPARE(searchField()->text(), QString());
+}
+
+void TestFindPanel::longLineDisplayKeepsThePanelOnTheTextSearched()
+{
+    // The window is served by the panel without being the active window.
+    ContentView view(*m_settings);
+    const QString original = QString(25000, u'x') + u" cat"_qs;
+    const auto layout = LongLineLayout::forText(original);
+    QVERIFY(layout);
+    openOver(view, layout->displayText(), u"cat"_qs);
+    QCOMPARE(view.findState()->matchRanges().value(0).location, layout->toDisplay(25001));
+    QVERIFY(layout->toDisplay(25001) != 25001);
+
+    view.setLongLineDisplay(&*layout, &original);
+    QCOMPARE(controller().activeDocumentText()->length(), original.size());
+    QCOMPARE(view.findState()->matchRanges(), (MatchList {{25001, 3}}));
+    view.setLongLineDisplay(nullptr, nullptr);
+    QCOMPARE(controller().activeDocumentText(), &view.editor()->documentText());
 }
 
 SCRIVLET_TEST_MAIN(TestFindPanel)
