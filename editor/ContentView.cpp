@@ -82,6 +82,8 @@ ContentView::~ContentView()
 {
     // The view reads the matches in place; they go with the find state.
     m_textView->setMatchHighlights(nullptr, std::nullopt);
+    // The find panel may go on serving this window's search after the window has closed.
+    FindPanelController::shared().releaseDocument(m_findState);
 }
 
 void ContentView::setFilePath(const QString &path)
@@ -92,6 +94,8 @@ void ContentView::setFilePath(const QString &path)
 
 void ContentView::setLongLineDisplay(const LongLineLayout *layout, const QString *original)
 {
+    // A search under way reads the text that is about to be replaced.
+    m_findState->cancelSearch();
     if (layout && original) {
         m_originalText = std::make_unique<ReadOnlyText>(*original);
         m_fixedCounts = DocumentStatistics::countText(*original);
@@ -102,8 +106,17 @@ void ContentView::setLongLineDisplay(const LongLineLayout *layout, const QString
     m_editor->setLongLineLayout(m_originalText ? layout : nullptr);
     m_textView->setReadOnly(m_originalText != nullptr);
     scheduleStatusUpdate();
-    if (window()->isActiveWindow())
+    // The panel must not keep the text that was just replaced, also while another window is
+    // active but the panel still serves this one.
+    if (window()->isActiveWindow()
+        || FindPanelController::shared().activeFindState() == m_findState)
         registerWithFindPanel();
+    // Matches found in the text shown before mean nothing in the new one.
+    if (m_findState->isVisible()) {
+        m_findState->searchAgain(m_originalText
+                ? static_cast<const TextAccess &>(*m_originalText)
+                : static_cast<const TextAccess &>(m_editor->documentText()));
+    }
 }
 
 void ContentView::applySettings()

@@ -7,6 +7,7 @@
 
 #include <QApplication>
 #include <QSignalSpy>
+#include <QThread>
 
 namespace {
 
@@ -15,7 +16,28 @@ std::optional<qsizetype> index(int value)
     return value < 0 ? std::nullopt : std::optional<qsizetype>(value);
 }
 
+// A document slow enough to read that every slice of a long search reads one step only.
+class SlowText : public StringTextAccess
+{
+public:
+    using StringTextAccess::StringTextAccess;
+    QString read(qsizetype position, qsizetype count) const override
+    {
+        ++m_reads;
+        QThread::msleep(10);
+        return StringTextAccess::read(position, count);
+    }
+    int reads() const { return m_reads; }
+
+private:
+    mutable int m_reads = 0;
+};
+
+enum class Meanwhile { Nothing, EditReadPart, EditUnreadPart, ChangeSearchText, Dismiss };
+
 } // namespace
+
+Q_DECLARE_METATYPE(Meanwhile)
 
 class TestFindState : public QObject
 {
@@ -37,6 +59,8 @@ private slots:
     void staleRangesAreSkipped();
     void dismissKeepsTheSearch();
     void accessibilityLabelAndColors();
+    void longTextIsSearchedInSlices_data();
+    void longTextIsSearchedInSlices();
 };
 
 void TestFindState::countText_data()
@@ -289,6 +313,60 @@ void TestFindState::accessibilityLabelAndColors()
         FindBarAccessibilityStrings::matchCountLabel(u"2 of 5"_qs), u"Search results: 2 of 5"_qs);
     QCOMPARE(HighlightColors::matchBackground(), QColor::fromRgbF(1, 1, 0, 0.3f));
     QCOMPARE(HighlightColors::currentMatchBackground(), QColor::fromRgbF(1, 0.5f, 0, 0.5f));
+}
+
+void TestFindState::longTextIsSearchedInSlices_data()
+{
+    QTest::addColumn<Meanwhile>("meanwhile");
+    QTest::addColumn<bool>("published");
+    QTest::addRow("undisturbed") << Meanwhile::Nothing << true;
+    QTest::addRow("edit where it has read: starts over") << Meanwhile::EditReadPart << true;
+    QTest::addRow("edit where it has not read yet") << Meanwhile::EditUnreadPart << true;
+    QTest::addRow("search text changed: dropped") << Meanwhile::ChangeSearchText << false;
+    QTest::addRow("dismissed: dropped") << Meanwhile::Dismiss << false;
+}
+
+void TestFindState::longTextIsSearchedInSlices()
+{
+    QFETCH(Meanwhile, meanwhile);
+    QFETCH(bool, published);
+    QString words;
+    while (words.size() < 10 * 65536)
+        words += u"cat dog "_qs;
+    SlowText text(words);
+    FindState state;
+    state.show(FindMode::FindAndReplace);
+    state.setSearchText(u"cat"_qs);
+    state.setReplaceText(u"x"_qs);
+    state.searchAgain(text);
+    QVERIFY(state.isSearching());
+    QVERIFY(state.matchRanges().isEmpty()); // the old matches until the search is done
+    while (text.reads() == 0)
+        QCoreApplication::processEvents();
+    QVERIFY(state.isSearching());
+    state.replaceAll(text); // the matches shown may be an older search's: refused
+    QCOMPARE(text.text(), words);
+
+    if (meanwhile == Meanwhile::EditReadPart || meanwhile == Meanwhile::EditUnreadPart) {
+        const qsizetype position = meanwhile == Meanwhile::EditReadPart ? 0 : text.length();
+        text.text().insert(position, u" cat "_qs);
+        state.updateMatchesAfterEdit(text, position, 0, 5);
+    } else if (meanwhile == Meanwhile::ChangeSearchText) {
+        state.setSearchText(u"dog"_qs);
+    } else if (meanwhile == Meanwhile::Dismiss) {
+        state.dismiss();
+    }
+    QTRY_VERIFY_WITH_TIMEOUT(!state.isSearching(), 20000);
+    if (published) {
+        FindState full;
+        full.setSearchText(u"cat"_qs);
+        full.updateMatches(text.text());
+        QCOMPARE(state.matchCount(), full.matchCount());
+        QCOMPARE(toPairs(state.matchRanges()), toPairs(full.matchRanges()));
+        QCOMPARE(state.currentMatchIndex(), index(0));
+    } else {
+        QVERIFY(state.matchRanges().isEmpty());
+    }
 }
 
 SCRIVLET_TEST_MAIN(TestFindState)

@@ -55,6 +55,7 @@ private slots:
     void incrementalEqualsFullSearch_data();
     void incrementalEqualsFullSearch();
     void searchesAcrossChunkBoundaries();
+    void stepsFindWhatAFullSearchFinds();
 };
 
 void TestTextMatcher::findsUnicodeMatches_data()
@@ -283,6 +284,28 @@ void TestTextMatcher::searchesAcrossChunkBoundaries()
     const MatchList matches = TextMatcher(u"CAF\u00C9"_qs, Qt::CaseInsensitive).findAll(text);
     QCOMPARE(matches.size(), 9000);
     QCOMPARE(toPairs(matches), toPairs(bruteForce(text, u"CAF\u00C9"_qs, Qt::CaseInsensitive)));
+}
+
+void TestTextMatcher::stepsFindWhatAFullSearchFinds()
+{
+    // Steps much shorter than a segment: long runs of combining marks straddle every step end.
+    QRandomGenerator random(11);
+    const QString keys[] = {u"a"_qs, u"\u00E9"_qs, u"e\u0301\u0301"_qs, u"ss"_qs, u"\U00010428"_qs,
+        u"aa"_qs, u"a\u0323\u0301"_qs, u"\u0301"_qs};
+    for (int round = 0; round < 60; ++round) {
+        QString text = randomText(random, 1 + random.bounded(300));
+        text.insert(random.bounded(text.size() + 1), u"a"_qs + QString(40, QChar(0x0301)));
+        const StringTextAccess access(text);
+        for (const QString &key : keys) {
+            const TextMatcher matcher(key, Qt::CaseInsensitive);
+            for (const qsizetype units : {1, 2, 5, 17}) {
+                MatchList stepped;
+                for (qsizetype next = 0; next < text.size();)
+                    next = matcher.findStep(access, next, units, stepped).next;
+                QCOMPARE(toPairs(stepped), toPairs(matcher.findAll(text)));
+            }
+        }
+    }
 }
 
 SCRIVLET_TEST_MAIN(TestTextMatcher)

@@ -1,5 +1,6 @@
 #include "FindState.h"
 
+#include "SlicedSearch.h"
 #include "TextAccess.h"
 
 #include <algorithm>
@@ -44,6 +45,8 @@ void FindState::setCaseSensitive(bool caseSensitive)
 
 void FindState::setMatchRanges(MatchList ranges)
 {
+    // Whoever assigns matches overrides a search still under way.
+    cancelSearch();
     m_matchRanges = std::move(ranges);
     m_matchesFollowSearch = false;
     emit matchRangesChanged();
@@ -70,7 +73,7 @@ const TextMatcher &FindState::matcher()
         = m_isCaseSensitive ? Qt::CaseSensitive : Qt::CaseInsensitive;
     if (!m_matcher || m_matcher->searchText() != m_searchText
         || m_matcher->caseSensitivity() != sensitivity)
-        m_matcher = std::make_unique<TextMatcher>(m_searchText, sensitivity);
+        m_matcher = std::make_shared<TextMatcher>(m_searchText, sensitivity);
     return *m_matcher;
 }
 
@@ -95,12 +98,60 @@ void FindState::updateMatches(QStringView text)
     publishMatches(matcher().findAll(text));
 }
 
+void FindState::searchAgain(const TextAccess &text)
+{
+    const qsizetype length = text.length();
+    if (m_searchText.isEmpty() || length <= immediateSearchUnits) {
+        updateMatches(m_searchText.isEmpty() ? QString() : text.read(0, length));
+        return;
+    }
+    if (!m_slicedSearch) {
+        m_slicedSearch = new SlicedSearch(this);
+        connect(m_slicedSearch, &SlicedSearch::finished, this, &FindState::finishSlicedSearch);
+    }
+    const bool wasSearching = isSearching();
+    matcher();
+    m_slicedSearch->start(m_matcher, text);
+    if (!wasSearching)
+        emit searchingChanged();
+}
+
+bool FindState::isSearching() const
+{
+    return m_slicedSearch && m_slicedSearch->isRunning();
+}
+
+void FindState::cancelSearch()
+{
+    if (!isSearching())
+        return;
+    m_slicedSearch->cancel();
+    emit searchingChanged();
+}
+
+// Matches found for a search text or case option that has changed since (without a new search
+// being asked for) are dropped rather than shown as if they were current.
+void FindState::finishSlicedSearch()
+{
+    const TextMatcher *searched = m_slicedSearch->matcher();
+    MatchList found = m_slicedSearch->takeMatches();
+    const Qt::CaseSensitivity sensitivity
+        = m_isCaseSensitive ? Qt::CaseSensitive : Qt::CaseInsensitive;
+    if (searched->searchText() == m_searchText && searched->caseSensitivity() == sensitivity)
+        publishMatches(std::move(found));
+    emit searchingChanged();
+}
+
 void FindState::updateMatchesAfterEdit(
     const TextAccess &text, qsizetype position, qsizetype removed, qsizetype added)
 {
+    if (isSearching()) {
+        m_slicedSearch->textEdited(text, position);
+        return;
+    }
     // The old ranges can only be carried over when they came from the same search.
     if (m_searchText.isEmpty() || !m_matchesFollowSearch) {
-        updateMatches(text.read(0, text.length()));
+        searchAgain(text);
         return;
     }
     publishMatches(
@@ -139,18 +190,18 @@ void FindState::dismiss()
 
 void FindState::replaceCurrent(EditableText &text)
 {
-    if (!m_currentMatchIndex || *m_currentMatchIndex >= m_matchRanges.size())
+    if (isSearching() || !m_currentMatchIndex || *m_currentMatchIndex >= m_matchRanges.size())
         return;
     const MatchRange range = m_matchRanges.at(*m_currentMatchIndex);
     if (range.end() > text.length())
         return; // the ranges are stale
     text.replaceRanges({range}, m_replaceText);
-    updateMatches(text.wholeText());
+    searchAgain(text);
 }
 
 void FindState::replaceAll(EditableText &text)
 {
-    if (m_matchRanges.isEmpty())
+    if (isSearching() || m_matchRanges.isEmpty())
         return;
     // Working from the last range keeps the earlier ones valid; a range past the end of the text
     // built so far is stale and skipped.
@@ -165,5 +216,5 @@ void FindState::replaceAll(EditableText &text)
     std::reverse(kept.begin(), kept.end());
     if (!kept.isEmpty())
         text.replaceRanges(kept, m_replaceText);
-    updateMatches(text.wholeText());
+    searchAgain(text);
 }

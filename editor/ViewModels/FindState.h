@@ -11,6 +11,7 @@
 #include <optional>
 
 class EditableText;
+class SlicedSearch;
 class TextAccess;
 
 // The search of one document window: what is searched for and replaced with, whether case
@@ -45,8 +46,18 @@ public:
 
     // Searches the whole text again.
     void updateMatches(QStringView text);
+    // Searches the whole text again like updateMatches(), at once when the text is short.
+    // A longer text is searched a few milliseconds per turn of the event loop (SlicedSearch):
+    // the matches are published when the search is done, unless the search text or the case
+    // option changed meanwhile; an edit of the text makes it start over where needed. `text`
+    // must stay alive until the search ends or cancelSearch() is called.
+    void searchAgain(const TextAccess &text);
+    // Whether a search of a long text is under way; the matches are then still those of the
+    // previous search.
+    bool isSearching() const;
+    void cancelSearch();
     // Brings the matches up to date after one edit of the text, reading only around the edit;
-    // gives exactly what updateMatches() of the new text would.
+    // gives exactly what updateMatches() of the new text would (once a search under way ends).
     void updateMatchesAfterEdit(
         const TextAccess &text, qsizetype position, qsizetype removed, qsizetype added);
 
@@ -56,9 +67,14 @@ public:
     void dismiss();
 
     // Replaces the current match with the replace text as one edit, then searches again.
+    // Does nothing while a search is under way: the matches may belong to an older search text.
     void replaceCurrent(EditableText &text);
-    // Replaces every match with the replace text as one edit, then searches again.
+    // Replaces every match with the replace text as one edit, then searches again; likewise not
+    // while a search is under way.
     void replaceAll(EditableText &text);
+
+    // Texts up to this many UTF-16 units are searched at once by searchAgain().
+    static constexpr qsizetype immediateSearchUnits = 1 << 18;
 
 signals:
     void visibleChanged();
@@ -68,10 +84,12 @@ signals:
     void caseSensitiveChanged();
     void matchRangesChanged();
     void currentMatchIndexChanged();
+    void searchingChanged();
 
 private:
     const TextMatcher &matcher();
     void publishMatches(MatchList ranges);
+    void finishSlicedSearch();
 
     bool m_isVisible = false;
     FindMode m_mode = FindMode::Find;
@@ -80,7 +98,8 @@ private:
     bool m_isCaseSensitive = false;
     MatchList m_matchRanges;
     std::optional<qsizetype> m_currentMatchIndex;
-    std::unique_ptr<TextMatcher> m_matcher;
+    std::shared_ptr<TextMatcher> m_matcher;
+    SlicedSearch *m_slicedSearch = nullptr; // created for the first long text
     // Whether m_matchRanges are the result of searching for the current search text and case.
     bool m_matchesFollowSearch = false;
 };

@@ -193,6 +193,21 @@ MatchList TextMatcher::findAll(QStringView text) const
     return matches;
 }
 
+TextMatcher::Step TextMatcher::findStep(
+    const TextAccess &text, qsizetype from, qsizetype units, MatchList &out) const
+{
+    if (isEmpty())
+        return {text.length(), from};
+    // The last segment that starts in the step may reach past its end by a whole segment, and
+    // what follows it still needs the lookahead: cutting the window shorter would invent a
+    // segment boundary where the window ends.
+    const qsizetype segmentUnits = 2 * CanonicalFolding::maximumSegmentCodePoints;
+    const qsizetype readUnits = units + segmentUnits + lookahead();
+    const QString window = text.read(from, readUnits);
+    const qsizetype next = from + findMatches(window, 0, units, from, out);
+    return {next, from + readUnits};
+}
+
 MatchList TextMatcher::findAllAfterEdit(MatchList before, const TextAccess &text,
     qsizetype position, qsizetype removed, qsizetype added) const
 {

@@ -34,6 +34,18 @@ public:
     MatchList findAllAfterEdit(MatchList before, const TextAccess &text, qsizetype position,
         qsizetype removed, qsizetype added) const;
 
+    // One step of a search that reads the text a piece at a time: where the next step starts and
+    // how far this one read.
+    struct Step
+    {
+        qsizetype next = 0;
+        qsizetype readEnd = 0;
+    };
+    // Appends the matches that start in [from, from + units) and returns where to go on. `from`
+    // is 0 or the `next` of the previous step; stepping until `next` reaches the end of the text
+    // finds exactly what findAll() finds, whatever the size of the steps.
+    Step findStep(const TextAccess &text, qsizetype from, qsizetype units, MatchList &out) const;
+
 private:
     // Appends the matches of `text` that start in [from, startLimit), where `from` is a segment
     // boundary and `text` reaches far enough past startLimit to decide them. Positions are
