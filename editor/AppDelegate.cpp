@@ -169,6 +169,11 @@ void AppDelegate::ensureWindowIsOnScreen()
         visible.y() + (visible.height() - size.height()) / 2);
     window->raise();
     window->activateWindow();
+    // A question still waiting for its answer stays in front of the window it belongs to.
+    if (QWidget *modal = QApplication::activeModalWidget()) {
+        modal->raise();
+        modal->activateWindow();
+    }
 }
 
 void AppDelegate::showDefaultHandlerPromptIfNeeded()

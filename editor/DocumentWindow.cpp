@@ -137,8 +137,8 @@ QString DocumentWindow::preserveForQuit()
             m_drafts->discard();
         return m_drafts ? m_drafts->draftId() : QString();
     }
-    if (!filePath().isEmpty() && !m_file->isChangedOnDisk() && writeFile(filePath()))
-        return QString();
+    if (!filePath().isEmpty() && !m_file->isChangedOnDisk() && !writeFile(filePath()))
+        return QString(); // saved
     // Untitled, changed on disk by someone else, or the save failed: the draft keeps the text.
     if (!m_drafts)
         return QString();
@@ -366,6 +366,14 @@ QWidget *DocumentWindow::createDiskChangeNotice()
 }
 
 void DocumentWindow::closeEvent(QCloseEvent *event)
+{
+    closeDocument(event);
+    // Tearing the document down reports changes too; they are not edits to record.
+    if (event->isAccepted() && m_drafts)
+        m_drafts->pause();
+}
+
+void DocumentWindow::closeDocument(QCloseEvent *event)
 {
     if (m_loader->isLoading())
         m_loader->cancel();

@@ -82,6 +82,7 @@ private:
     void keepOwnVersion();
     void restoreCursorAfterReload();
     void recordDraftsFromHere();
+    void closeDocument(QCloseEvent *event);
     std::optional<DocumentError> writeFile(const QString &path);
     QWidget *createDiskChangeNotice();
     void showLoadingBar();

@@ -10,9 +10,9 @@ DraftRecorder::DraftRecorder(QTextDocument *document, const DraftStore &store, Q
     , m_document(document)
     , m_store(store)
 {
-    m_quiet.setSingleShot(true);
-    m_quiet.setInterval(quietMilliseconds);
-    connect(&m_quiet, &QTimer::timeout, this, &DraftRecorder::flush);
+    m_flushTimer.setSingleShot(true);
+    m_flushTimer.setInterval(flushDelayMilliseconds);
+    connect(&m_flushTimer, &QTimer::timeout, this, &DraftRecorder::flush);
     connect(document, &QTextDocument::contentsChange, this, &DraftRecorder::onContentsChange);
 }
 
@@ -64,7 +64,7 @@ bool DraftRecorder::beginDraft()
     const qsizetype length = m_document->characterCount() - 1;
     if (m_basePath.isEmpty()) {
         m_draft.base = DraftStore::BaseKind::Empty;
-    } else if (length <= snapshotLimit || m_baseStamp != FileStamp::of(m_basePath)) {
+    } else if (length <= m_snapshotLimit || m_baseStamp != FileStamp::of(m_basePath)) {
         m_draft.base = DraftStore::BaseKind::Snapshot;
         m_store.writeDescription(m_draft);
         m_store.writeSnapshot(m_draft.id, documentText(0, length));
@@ -82,17 +82,17 @@ void DraftRecorder::onContentsChange(int position, int removed, int added)
 {
     if (!m_recording || !m_document)
         return;
-    if (!hasDraft() && !beginDraft()) {
-        m_quiet.start();
-        return;
-    }
+    if (!hasDraft() && !beginDraft())
+        return; // the snapshot holds this edit
     m_pending.append({position, removed, documentText(position, added)});
-    m_quiet.start();
+    // Not restarted by later edits: steady typing must not keep its notes from the disk.
+    if (!m_flushTimer.isActive())
+        m_flushTimer.start();
 }
 
 bool DraftRecorder::flush()
 {
-    m_quiet.stop();
+    m_flushTimer.stop();
     if (!hasDraft())
         return true;
     if (!m_pending.isEmpty()) {
@@ -115,7 +115,7 @@ bool DraftRecorder::snapshot()
         m_draft.untitledName = m_untitledName;
     }
     m_pending.clear();
-    m_quiet.stop();
+    m_flushTimer.stop();
     m_draft.base = DraftStore::BaseKind::Snapshot;
     return m_store.writeDescription(m_draft)
         && m_store.writeSnapshot(m_draft.id, documentText(0, m_document->characterCount() - 1));
@@ -123,7 +123,7 @@ bool DraftRecorder::snapshot()
 
 void DraftRecorder::discard()
 {
-    m_quiet.stop();
+    m_flushTimer.stop();
     m_pending.clear();
     if (hasDraft())
         m_store.remove(m_draft.id);

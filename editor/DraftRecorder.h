@@ -10,13 +10,15 @@ class QTextDocument;
 
 // Keeps one document's draft current while it is edited, so a crash loses at most the last
 // couple of seconds of typing. Each edit is noted as it happens (only the text it inserted is
-// read) and the notes go to the draft's journal once typing pauses, never on the typing path.
+// read) and the notes go to the draft's journal shortly after, in one append.
 class DraftRecorder : public QObject
 {
     Q_OBJECT
 
 public:
-    static constexpr int quietMilliseconds = 2000;
+    // Edits reach the draft at most this long after they are made, also while typing goes on
+    // without a pause, so a crash loses less than two seconds of typing.
+    static constexpr int flushDelayMilliseconds = 1500;
     // Documents up to this many characters get a snapshot base at their first edit, which
     // survives any later change to their file; larger ones use the file itself as the base.
     static constexpr qsizetype snapshotLimit = 4 * 1024 * 1024;
@@ -35,6 +37,7 @@ public:
     void pause();
 
     void setUntitledName(const QString &name);
+    void setSnapshotLimit(qsizetype characters) { m_snapshotLimit = characters; }
     QString draftId() const { return m_draft.id; }
     bool hasDraft() const { return !m_draft.id.isEmpty(); }
 
@@ -59,6 +62,7 @@ private:
     bool m_baseEndsWithDroppedLineFeed = false;
     QString m_untitledName;
     bool m_recording = false;
+    qsizetype m_snapshotLimit = snapshotLimit;
     QList<DraftStore::Edit> m_pending;
-    QTimer m_quiet;
+    QTimer m_flushTimer;
 };

@@ -1,5 +1,6 @@
 #include "UserPrompts.h"
 
+#include <QApplication>
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QPushButton>
@@ -86,9 +87,15 @@ bool UserPrompts::confirmOverwriteNewer(QWidget *window, const QString &fileName
 
 bool UserPrompts::askToBecomeDefaultTextEditor()
 {
-    std::unique_ptr<QMessageBox> box(createAlert(nullptr, QMessageBox::Information,
+    // Placed over the first document window, but modal for the whole application.
+    const QList<QWidget *> windows = QApplication::topLevelWidgets();
+    const auto front = std::find_if(windows.cbegin(), windows.cend(),
+        [](const QWidget *window) { return window->isVisible() && window->inherits("QMainWindow"); });
+    std::unique_ptr<QMessageBox> box(createAlert(front == windows.cend() ? nullptr : *front,
+        QMessageBox::Information,
         u"Default Text Editor"_s,
         u"Would you like to set Scrivlet as your default text editor for .txt files?"_s));
+    box->setWindowModality(Qt::ApplicationModal);
     QPushButton *yes = box->addButton(u"Yes"_s, QMessageBox::YesRole);
     box->addButton(u"No"_s, QMessageBox::NoRole);
     box->setDefaultButton(yes);

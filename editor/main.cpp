@@ -1,25 +1,115 @@
+#include "AppDelegate.h"
+#include "CommandLine.h"
+#include "DefaultApplicationRegistrar.h"
 #include "DocumentController.h"
 #include "DocumentWindow.h"
+#include "DraftStore.h"
+#include "FileAssociationsManager.h"
+#include "FindMenuCommands.h"
+#include "HelpContentView.h"
+#include "HelpWindowController.h"
+#include "PreferencesView.h"
+#include "PreferencesWindowController.h"
 #include "ScrivletApp.h"
+#include "SessionStore.h"
 #include "Settings.h"
+#include "SingleInstance.h"
+#include "TerminationSignals.h"
 
 #include <QApplication>
+#include <QDir>
+#include <QMenu>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+// Files open in windows; scrivlet: URLs are new-file requests from the file manager.
+void openArguments(DocumentController &documents, const QStringList &arguments)
+{
+    for (const QString &argument : arguments) {
+        if (argument.startsWith(u"scrivlet:"_s, Qt::CaseInsensitive))
+            qWarning("Scrivlet: new-file requests are not handled by this build: %s",
+                qPrintable(argument));
+        else
+            documents.openFile(argument);
+    }
+}
+
+void wireCommands(ScrivletApp &commands, AppDelegate &delegate)
+{
+    commands.setEditMenuExtension([](QMenu &editMenu, DocumentWindow &window) {
+        (new FindMenuCommands(&window))->addTo(&editMenu);
+    });
+    commands.setShowPreferences([] { PreferencesWindowController::shared().showPreferences(); });
+    commands.setShowHelp([] { HelpWindowController::shared().showHelp(); });
+    commands.setQuit([&delegate] { delegate.quit(); });
+    commands.setPrint([&delegate] { delegate.handlePrint(); });
+    commands.installMenusOnNewWindows();
+    delegate.setRegisterFileExtensions(
+        [] { FileAssociationsManager::registerConfiguredExtensions(Settings::shared()); });
+    delegate.setMakeDefaultTextEditor([] {
+        DefaultApplicationRegistrar::queue(
+            FileAssociationsManager::applicationId(), FileContentType {u"text/plain"_s, {}});
+    });
+}
+
+void wireInstance(SingleInstance &instance, DocumentController &documents, AppDelegate &delegate)
+{
+    QObject::connect(&instance, &SingleInstance::openRequested, &documents,
+        [&documents](const QStringList &arguments) { openArguments(documents, arguments); });
+    QObject::connect(&instance, &SingleInstance::activateRequested, &delegate, &AppDelegate::reopen);
+    QObject::connect(&instance, &SingleInstance::actionRequested, &documents,
+        [&documents](const QString &name) {
+            if (name == u"new-document")
+                documents.newDocument();
+        });
+}
+
+} // namespace
 
 int main(int argc, char *argv[])
 {
+    // Answered before QApplication, which needs a display.
+    if (const std::optional<int> exitCode = CommandLine::answerHelpOrVersion(argc, argv))
+        return *exitCode;
     QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Scrivlet"));
+    QApplication::setApplicationName(u"Scrivlet"_s);
     QApplication::setApplicationVersion(QStringLiteral(SCRIVLET_VERSION));
-    QApplication::setOrganizationDomain(QStringLiteral("scrivlet.org"));
+    QApplication::setOrganizationDomain(u"scrivlet.org"_s);
     QApplication::setDesktopFileName(QStringLiteral(SCRIVLET_APP_ID));
+    // Quitting is the delegate's: it keeps every text first.
+    QApplication::setQuitOnLastWindowClosed(true);
 
+    const CommandLine commandLine
+        = CommandLine::parse(QApplication::arguments(), QDir::currentPath());
+    if (const std::optional<int> exitCode = commandLine.report())
+        return *exitCode;
+    SingleInstance instance;
+    if (!commandLine.hasTestMarker()
+        && instance.start(commandLine.openArguments()) == SingleInstance::Role::Forwarded)
+        return 0;
+
+    const DraftStore drafts;
+    const SessionStore session;
     DocumentController documents(Settings::shared());
+    documents.setDraftStore(&drafts);
     ScrivletApp commands(Settings::shared(), documents);
-    commands.installMenusOnNewWindows();
+    AppDelegate delegate(Settings::shared(), documents, drafts, session);
+    wireCommands(commands, delegate);
+    wireInstance(instance, documents, delegate);
 
-    const QStringList paths = QApplication::arguments().mid(1);
-    documents.openFiles(paths);
-    if (documents.windows().isEmpty())
+    TerminationSignals termination;
+    QObject::connect(&termination, &TerminationSignals::terminationRequested, &delegate,
+        &AppDelegate::quit);
+    QObject::connect(&app, &QGuiApplication::commitDataRequest, &delegate,
+        [&delegate](QSessionManager &) { delegate.preserveAll(); });
+
+    delegate.restoreSession();
+    openArguments(documents, commandLine.openArguments());
+    delegate.applicationDidFinishLaunching(QApplication::arguments(),
+        QProcessEnvironment::systemEnvironment());
+    if (commandLine.hasTestMarker() && documents.windows().isEmpty())
         documents.newDocument();
     return QApplication::exec();
 }

@@ -1,0 +1,281 @@
+#include "AppDelegate.h"
+#include "ContentView.h"
+#include "DocumentController.h"
+#include "DocumentTextAccess.h"
+#include "DocumentWindow.h"
+#include "DraftStore.h"
+#include "FileMenuCleanup.h"
+#include "ScriptedPrompts.h"
+#include "ScrivletTextView.h"
+#include "SessionStore.h"
+#include "Settings.h"
+#include "TestEnvironment.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QMenu>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTextCursor>
+#include <QTimer>
+
+using namespace Qt::StringLiterals;
+
+class TestAppDelegate : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+    void testMarkersStopTheLaunch_data();
+    void testMarkersStopTheLaunch();
+    void defaultHandlerPromptShowsOnce_data();
+    void defaultHandlerPromptShowsOnce();
+    void lateOpenPanelIsClosedAndOneBlankDocumentCreated();
+    void visibleDocumentMeansNoBlankDocument();
+    void fileMenuCleanup_data();
+    void fileMenuCleanup();
+    void quitKeepsEveryTextAndRelaunchRestoresIt();
+    void reopenSettingFalseClosesOnlyUneditedDocuments();
+
+private:
+    void launch();
+    QString writeFile(const QString &name, const QByteArray &bytes);
+
+    std::unique_ptr<QTemporaryDir> m_folder;
+    std::unique_ptr<Settings> m_settings;
+    std::unique_ptr<DraftStore> m_drafts;
+    std::unique_ptr<SessionStore> m_session;
+    std::unique_ptr<DocumentController> m_documents;
+    std::unique_ptr<AppDelegate> m_delegate;
+    std::unique_ptr<ScriptedPrompts> m_prompts;
+};
+
+void TestAppDelegate::init()
+{
+    m_folder = std::make_unique<QTemporaryDir>();
+    m_settings = std::make_unique<Settings>(m_folder->filePath(u"settings.conf"_s));
+    m_drafts = std::make_unique<DraftStore>(m_folder->filePath(u"drafts"_s));
+    m_session = std::make_unique<SessionStore>(m_folder->filePath(u"session.json"_s));
+    m_prompts = std::make_unique<ScriptedPrompts>();
+    launch();
+}
+
+// A fresh process: new controller and delegate over the same stores.
+void TestAppDelegate::launch()
+{
+    m_delegate.reset();
+    if (m_documents) {
+        for (DocumentWindow *window : m_documents->windows())
+            delete window;
+    }
+    m_documents = std::make_unique<DocumentController>(*m_settings);
+    m_documents->setDraftStore(m_drafts.get());
+    m_delegate = std::make_unique<AppDelegate>(*m_settings, *m_documents, *m_drafts, *m_session);
+}
+
+void TestAppDelegate::cleanup()
+{
+    for (DocumentWindow *window : m_documents->windows()) {
+        window->contentView()->textView()->document()->setModified(false);
+        delete window;
+    }
+    m_delegate.reset();
+    m_documents.reset();
+    m_prompts.reset();
+}
+
+QString TestAppDelegate::writeFile(const QString &name, const QByteArray &bytes)
+{
+    const QString path = m_folder->filePath(name);
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
+        qFatal("cannot write the test file");
+    return path;
+}
+
+void TestAppDelegate::testMarkersStopTheLaunch_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("variable");
+    QTest::addRow("XCTestBundlePath") << QStringList {u"scrivlet"_s} << u"XCTestBundlePath"_s;
+    QTest::addRow("XCInjectBundleInto") << QStringList {u"scrivlet"_s} << u"XCInjectBundleInto"_s;
+    QTest::addRow("-XCTest argument") << QStringList {u"scrivlet"_s, u"-XCTest"_s} << QString();
+}
+
+void TestAppDelegate::testMarkersStopTheLaunch()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, variable);
+    QProcessEnvironment environment;
+    if (!variable.isEmpty())
+        environment.insert(variable, u"1"_s);
+    bool registered = false;
+    m_delegate->setRegisterFileExtensions([&registered] { registered = true; });
+    QSignalSpy settled(m_delegate.get(), &AppDelegate::launchSettled);
+    m_delegate->applicationDidFinishLaunching(arguments, environment);
+    QTest::qWait(800);
+    QCOMPARE(settled.count(), 0);
+    QVERIFY(m_documents->windows().isEmpty());
+    QCOMPARE(m_prompts->defaultEditorQuestions, 0);
+    QVERIFY(!registered);
+}
+
+void TestAppDelegate::defaultHandlerPromptShowsOnce_data()
+{
+    QTest::addColumn<bool>("answer");
+    QTest::addRow("Yes") << true;
+    QTest::addRow("No") << false;
+}
+
+void TestAppDelegate::defaultHandlerPromptShowsOnce()
+{
+    QFETCH(bool, answer);
+    m_prompts->becomeDefaultEditor = answer;
+    int madeDefault = 0;
+    m_delegate->setMakeDefaultTextEditor([&madeDefault] { ++madeDefault; });
+    m_delegate->showDefaultHandlerPromptIfNeeded();
+    m_delegate->showDefaultHandlerPromptIfNeeded();
+    QCOMPARE(m_prompts->defaultEditorQuestions, 1);
+    QVERIFY(m_settings->hasShownDefaultHandlerPrompt());
+    QCOMPARE(madeDefault, answer ? 1 : 0);
+}
+
+void TestAppDelegate::lateOpenPanelIsClosedAndOneBlankDocumentCreated()
+{
+    m_settings->setHasShownDefaultHandlerPrompt(true);
+    QWidget openPanel;
+    openPanel.setWindowTitle(u"Open"_s);
+    QTimer::singleShot(200, &openPanel, [&openPanel] { openPanel.show(); });
+    QSignalSpy settled(m_delegate.get(), &AppDelegate::launchSettled);
+    m_delegate->applicationDidFinishLaunching({u"scrivlet"_s}, {});
+    QTRY_COMPARE(settled.count(), 1);
+    QVERIFY(!openPanel.isVisible());
+    QCOMPARE(m_documents->windows().size(), 1);
+    QTest::qWait(600);
+    QCOMPARE(settled.count(), 1);
+}
+
+void TestAppDelegate::visibleDocumentMeansNoBlankDocument()
+{
+    m_settings->setHasShownDefaultHandlerPrompt(true);
+    m_documents->openFile(writeFile(u"shown.txt"_s, "text"));
+    QSignalSpy settled(m_delegate.get(), &AppDelegate::launchSettled);
+    QElapsedTimer clock;
+    clock.start();
+    m_delegate->applicationDidFinishLaunching({u"scrivlet"_s}, {});
+    QTRY_COMPARE(settled.count(), 1);
+    // Without an Open panel the tenth check decides, about half a second in.
+    QVERIFY(clock.elapsed() >= AppDelegate::openPanelChecks * AppDelegate::openPanelCheckIntervalMilliseconds);
+    QCOMPARE(m_documents->windows().size(), 1);
+}
+
+void TestAppDelegate::fileMenuCleanup_data()
+{
+    QTest::addColumn<QStringList>("before"); // "-" is a separator
+    QTest::addColumn<QStringList>("after");
+    QTest::addRow("separators around Save As")
+        << QStringList {u"Save"_s, u"-"_s, u"Save As..."_s, u"-"_s, u"-"_s, u"Print..."_s}
+        << QStringList {u"Save"_s, u"Save As..."_s, u"-"_s, u"Print..."_s};
+    QTest::addRow("unwanted items and edge separators")
+        << QStringList {u"-"_s, u"New"_s, u"Duplicate"_s, u"Rename…"_s, u"Move To..."_s,
+               u"-"_s, u"Save…"_s, u"Save As…"_s, u"Save As..."_s, u"Revert to Saved"_s,
+               u"Share"_s, u"-"_s, u"Print…"_s, u"-"_s}
+        << QStringList {u"New"_s, u"-"_s, u"Save…"_s, u"Save As..."_s, u"-"_s, u"Print…"_s};
+    QTest::addRow("Save As before Save keeps its separator")
+        << QStringList {u"Save As..."_s, u"-"_s, u"Save"_s}
+        << QStringList {u"Save As..."_s, u"-"_s, u"Save"_s};
+}
+
+void TestAppDelegate::fileMenuCleanup()
+{
+    QFETCH(QStringList, before);
+    QFETCH(QStringList, after);
+    QMenu menu;
+    for (const QString &title : before) {
+        if (title == u"-")
+            menu.addSeparator();
+        else
+            menu.addAction(title);
+    }
+    int printed = 0;
+    const auto titles = [&menu] {
+        QStringList result;
+        for (QAction *action : menu.actions())
+            result.append(action->isSeparator() ? u"-"_s : action->text());
+        return result;
+    };
+    FileMenuCleanup::removeUnwantedFileMenuItems(menu, [&printed] { ++printed; });
+    QCOMPARE(titles(), after);
+    FileMenuCleanup::removeUnwantedFileMenuItems(menu, [&printed] { ++printed; });
+    QCOMPARE(titles(), after);
+    for (QAction *action : menu.actions()) {
+        if (action->text().startsWith(u"Print"))
+            action->trigger();
+    }
+    QCOMPARE(printed, after.contains(u"Print..."_s) || after.contains(u"Print…"_s) ? 1 : 0);
+}
+
+void TestAppDelegate::quitKeepsEveryTextAndRelaunchRestoresIt()
+{
+    const QString path = writeFile(u"saved.txt"_s, "on disk");
+    DocumentWindow *fileWindow = m_documents->openFile(path);
+    QTRY_VERIFY(!fileWindow->isLoading());
+    QTextCursor(fileWindow->contentView()->textView()->document()).insertText(u"edited "_s);
+    DocumentWindow *untitled = m_documents->newDocument();
+    QTextCursor(untitled->contentView()->textView()->document()).insertText(u"never saved\nline 2"_s);
+
+    m_delegate->quit();
+    QCOMPARE(m_prompts->saveChangesQuestions, 0);
+    QTRY_VERIFY(m_documents->windows().isEmpty());
+    QFile saved(path);
+    QVERIFY(saved.open(QIODevice::ReadOnly));
+    QCOMPARE(saved.readAll(), "edited on disk");
+    QCOMPARE(m_drafts->drafts().size(), 1);
+
+    launch();
+    const QList<DocumentWindow *> restored = m_delegate->restoreSession();
+    QCOMPARE(restored.size(), 2);
+    for (DocumentWindow *window : restored)
+        QTRY_VERIFY(!window->isLoading());
+    QCOMPARE(restored[0]->filePath(), QFileInfo(path).absoluteFilePath());
+    QVERIFY(!restored[0]->isModified());
+    QCOMPARE(restored[1]->displayName(), u"Untitled"_s);
+    QVERIFY(restored[1]->isModified());
+    QCOMPARE(DocumentTextAccess::plainText(*restored[1]->contentView()->textView()->document()),
+        u"never saved\nline 2"_s);
+
+    // Thrown away on purpose, the draft goes with it.
+    m_prompts->saveChangesAnswer = UserPrompts::SaveChangesAnswer::DontSave;
+    restored[1]->close();
+    QVERIFY(m_drafts->drafts().isEmpty());
+}
+
+void TestAppDelegate::reopenSettingFalseClosesOnlyUneditedDocuments()
+{
+    m_settings->setHasShownDefaultHandlerPrompt(true);
+    const QString path = writeFile(u"restored.txt"_s, "plain");
+    DocumentWindow *untitled = m_documents->newDocument();
+    QTextCursor(untitled->contentView()->textView()->document()).insertText(u"draft text"_s);
+    m_documents->openFile(path);
+    m_delegate->quit();
+    QTRY_VERIFY(m_documents->windows().isEmpty());
+
+    launch();
+    m_settings->setReopenDocumentsOnLaunch(false);
+    const QList<DocumentWindow *> restored = m_delegate->restoreSession();
+    QCOMPARE(restored.size(), 2);
+    for (DocumentWindow *window : restored)
+        QTRY_VERIFY(!window->isLoading());
+    QSignalSpy settled(m_delegate.get(), &AppDelegate::launchSettled);
+    m_delegate->applicationDidFinishLaunching({u"scrivlet"_s}, {});
+    QTRY_COMPARE(settled.count(), 1);
+    const QList<DocumentWindow *> open = m_documents->windows();
+    QCOMPARE(open.size(), 1);
+    QCOMPARE(DocumentTextAccess::plainText(*open[0]->contentView()->textView()->document()),
+        u"draft text"_s);
+}
+
+SCRIVLET_TEST_MAIN(TestAppDelegate)
+#include "tst_AppDelegate.moc"

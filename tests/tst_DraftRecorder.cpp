@@ -1,0 +1,158 @@
+#include "DocumentTextAccess.h"
+#include "DraftRecorder.h"
+#include "DraftStore.h"
+#include "FileStamp.h"
+#include "TestEnvironment.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QPlainTextEdit>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+#include <QTextCursor>
+
+using namespace Qt::StringLiterals;
+
+class TestDraftRecorder : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void recoveredTextEqualsTheDocument_data();
+    void recoveredTextEqualsTheDocument();
+    void tornJournalKeepsWhatCameBefore();
+    void changedBaseFileIsNotReplayed();
+    void draftFilesArePrivate();
+
+private:
+    std::unique_ptr<QTemporaryDir> m_folder;
+};
+
+void TestDraftRecorder::init()
+{
+    m_folder = std::make_unique<QTemporaryDir>();
+}
+
+void TestDraftRecorder::recoveredTextEqualsTheDocument_data()
+{
+    QTest::addColumn<QByteArray>("fileBytes"); // empty: an untitled document
+    QTest::addColumn<int>("snapshotLimitUse"); // 0: file base, 1: small (snapshot base)
+    QTest::addRow("untitled") << QByteArray() << 1;
+    QTest::addRow("small file, snapshot base") << QByteArray("one\r\ntwo\rthree\n") << 1;
+    QTest::addRow("file base with CR LF and a final line feed")
+        << QByteArray("alpha\r\nbeta\r\n\xE2\x80\xA8gamma\n") << 0;
+}
+
+// Random typing, deleting, pasting over selections, undo and redo: whatever the journal
+// recorded, replaying it gives exactly the document's text.
+void TestDraftRecorder::recoveredTextEqualsTheDocument()
+{
+    QFETCH(QByteArray, fileBytes);
+    QFETCH(int, snapshotLimitUse);
+    const DraftStore store(m_folder->filePath(u"drafts"_s));
+    QPlainTextEdit editor;
+    QTextDocument *document = editor.document();
+    QString path;
+    if (!fileBytes.isEmpty()) {
+        path = m_folder->filePath(u"base.txt"_s);
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(fileBytes);
+        file.close();
+        document->setPlainText(QString::fromUtf8(fileBytes));
+    }
+    DraftRecorder recorder(document, store);
+    if (snapshotLimitUse == 0)
+        recorder.setSnapshotLimit(0); // as for a large file
+    recorder.startFrom(path);
+    QTextCursor(document).insertText(u"first"_s);
+    QCOMPARE(store.draft(recorder.draftId())->base,
+        path.isEmpty()              ? DraftStore::BaseKind::Empty
+            : snapshotLimitUse == 0 ? DraftStore::BaseKind::File
+                                    : DraftStore::BaseKind::Snapshot);
+    QRandomGenerator random(7);
+    const QStringList pieces = {u"a"_s, u"\n"_s, u"\u00e9"_s, u"\U0001F600"_s, u"word "_s, u"\r\n"_s};
+    for (int step = 0; step < 400; ++step) {
+        QTextCursor cursor(document);
+        const int length = document->characterCount() - 1;
+        cursor.setPosition(random.bounded(length + 1));
+        const int action = random.bounded(10);
+        if (action < 5) {
+            cursor.insertText(pieces.at(random.bounded(pieces.size())));
+        } else if (action < 7) {
+            cursor.setPosition(std::min(length, cursor.position() + random.bounded(5)),
+                QTextCursor::KeepAnchor);
+            cursor.insertText(random.bounded(2) ? QString() : u"pasted\nlines"_s);
+        } else if (action < 8) {
+            document->undo();
+        } else if (action < 9) {
+            document->redo();
+        } else {
+            cursor.deletePreviousChar();
+        }
+        if (step % 97 == 0)
+            QVERIFY(recorder.flush());
+    }
+    QVERIFY(recorder.flush());
+    const std::optional<QString> recovered = store.recoverText(recorder.draftId());
+    QVERIFY(recovered);
+    QCOMPARE(*recovered, DocumentTextAccess::plainText(*document));
+}
+
+void TestDraftRecorder::tornJournalKeepsWhatCameBefore()
+{
+    const DraftStore store(m_folder->filePath(u"drafts"_s));
+    QPlainTextEdit editor;
+    DraftRecorder recorder(editor.document(), store);
+    recorder.startFrom(QString());
+    QTextCursor(editor.document()).insertText(u"kept"_s);
+    QVERIFY(recorder.flush());
+    QTextCursor cursor(editor.document());
+    cursor.movePosition(QTextCursor::End);
+    cursor.insertText(u" and more"_s);
+    QVERIFY(recorder.flush());
+    // A crash in the middle of the last append leaves part of a record.
+    QFile journal(store.folder() + u'/' + recorder.draftId() + u".journal"_s);
+    QVERIFY(journal.open(QIODevice::ReadWrite));
+    QVERIFY(journal.resize(journal.size() - 3));
+    journal.close();
+    QCOMPARE(store.recoverText(recorder.draftId()), std::optional<QString>(u"kept"_s));
+}
+
+void TestDraftRecorder::changedBaseFileIsNotReplayed()
+{
+    const DraftStore store(m_folder->filePath(u"drafts"_s));
+    const QString path = m_folder->filePath(u"big.txt"_s);
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("base");
+    file.close();
+    DraftStore::Draft draft {u"d1"_s, path, QString(), DraftStore::BaseKind::File, FileStamp::of(path), false};
+    QVERIFY(store.writeDescription(draft));
+    QVERIFY(store.appendEdits(u"d1"_s, {{4, 0, u"!"_s}}));
+    QCOMPARE(store.recoverText(u"d1"_s), std::optional<QString>(u"base!"_s));
+    QTest::qWait(20);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("other content");
+    file.close();
+    QCOMPARE(store.recoverText(u"d1"_s), std::nullopt);
+    QVERIFY(!store.draft(u"../escape"_s));
+}
+
+void TestDraftRecorder::draftFilesArePrivate()
+{
+    const DraftStore store(m_folder->filePath(u"drafts"_s));
+    QVERIFY(store.writeDescription({u"p"_s, QString(), u"Untitled"_s, DraftStore::BaseKind::Snapshot, {}, false}));
+    QVERIFY(store.writeSnapshot(u"p"_s, u"secret"_s));
+    QVERIFY(store.appendEdits(u"p"_s, {{0, 0, u"x"_s}}));
+    QCOMPARE(QFile::permissions(store.folder()) & 0x0077, QFile::Permissions());
+    for (const char *suffix : {".json", ".snapshot", ".journal"}) {
+        const QString path = store.folder() + u"/p"_s + QLatin1StringView(suffix);
+        QCOMPARE(QFile::permissions(path) & 0x7077, QFile::ReadOwner | QFile::WriteOwner);
+    }
+    QCOMPARE(store.recoverText(u"p"_s), std::optional<QString>(u"xsecret"_s));
+}
+
+SCRIVLET_TEST_MAIN(TestDraftRecorder)
+#include "tst_DraftRecorder.moc"
