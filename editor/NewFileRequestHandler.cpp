@@ -33,8 +33,8 @@ NewFileRequestHandler::Outcome NewFileRequestHandler::handle(const QString &url)
         reportFailure(*folder, u"The folder path is not absolute."_s);
         return Outcome::Failed;
     }
-    const NewFileNaming::Creation creation =
-        NewFileNaming::createUniqueFile(m_store.filename(), *folder);
+    const NewFileNaming::Creation creation
+        = NewFileNaming::createUniqueFile(m_store.filename(), *folder);
     if (!creation.succeeded()) {
         reportFailure(*folder, creation.error);
         return Outcome::Failed;

@@ -71,8 +71,8 @@ void FinderSync::createNewTextDocument(const std::optional<QString> &target, Tar
 
 bool FinderSync::createFile(const QString &folder)
 {
-    const NewFileNaming::Creation creation =
-        NewFileNaming::createUniqueFile(m_bookmarkManager.filename(), folder);
+    const NewFileNaming::Creation creation
+        = NewFileNaming::createUniqueFile(m_bookmarkManager.filename(), folder);
     if (!creation.succeeded()) {
         SystemLog::write(u"Scrivlet FinderSync: Failed to create file: "_s + creation.error);
         return false;
@@ -85,8 +85,8 @@ bool FinderSync::createFile(const QString &folder)
 
 void FinderSync::openMainApp(const QString &folder, TargetPath form)
 {
-    const std::optional<QString> url =
-        form == TargetPath::Exact ? NewFileUrl::build(folder) : std::nullopt;
+    const std::optional<QString> url
+        = form == TargetPath::Exact ? NewFileUrl::build(folder) : std::nullopt;
     if (!url) {
         // The folder cannot travel; starting the editor at least brings the user to it.
         m_workspace.launchApplication(QStringLiteral(SCRIVLET_APP_ID));

@@ -18,7 +18,7 @@ class FinderSync
 public:
     enum class MenuKind {
         ContextualMenuForContainer, // a folder's background
-        ContextualMenuForItems,     // selected files or folders
+        ContextualMenuForItems, // selected files or folders
         ContextualMenuForSidebar,
         ToolbarItemMenu,
     };
@@ -42,8 +42,8 @@ public:
     enum class TargetPath { Exact, NotRepresentable };
 
     // Logs the launch line with `programPath`.
-    FinderSync(BookmarkManager &bookmarkManager, WorkspaceOpener &workspace,
-        const QString &programPath);
+    FinderSync(
+        BookmarkManager &bookmarkManager, WorkspaceOpener &workspace, const QString &programPath);
 
     Menu menu(MenuKind kind) const;
     static QString toolbarItemName();

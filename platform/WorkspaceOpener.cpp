@@ -34,8 +34,8 @@ bool launchDefaultForUri(const QByteArray &uri)
     GMainContext *context = g_main_context_new();
     g_main_context_push_thread_default(context);
     LaunchState state;
-    g_app_info_launch_default_for_uri_async(uri.constData(), nullptr, nullptr, launchFinished,
-        &state);
+    g_app_info_launch_default_for_uri_async(
+        uri.constData(), nullptr, nullptr, launchFinished, &state);
     while (!state.finished)
         g_main_context_iteration(context, TRUE);
     g_main_context_pop_thread_default(context);

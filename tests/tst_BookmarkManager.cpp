@@ -87,13 +87,13 @@ void TestBookmarkManager::readsStoredValuesForgivingly_data()
     QTest::addRow("values as written") << QByteArray("[General]\nFinderSyncFilename=Notes\n"
                                                      "FinderSyncOpenAfterCreate=false\n")
                                        << u"Notes"_qs << false << 0;
-    QTest::addRow("empty name is kept") << QByteArray("[General]\nFinderSyncFilename=\n")
-                                        << QString() << true << 0;
-    QTest::addRow("hand-written comma") << QByteArray("[General]\nFinderSyncFilename=a, b.txt\n")
-                                        << u"a, b.txt"_qs << true << 0;
+    QTest::addRow("empty name is kept")
+        << QByteArray("[General]\nFinderSyncFilename=\n") << QString() << true << 0;
+    QTest::addRow("hand-written comma")
+        << QByteArray("[General]\nFinderSyncFilename=a, b.txt\n") << u"a, b.txt"_qs << true << 0;
     QTest::addRow("name of another type")
-        << QByteArray("[General]\nFinderSyncFilename=@ByteArray(x)\n") << u"Untitled.txt"_qs
-        << true << 0;
+        << QByteArray("[General]\nFinderSyncFilename=@ByteArray(x)\n") << u"Untitled.txt"_qs << true
+        << 0;
     QTest::addRow("a number reads as a boolean")
         << QByteArray("[General]\nFinderSyncOpenAfterCreate=0\n") << u"Untitled.txt"_qs << false
         << 0;
@@ -136,8 +136,8 @@ void TestBookmarkManager::resolvesTheFolderHoldingATarget_data()
     QTest::addRow("a subfolder") << docs << u"Docs/Sub"_qs << u"Docs"_qs;
     QTest::addRow("a sibling sharing the prefix") << docs << u"Docs2"_qs << QString();
     QTest::addRow("dot segments standardized") << docs << u"Docs/./Sub/.."_qs << u"Docs"_qs;
-    QTest::addRow("the root holds everything") << QStringList {u"/"_qs} << u"Docs/Sub"_qs
-                                               << u"/"_qs;
+    QTest::addRow("the root holds everything")
+        << QStringList {u"/"_qs} << u"Docs/Sub"_qs << u"/"_qs;
     QTest::addRow("outer folder stored first wins")
         << QStringList {u"Docs"_qs, u"Docs/Sub"_qs} << u"Docs/Sub/Deep"_qs << u"Docs"_qs;
     QTest::addRow("inner folder stored first wins")
@@ -225,8 +225,9 @@ void TestBookmarkManager::refusesFoldersThatDoNotExist()
     LogRecorder log;
     const QString missing = m_root->path() + u"/missing"_qs;
     QVERIFY(!m_store->addBookmark(url(missing)));
-    QCOMPARE(log.lines, QStringList {u"BookmarkManager: Failed to create bookmark for "_qs
-                            + missing + u": No such file or directory"_qs});
+    QCOMPARE(log.lines,
+        QStringList {u"BookmarkManager: Failed to create bookmark for "_qs + missing
+            + u": No such file or directory"_qs});
     QVERIFY(m_store->allBookmarkedUrls().isEmpty());
 }
 

@@ -86,8 +86,9 @@ void TestFinderSync::offersTheCommandOnlyForAFolder()
     RecordingOpener opener;
     LogRecorder log;
     const FinderSync finderSync(store, opener, u"/usr/bin/scrivlet-finder-sync"_qs);
-    QCOMPARE(log.lines, QStringList {u"Scrivlet FinderSync Extension launched from "
-                                     "/usr/bin/scrivlet-finder-sync"_qs});
+    QCOMPARE(log.lines,
+        QStringList {u"Scrivlet FinderSync Extension launched from "
+                     "/usr/bin/scrivlet-finder-sync"_qs});
     const FinderSync::Menu menu = finderSync.menu(kind);
     QCOMPARE(menu.title, QString());
     QCOMPARE(menu.items.size(), offered ? 1 : 0);
@@ -105,12 +106,14 @@ void TestFinderSync::drawsTheIcon()
 {
     // Pixel (x, y) counted from the bottom left, as the shapes are laid out.
     const QImage icon = FinderSync::toolbarItemImage().convertToFormat(QImage::Format_ARGB32);
-    const auto at = [&](int x, int y) { return icon.pixelColor(x, 15 - y); };
-    QCOMPARE(at(0, 0).alpha(), 0);                   // outside the page
-    QCOMPARE(at(11, 14).alpha(), 0);                 // the cut-off corner
-    QCOMPARE(at(3, 3).alpha(), 204);                 // page: blue at 0.8
+    const auto at = [&](int x, int y) {
+        return icon.pixelColor(x, 15 - y);
+    };
+    QCOMPARE(at(0, 0).alpha(), 0); // outside the page
+    QCOMPARE(at(11, 14).alpha(), 0); // the cut-off corner
+    QCOMPARE(at(3, 3).alpha(), 204); // page: blue at 0.8
     QVERIFY(at(3, 3).blue() > at(3, 3).red() + 100); // and blue it is
-    QCOMPARE(at(9, 12).alpha(), 230);                // fold: white at 0.5 over the page
+    QCOMPARE(at(9, 12).alpha(), 230); // fold: white at 0.5 over the page
     int whitePixels = 0;
     for (int y = 4; y <= 11; ++y) {
         for (int x = 4; x <= 10; ++x)
@@ -130,8 +133,8 @@ void TestFinderSync::createsANewTextDocument_data()
 
     QTest::addRow("authorised folder holding Untitled and Untitled 2")
         << u"Full"_qs << true << true << QStringList {u"file {root}/Full/Untitled 3.txt"_qs} << 0;
-    QTest::addRow("not opened when the store says so") << u"Full"_qs << true << false
-                                                       << QStringList() << 0;
+    QTest::addRow("not opened when the store says so")
+        << u"Full"_qs << true << false << QStringList() << 0;
     QTest::addRow("outside every authorised folder, written directly")
         << u"Full"_qs << false << true << QStringList {u"file {root}/Full/Untitled 3.txt"_qs} << 0;
     QTest::addRow("no target") << QString() << true << true << QStringList() << 0;
@@ -169,9 +172,10 @@ void TestFinderSync::createsANewTextDocument()
         QCOMPARE(log.lines, QStringList {u"Scrivlet FinderSync: targetedURL is nil"_qs});
         return;
     }
-    QCOMPARE(log.lines.value(0), u"Scrivlet FinderSync: Creating new text document in "_qs + folder);
-    const QStringList failed =
-        log.lines.filter(u"Scrivlet FinderSync: Failed to create file: No such file or directory"_qs);
+    QCOMPARE(
+        log.lines.value(0), u"Scrivlet FinderSync: Creating new text document in "_qs + folder);
+    const QStringList failed = log.lines.filter(
+        u"Scrivlet FinderSync: Failed to create file: No such file or directory"_qs);
     QCOMPARE(failed.size(), failures);
     if (failures == 0) {
         const QString created = folder + u"/Untitled 3.txt"_qs;
@@ -189,8 +193,7 @@ public:
     {
         const QString recorder = m_root.path() + u"/record"_qs;
         writeFile(recorder,
-            "#!/bin/sh\nprintf '%s\\n' \"$1\" >> '" + QFile::encodeName(openedPath()) + "'\n",
-            all);
+            "#!/bin/sh\nprintf '%s\\n' \"$1\" >> '" + QFile::encodeName(openedPath()) + "'\n", all);
         writeFile(m_root.path() + u"/data/applications/recorder.desktop"_qs,
             "[Desktop Entry]\nType=Application\nName=Recorder\nExec=" + QFile::encodeName(recorder)
                 + " %u\nMimeType=text/plain;x-scheme-handler/scrivlet;\n",

@@ -141,10 +141,13 @@ void TestNautilusHook::initTestCase()
 {
     void *library = dlopen(SCRIVLET_NAUTILUS_MODULE, RTLD_NOW | RTLD_LOCAL);
     QVERIFY2(library, dlerror());
-    initializeModule = reinterpret_cast<InitializeFunction>(dlsym(library, "nautilus_module_initialize"));
-    auto listTypes = reinterpret_cast<ListTypesFunction>(dlsym(library, "nautilus_module_list_types"));
+    initializeModule
+        = reinterpret_cast<InitializeFunction>(dlsym(library, "nautilus_module_initialize"));
+    auto listTypes
+        = reinterpret_cast<ListTypesFunction>(dlsym(library, "nautilus_module_list_types"));
     QVERIFY(initializeModule && listTypes && dlsym(library, "nautilus_module_shutdown"));
-    QVERIFY2(!dlsym(library, "scrivlet_nautilus_provider_get_type"), "only the entry points are exported");
+    QVERIFY2(!dlsym(library, "scrivlet_nautilus_provider_get_type"),
+        "only the entry points are exported");
 
     GTypeModule *module = G_TYPE_MODULE(g_object_new(host_module_get_type(), nullptr));
     QVERIFY(g_type_module_use(module));
@@ -159,7 +162,8 @@ void TestNautilusHook::initTestCase()
 GList *TestNautilusHook::backgroundItems(GFile *location, bool directory)
 {
     NautilusFileInfo *folder = fakeFolder(location, directory);
-    GList *items = nautilus_menu_provider_get_background_items(NAUTILUS_MENU_PROVIDER(m_provider), folder);
+    GList *items
+        = nautilus_menu_provider_get_background_items(NAUTILUS_MENU_PROVIDER(m_provider), folder);
     g_object_unref(folder);
     return items;
 }
@@ -196,8 +200,8 @@ void TestNautilusHook::offersNothingForSelectedFiles()
 {
     NautilusFileInfo *folder = fakeFolder(g_file_new_for_path("/tmp"), true);
     GList *files = g_list_append(nullptr, folder);
-    QCOMPARE(nautilus_menu_provider_get_file_items(NAUTILUS_MENU_PROVIDER(m_provider), files),
-        nullptr);
+    QCOMPARE(
+        nautilus_menu_provider_get_file_items(NAUTILUS_MENU_PROVIDER(m_provider), files), nullptr);
     g_list_free(files);
     g_object_unref(folder);
 }

@@ -37,9 +37,9 @@ void TestNewFileRequestHandler::handlesRequests_data()
     QTest::addRow("next name when taken")
         << u"scrivlet://new-file?path={root}/Taken"_qs << true << Outcome::Created
         << u"Taken/Untitled 2.txt"_qs << QString();
-    QTest::addRow("created but not opened") << u"scrivlet://new-file?path={root}/My%20Notes"_qs
-                                            << false << Outcome::Created
-                                            << u"My Notes/Untitled.txt"_qs << QString();
+    QTest::addRow("created but not opened")
+        << u"scrivlet://new-file?path={root}/My%20Notes"_qs << false << Outcome::Created
+        << u"My Notes/Untitled.txt"_qs << QString();
     QTest::addRow("first of two path items")
         << u"scrivlet://new-file?path={root}/Taken&path={root}/My%20Notes"_qs << true
         << Outcome::Created << u"Taken/Untitled 2.txt"_qs << QString();
@@ -48,14 +48,13 @@ void TestNewFileRequestHandler::handlesRequests_data()
         QTest::addRow("does nothing: %s", qPrintable(url))
             << url << true << Outcome::NotARequest << QString() << QString();
     QTest::addRow("missing folder")
-        << u"scrivlet://new-file?path={root}/Missing/./x"_qs << true << Outcome::Failed
-        << QString()
+        << u"scrivlet://new-file?path={root}/Missing/./x"_qs << true << Outcome::Failed << QString()
         << u"Could not create file\nFailed to create a new text file in {root}/Missing/./x.\n\n"
            "Error: No such file or directory"_qs;
-    QTest::addRow("relative path") << u"scrivlet://new-file?path=My%20Notes"_qs << true
-                                   << Outcome::Failed << QString()
-                                   << u"Could not create file\nFailed to create a new text file "
-                                      "in My Notes.\n\nError: The folder path is not absolute."_qs;
+    QTest::addRow("relative path")
+        << u"scrivlet://new-file?path=My%20Notes"_qs << true << Outcome::Failed << QString()
+        << u"Could not create file\nFailed to create a new text file "
+           "in My Notes.\n\nError: The folder path is not absolute."_qs;
     QTest::addRow("empty path") << u"scrivlet://new-file?path="_qs << true << Outcome::Failed
                                 << QString()
                                 << u"Could not create file\nFailed to create a new text file "
@@ -86,7 +85,8 @@ void TestNewFileRequestHandler::handlesRequests()
         QVERIFY(QFileInfo::exists(createdPath));
         QCOMPARE(QFileInfo(createdPath).size(), 0);
     }
-    QCOMPARE(opened, openAfterCreate && !created.isEmpty() ? QStringList {createdPath} : QStringList());
+    QCOMPARE(
+        opened, openAfterCreate && !created.isEmpty() ? QStringList {createdPath} : QStringList());
     QCOMPARE(prompts.errors,
         alert.isEmpty() ? QStringList() : QStringList {alert.replace(u"{root}"_qs, root.path())});
     const auto fileCount = [&](const QString &folder) {
@@ -106,9 +106,11 @@ void TestNewFileRequestHandler::refusesAFolderItCannotWriteTo()
     NewFileRequestHandler handler([](const QString &) { QFAIL("nothing to open"); }, store);
     QCOMPARE(handler.handle(u"scrivlet://new-file?path="_qs + root.path()),
         NewFileRequestHandler::Outcome::Failed);
-    QVERIFY(QFile::setPermissions(root.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
-    QCOMPARE(prompts.errors, QStringList {u"Could not create file\nFailed to create a new text file in "_qs
-                                 + root.path() + u".\n\nError: Permission denied"_qs});
+    QVERIFY(
+        QFile::setPermissions(root.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+    QCOMPARE(prompts.errors,
+        QStringList {u"Could not create file\nFailed to create a new text file in "_qs + root.path()
+            + u".\n\nError: Permission denied"_qs});
 }
 
 void TestNewFileRequestHandler::handlesEachUrlOfAList()
@@ -120,8 +122,8 @@ void TestNewFileRequestHandler::handlesEachUrlOfAList()
     ScriptedPrompts prompts;
     NewFileRequestHandler handler([&](const QString &path) { opened.append(path); }, store);
     const QString request = u"scrivlet://new-file?path="_qs + root.path();
-    handler.handleAll({request, u"scrivlet://new-file?path=/nonexistent"_qs, request,
-        u"file:///etc/hosts"_qs});
+    handler.handleAll(
+        {request, u"scrivlet://new-file?path=/nonexistent"_qs, request, u"file:///etc/hosts"_qs});
     QCOMPARE(opened, (QStringList {root.path() + u"/Notes"_qs, root.path() + u"/Notes 2"_qs}));
     QCOMPARE(prompts.errors.size(), 1);
 }

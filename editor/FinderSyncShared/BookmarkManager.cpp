@@ -173,15 +173,14 @@ bool BookmarkManager::addBookmark(const QUrl &folder)
     QString error;
     const QByteArray bookmark = FolderBookmark::create(path, error);
     if (bookmark.isEmpty()) {
-        SystemLog::write(u"BookmarkManager: Failed to create bookmark for "_s + path + u": "_s
-            + error);
+        SystemLog::write(
+            u"BookmarkManager: Failed to create bookmark for "_s + path + u": "_s + error);
         return false;
     }
     const QString standardized = FolderBookmark::standardizedPath(path);
     QList<QByteArray> bookmarks = loadBookmarkDataArray();
-    bookmarks.removeIf([&](const QByteArray &stored) {
-        return resolveBookmarkPath(stored) == standardized;
-    });
+    bookmarks.removeIf(
+        [&](const QByteArray &stored) { return resolveBookmarkPath(stored) == standardized; });
     bookmarks.append(bookmark);
     storeBookmarkDataArray(bookmarks);
     return true;
@@ -191,9 +190,8 @@ void BookmarkManager::removeBookmark(const QUrl &folder)
 {
     const QString standardized = FolderBookmark::standardizedPath(localPath(folder));
     QList<QByteArray> bookmarks = loadBookmarkDataArray();
-    bookmarks.removeIf([&](const QByteArray &stored) {
-        return resolveBookmarkPath(stored) == standardized;
-    });
+    bookmarks.removeIf(
+        [&](const QByteArray &stored) { return resolveBookmarkPath(stored) == standardized; });
     storeBookmarkDataArray(bookmarks);
 }
 
@@ -222,8 +220,8 @@ std::optional<QUrl> BookmarkManager::resolveBookmark(const QUrl &target)
         if (!isInside(targetPath, folderPath))
             continue;
         if (resolved->stale) {
-            SystemLog::write(u"BookmarkManager: Stale bookmark for "_s + folderPath
-                + u", attempting refresh"_s);
+            SystemLog::write(
+                u"BookmarkManager: Stale bookmark for "_s + folderPath + u", attempting refresh"_s);
             refreshStaleBookmark(bookmark, resolved->path);
         }
         return QUrl::fromLocalFile(resolved->path);

@@ -19,7 +19,7 @@ public:
 
     struct Creation
     {
-        QString path;  // the file made, or empty
+        QString path; // the file made, or empty
         QString error; // why nothing was made, as the system puts it
         bool succeeded() const { return !path.isEmpty(); }
     };
@@ -35,11 +35,11 @@ public:
     // character (".notes") has none.
     static NameParts split(const QString &name);
     // The first free name by the rule above; the UUID name is not checked.
-    static QString uniqueFilePath(const QString &name, const QString &folder,
-        const OccupiedCheck &occupied = isOccupied);
+    static QString uniqueFilePath(
+        const QString &name, const QString &folder, const OccupiedCheck &occupied = isOccupied);
     // Makes the empty file (mode 0666 less the umask) under usableName(name).
-    static Creation createUniqueFile(const QString &name, const QString &folder,
-        const OccupiedCheck &occupied = isOccupied);
+    static Creation createUniqueFile(
+        const QString &name, const QString &folder, const OccupiedCheck &occupied = isOccupied);
 
     // Something is at the path: a file, a folder, or a symlink (also one that leads nowhere).
     static bool isOccupied(const QString &path);
