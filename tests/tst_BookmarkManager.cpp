@@ -72,6 +72,7 @@ void TestBookmarkManager::emptyStoreReadsDefaults()
     QCOMPARE(m_store->resolveBookmark(url(folder(u"Docs"_qs))), std::nullopt);
     QCOMPARE(m_store->filename(), u"Untitled.txt"_qs);
     QVERIFY(m_store->openAfterCreate());
+    m_store->setFilename(u"Notes"_qs); // rewritten atomically, still private
     struct stat status;
     QCOMPARE(::stat(QFile::encodeName(m_store->suitePath()).constData(), &status), 0);
     QCOMPARE(status.st_mode & 0777, 0600u);

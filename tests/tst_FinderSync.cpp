@@ -62,6 +62,7 @@ private slots:
     void drawsTheIcon();
     void createsANewTextDocument_data();
     void createsANewTextDocument();
+    void startsTheEditorForAPathThatCannotTravel();
     void programCreatesTheFileAndOpensIt();
     void programHandsAFolderItCannotWriteToToTheEditor_data();
     void programHandsAFolderItCannotWriteToToTheEditor();
@@ -182,6 +183,18 @@ void TestFinderSync::createsANewTextDocument()
         QCOMPARE(log.lines.value(1), u"Scrivlet FinderSync: Created file at "_qs + created);
         QCOMPARE(QFileInfo(created).size(), 0);
     }
+}
+
+void TestFinderSync::startsTheEditorForAPathThatCannotTravel()
+{
+    QTemporaryDir root;
+    BookmarkManager store(root.path() + u"/group.conf"_qs);
+    RecordingOpener opener;
+    FinderSync finderSync(store, opener, u"scrivlet-finder-sync"_qs);
+    // A folder whose name was no UTF-8: decoded, it would name another folder (here: root).
+    finderSync.createNewTextDocument(root.path(), FinderSync::TargetPath::NotRepresentable);
+    QCOMPARE(opener.calls, QStringList {u"launch "_qs + QStringLiteral(SCRIVLET_APP_ID)});
+    QVERIFY(!QFileInfo::exists(root.path() + u"/Untitled.txt"_qs));
 }
 
 // The real program, in a desktop of its own whose default application for text files and for
