@@ -1,0 +1,138 @@
+#include "FileManagerHooksPage.h"
+
+#include "UserPrompts.h"
+
+#include <QFileInfo>
+#include <QGridLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+using namespace Qt::StringLiterals;
+using FileManager = FileManagerHooks::FileManager;
+using HookState = FileManagerHooks::HookState;
+
+namespace {
+
+QString identifier(FileManager manager, const QString &control)
+{
+    static const char *const names[] = {"nautilus", "nemo", "dolphin", "thunar"};
+    return u"scrivlet.extensionSettings."_s + QString::fromLatin1(names[int(manager)]) + u'.'
+        + control;
+}
+
+QString stateText(FileManager manager, HookState state)
+{
+    switch (state) {
+    case HookState::InstalledForUser:
+        return u"Installed for you"_s;
+    case HookState::InstalledSystemWide:
+        return u"Installed for all users"_s;
+    case HookState::NotInstalled:
+        break;
+    }
+    if (FileManagerHooks::installsPerUser(manager))
+        return u"Not installed"_s;
+    return u"Not installed. Install the package of Scrivlet’s Nautilus extension (it puts %1 in "
+           "place), then restart Files with “nautilus -q”."_s.arg(
+               QFileInfo(FileManagerHooks::hookPath(manager)).fileName());
+}
+
+} // namespace
+
+FileManagerHooksPage::FileManagerHooksPage(QWidget *parent)
+    : FileManagerHooksPage(FileManagerHooks(), parent)
+{ }
+
+FileManagerHooksPage::FileManagerHooksPage(const FileManagerHooks &hooks, QWidget *parent)
+    : QWidget(parent, Qt::Window)
+    , m_hooks(hooks)
+{
+    setObjectName(u"scrivlet.extensionSettings"_s);
+    setWindowTitle(u"File Manager Extensions"_s);
+    auto *layout = new QVBoxLayout(this);
+    auto *intro = new QLabel(u"Scrivlet adds “New Text Document” to the menu of a folder’s "
+                             "background in these file managers."_s,
+        this);
+    intro->setWordWrap(true);
+    layout->addWidget(intro);
+    auto *rows = new QWidget(this);
+    m_rows = new QGridLayout(rows);
+    m_rows->setContentsMargins(0, 0, 0, 0);
+    m_rows->setColumnStretch(1, 1);
+    layout->addWidget(rows);
+    layout->addStretch();
+    setMinimumWidth(460);
+    reload();
+}
+
+void FileManagerHooksPage::showEvent(QShowEvent *event)
+{
+    reload();
+    QWidget::showEvent(event);
+}
+
+void FileManagerHooksPage::reload()
+{
+    while (QLayoutItem *item = m_rows->takeAt(0)) {
+        delete item->widget();
+        delete item;
+    }
+    int row = 0;
+    for (const FileManager manager : FileManagerHooks::allFileManagers) {
+        if (FileManagerHooks::isPresent(manager)
+            || m_hooks.state(manager) != HookState::NotInstalled)
+            addRow(manager, row++);
+    }
+    if (row == 0) {
+        m_rows->addWidget(new QLabel(u"No supported file manager (Files, Nemo, Dolphin, Thunar) "
+                                     "was found."_s,
+                              m_rows->parentWidget()),
+            0, 0, 1, 3);
+    }
+}
+
+void FileManagerHooksPage::addRow(FileManager manager, int row)
+{
+    QWidget *parent = m_rows->parentWidget();
+    auto *name = new QLabel(FileManagerHooks::displayName(manager), parent);
+    QFont bold = name->font();
+    bold.setBold(true);
+    name->setFont(bold);
+    const HookState state = m_hooks.state(manager);
+    auto *status = new QLabel(stateText(manager, state), parent);
+    status->setObjectName(identifier(manager, u"state"_s));
+    status->setWordWrap(true);
+    status->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    m_rows->addWidget(name, row, 0, Qt::AlignTop);
+    m_rows->addWidget(status, row, 1);
+    if (!FileManagerHooks::installsPerUser(manager) || state == HookState::InstalledSystemWide)
+        return;
+    const bool installed = state == HookState::InstalledForUser;
+    auto *button = new QPushButton(installed ? u"Remove"_s : u"Install"_s, parent);
+    button->setObjectName(identifier(manager, u"button"_s));
+    button->setAccessibleName(
+        (installed ? u"Remove the hook for %1"_s : u"Install the hook for %1"_s)
+            .arg(FileManagerHooks::displayName(manager)));
+    connect(button, &QPushButton::clicked, this, [this, manager] { toggleHook(manager); });
+    m_rows->addWidget(button, row, 2, Qt::AlignTop);
+}
+
+void FileManagerHooksPage::toggleHook(FileManager manager)
+{
+    const bool installed = m_hooks.state(manager) == HookState::InstalledForUser;
+    QString error;
+    const bool changed
+        = installed ? m_hooks.remove(manager, error) : m_hooks.install(manager, error);
+    if (!changed) {
+        UserPrompts::current().showError(this,
+            (installed ? u"Could not remove the hook for %1"_s
+                       : u"Could not install the hook for %1"_s)
+                .arg(FileManagerHooks::displayName(manager)),
+            error);
+    }
+    // Rebuilt from the event loop: the clicked button is one of the rows.
+    QMetaObject::invokeMethod(this, &FileManagerHooksPage::reload, Qt::QueuedConnection);
+    if (changed)
+        emit hooksChanged();
+}
