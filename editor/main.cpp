@@ -5,9 +5,11 @@
 #include "DocumentWindow.h"
 #include "DraftStore.h"
 #include "FileAssociationsManager.h"
+#include "FinderExtensionSettingsView.h"
 #include "FindMenuCommands.h"
 #include "HelpContentView.h"
 #include "HelpWindowController.h"
+#include "NewFileRequestHandler.h"
 #include "PreferencesView.h"
 #include "PreferencesWindowController.h"
 #include "ScrivletApp.h"
@@ -25,12 +27,12 @@ using namespace Qt::StringLiterals;
 namespace {
 
 // Files open in windows; scrivlet: URLs are new-file requests from the file manager.
-void openArguments(DocumentController &documents, const QStringList &arguments)
+void openArguments(
+    DocumentController &documents, NewFileRequestHandler &newFiles, const QStringList &arguments)
 {
     for (const QString &argument : arguments) {
-        if (argument.startsWith(u"scrivlet:"_s, Qt::CaseInsensitive))
-            qWarning("Scrivlet: new-file requests are not handled by this build: %s",
-                qPrintable(argument));
+        if (NewFileRequestHandler::isScrivletUrl(argument))
+            newFiles.handle(argument);
         else
             documents.openFile(argument);
     }
@@ -42,6 +44,8 @@ void wireCommands(ScrivletApp &commands, AppDelegate &delegate)
         (new FindMenuCommands(&window))->addTo(&editMenu);
     });
     commands.setShowPreferences([] { PreferencesWindowController::shared().showPreferences(); });
+    PreferencesWindowController::shared().setFinderExtensionPaneFactory(
+        [] { return new FinderExtensionSettingsView; });
     commands.setShowHelp([] { HelpWindowController::shared().showHelp(); });
     commands.setQuit([&delegate] { delegate.quit(); });
     commands.setPrint([&delegate] { delegate.handlePrint(); });
@@ -54,10 +58,13 @@ void wireCommands(ScrivletApp &commands, AppDelegate &delegate)
     });
 }
 
-void wireInstance(SingleInstance &instance, DocumentController &documents, AppDelegate &delegate)
+void wireInstance(SingleInstance &instance, DocumentController &documents,
+    NewFileRequestHandler &newFiles, AppDelegate &delegate)
 {
     QObject::connect(&instance, &SingleInstance::openRequested, &documents,
-        [&documents](const QStringList &arguments) { openArguments(documents, arguments); });
+        [&documents, &newFiles](const QStringList &arguments) {
+            openArguments(documents, newFiles, arguments);
+        });
     QObject::connect(&instance, &SingleInstance::activateRequested, &delegate, &AppDelegate::reopen);
     QObject::connect(&instance, &SingleInstance::actionRequested, &documents,
         [&documents](const QString &name) {
@@ -96,8 +103,9 @@ int main(int argc, char *argv[])
     documents.setDraftStore(&drafts);
     ScrivletApp commands(Settings::shared(), documents);
     AppDelegate delegate(Settings::shared(), documents, drafts, session);
+    NewFileRequestHandler newFiles([&documents](const QString &path) { documents.openFile(path); });
     wireCommands(commands, delegate);
-    wireInstance(instance, documents, delegate);
+    wireInstance(instance, documents, newFiles, delegate);
 
     TerminationSignals termination;
     QObject::connect(&termination, &TerminationSignals::terminationRequested, &delegate,
@@ -106,7 +114,7 @@ int main(int argc, char *argv[])
         [&delegate](QSessionManager &) { delegate.preserveAll(); });
 
     delegate.restoreSession();
-    openArguments(documents, commandLine.openArguments());
+    openArguments(documents, newFiles, commandLine.openArguments());
     delegate.applicationDidFinishLaunching(QApplication::arguments(),
         QProcessEnvironment::systemEnvironment());
     if (commandLine.hasTestMarker() && documents.windows().isEmpty())
