@@ -32,12 +32,7 @@ DocumentController::~DocumentController() = default;
 
 QList<DocumentWindow *> DocumentController::windows() const
 {
-    QList<DocumentWindow *> open;
-    for (const QPointer<DocumentWindow> &window : m_windows) {
-        if (window)
-            open.append(window);
-    }
-    return open;
+    return m_windows;
 }
 
 QStringList DocumentController::openableExtensions() const
@@ -160,8 +155,8 @@ QString DocumentController::nextUntitledName() const
 void DocumentController::track(DocumentWindow *window)
 {
     m_windows.append(window);
-    connect(window, &QObject::destroyed, this, [this] {
-        m_windows.removeAll(nullptr);
+    connect(window, &QObject::destroyed, this, [this, window] {
+        m_windows.removeAll(window);
         emit windowsChanged();
     });
     connect(window, &DocumentWindow::displayNameChanged, this, &DocumentController::windowsChanged);

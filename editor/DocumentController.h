@@ -56,6 +56,8 @@ private:
 
     Settings &m_settings;
     RecentFiles *m_recentFiles = nullptr;
-    QList<QPointer<DocumentWindow>> m_windows;
+    // Kept current by each window's destroyed(), which compares pointers only: a QPointer to a
+    // window being destroyed would be cast to a type it no longer has.
+    QList<DocumentWindow *> m_windows;
     const DraftStore *m_draftStore = nullptr;
 };
