@@ -1,0 +1,72 @@
+#!/usr/bin/env bash
+# Installs Scrivlet into a temporary folder and uses it as a desktop would, on a private session
+# bus with temporary XDG folders:   end-to-end.sh BUILD_DIR
+#   - xdg-open scrivlet://new-file?path=FOLDER reaches the running editor, which creates the file;
+#   - gio open FILE.txt, with Scrivlet the default for text/plain, opens it in that editor.
+# Both are read back from the session the editor writes when it is asked to quit.
+set -euo pipefail
+build_dir=$(cd "$1" && pwd)
+
+if [ -z "${SCRIVLET_E2E_ON_PRIVATE_BUS:-}" ]; then
+    for tool in dbus-run-session xdg-open gio update-desktop-database; do
+        command -v "$tool" >/dev/null || { echo "FAIL: $tool is missing (scripts/install-dependencies)" >&2; exit 1; }
+    done
+    exec env SCRIVLET_E2E_ON_PRIVATE_BUS=1 dbus-run-session -- "$0" "$@"
+fi
+
+tmp=$(mktemp -d)
+editor_pid=""
+cleanup() {
+    [ -n "$editor_pid" ] && kill "$editor_pid" 2>/dev/null || true
+    rm -rf "$tmp"
+}
+trap cleanup EXIT
+
+# DESTDIR keeps even absolute destinations (the Nautilus module) inside the temporary folder.
+DESTDIR=$tmp/root cmake --install "$build_dir" >/dev/null
+prefix=$tmp/root$(sed -n 's/^CMAKE_INSTALL_PREFIX:PATH=//p' "$build_dir/CMakeCache.txt")
+update-desktop-database "$prefix/share/applications"
+
+export HOME=$tmp/home XDG_CONFIG_HOME=$tmp/home/.config XDG_DATA_HOME=$tmp/home/.local/share \
+    XDG_STATE_HOME=$tmp/home/.local/state XDG_CACHE_HOME=$tmp/home/.cache \
+    XDG_DATA_DIRS=$prefix/share:/usr/share PATH=$prefix/bin:$PATH QT_QPA_PLATFORM=offscreen
+# In a sanitizer build, what the libraries leave behind at exit must not fail the handing over.
+export ASAN_OPTIONS=${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0
+unset XDG_CURRENT_DESKTOP DESKTOP_SESSION GNOME_DESKTOP_SESSION_ID KDE_FULL_SESSION BROWSER
+mkdir -p "$XDG_CONFIG_HOME/scrivlet" "$HOME/my folder"
+# The default-editor question would wait for an answer no one gives here.
+printf '[General]\nhasShownDefaultHandlerPrompt=true\n' > "$XDG_CONFIG_HOME/scrivlet/scrivlet.conf"
+gio mime text/plain org.scrivlet.Scrivlet.desktop >/dev/null
+
+fail() { echo "FAIL: $*" >&2; exit 1; }
+wait_for() { # wait_for SECONDS COMMAND...
+    local tries=$(($1 * 10)); shift
+    until "$@"; do
+        tries=$((tries - 1)); [ "$tries" -gt 0 ] || return 1; sleep 0.1
+    done
+}
+owns_name() { gdbus call --session --dest org.freedesktop.DBus --object-path /org/freedesktop/DBus \
+    --method org.freedesktop.DBus.NameHasOwner org.scrivlet.Scrivlet 2>/dev/null | grep -q true; }
+
+"$prefix/bin/scrivlet" &
+editor_pid=$!
+wait_for 20 owns_name || fail "the editor never took its D-Bus name"
+
+folder="$HOME/my folder"
+encoded=${folder// /%20}
+# xdg-open asks for a display before it looks up a URL's handler; the editors here are offscreen.
+WAYLAND_DISPLAY=scrivlet-e2e-none xdg-open "scrivlet://new-file?path=$encoded"
+wait_for 10 test -f "$folder/Untitled.txt" || fail "xdg-open of a new-file URL created no file"
+
+echo "hello" > "$folder/notes.txt"
+gio open "$folder/notes.txt"
+sleep 2
+
+kill -TERM "$editor_pid"
+wait "$editor_pid" || true
+editor_pid=""
+session=$XDG_STATE_HOME/scrivlet/session.json
+[ -f "$session" ] || fail "the editor wrote no session at quit"
+grep -qF "$folder/Untitled.txt" "$session" || fail "the new file was not opened: $(cat "$session")"
+grep -qF "$folder/notes.txt" "$session" || fail "gio open did not reach the editor: $(cat "$session")"
+echo "End-to-end: xdg-open and gio open both reached the running editor."
