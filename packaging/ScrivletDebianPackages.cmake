@@ -30,7 +30,7 @@ set(CPACK_COMPONENT_SCRIVLET_DESCRIPTION "small, fast plain-text editor
 Scrivlet edits plain text and nothing else. It opens files of hundreds of megabytes without
 freezing, saves atomically as UTF-8 and keeps the text of unsaved windows as drafts. It reads
 UTF-8, ISO Latin 1, Windows-1252 and Mac OS Roman. A companion program, scrivlet-finder-sync,
-offers \"New Text Document\" on a folder's background in Nemo and Dolphin (and Thunar).")
+offers “New Text Document” on a folder's background in Nemo and Dolphin (and Thunar).")
 
 set(CPACK_COMPONENTS_ALL scrivlet)
 if(TARGET scrivlet-nautilus)
@@ -39,8 +39,8 @@ if(TARGET scrivlet-nautilus)
     set(CPACK_DEBIAN_NAUTILUS_PACKAGE_SECTION gnome)
     set(CPACK_DEBIAN_NAUTILUS_PACKAGE_ENHANCES nautilus)
     set(CPACK_COMPONENT_NAUTILUS_DEPENDS scrivlet)
-    set(CPACK_COMPONENT_NAUTILUS_DESCRIPTION "\"New Text Document\" in Nautilus for Scrivlet
-A Nautilus extension that adds \"New Text Document\" to a folder's background menu. It runs
+    set(CPACK_COMPONENT_NAUTILUS_DESCRIPTION "“New Text Document” in Nautilus for Scrivlet
+A Nautilus extension that adds “New Text Document” to a folder's background menu. It runs
 scrivlet-finder-sync, which creates an empty Untitled.txt and opens it in Scrivlet.")
 endif()
 
