@@ -12,14 +12,27 @@ namespace {
 UserPrompts *installedPrompts = nullptr;
 
 // Window-modal, as a sheet on the document window it concerns.
-QMessageBox *createAlert(QWidget *window, QMessageBox::Icon icon, const QString &message,
-    const QString &informativeText)
+QMessageBox *createAlert(
+    QWidget *window, QMessageBox::Icon icon, const QString &message, const QString &informativeText)
 {
     auto *box = new QMessageBox(icon, u"Scrivlet"_s, message, QMessageBox::NoButton, window);
     box->setAttribute(Qt::WA_DeleteOnClose, false);
     box->setWindowModality(window ? Qt::WindowModal : Qt::ApplicationModal);
     box->setInformativeText(informativeText);
     return box;
+}
+
+// A warning whose safe answer, Cancel, is the default; true when the user goes ahead.
+bool confirmRisk(QWidget *window, const QString &message, const QString &informativeText,
+    const QString &proceedTitle)
+{
+    std::unique_ptr<QMessageBox> box(
+        createAlert(window, QMessageBox::Warning, message, informativeText));
+    QPushButton *proceed = box->addButton(proceedTitle, QMessageBox::DestructiveRole);
+    QPushButton *cancel = box->addButton(u"Cancel"_s, QMessageBox::RejectRole);
+    box->setDefaultButton(cancel);
+    box->exec();
+    return box->clickedButton() == proceed;
 }
 
 } // namespace
@@ -63,37 +76,26 @@ UserPrompts::SaveChangesAnswer UserPrompts::askSaveChanges(QWidget *window)
 
 bool UserPrompts::confirmOpenBinary(QWidget *window, const QString &fileName)
 {
-    std::unique_ptr<QMessageBox> box(createAlert(window, QMessageBox::Warning,
-        u"The file “%1” appears to be binary."_s.arg(fileName),
-        u"It contains NUL characters. Saving it as text would change it."_s));
-    QPushButton *open = box->addButton(u"Open Anyway"_s, QMessageBox::AcceptRole);
-    QPushButton *cancel = box->addButton(u"Cancel"_s, QMessageBox::RejectRole);
-    box->setDefaultButton(cancel);
-    box->exec();
-    return box->clickedButton() == open;
+    return confirmRisk(window, u"The file “%1” appears to be binary."_s.arg(fileName),
+        u"It contains NUL characters. Saving it as text would change it."_s, u"Open Anyway"_s);
 }
 
 bool UserPrompts::confirmOverwriteNewer(QWidget *window, const QString &fileName)
 {
-    std::unique_ptr<QMessageBox> box(createAlert(window, QMessageBox::Warning,
+    return confirmRisk(window,
         u"The file “%1” has been changed by another program."_s.arg(fileName),
-        u"Saving replaces those changes with this document."_s));
-    QPushButton *overwrite = box->addButton(u"Save Anyway"_s, QMessageBox::DestructiveRole);
-    QPushButton *cancel = box->addButton(u"Cancel"_s, QMessageBox::RejectRole);
-    box->setDefaultButton(cancel);
-    box->exec();
-    return box->clickedButton() == overwrite;
+        u"Saving replaces those changes with this document."_s, u"Save Anyway"_s);
 }
 
 bool UserPrompts::askToBecomeDefaultTextEditor()
 {
     // Placed over the first document window, but modal for the whole application.
     const QList<QWidget *> windows = QApplication::topLevelWidgets();
-    const auto front = std::find_if(windows.cbegin(), windows.cend(),
-        [](const QWidget *window) { return window->isVisible() && window->inherits("QMainWindow"); });
+    const auto front = std::find_if(windows.cbegin(), windows.cend(), [](const QWidget *window) {
+        return window->isVisible() && window->inherits("QMainWindow");
+    });
     std::unique_ptr<QMessageBox> box(createAlert(front == windows.cend() ? nullptr : *front,
-        QMessageBox::Information,
-        u"Default Text Editor"_s,
+        QMessageBox::Information, u"Default Text Editor"_s,
         u"Would you like to set Scrivlet as your default text editor for .txt files?"_s));
     box->setWindowModality(Qt::ApplicationModal);
     QPushButton *yes = box->addButton(u"Yes"_s, QMessageBox::YesRole);

@@ -11,7 +11,7 @@ namespace {
 
 const QString applicationInterface = u"org.freedesktop.Application"_s;
 
-// RequestName's flag and answers, from the D-Bus specification.
+// RequestName's flag and answers, from the freedesktop.org D-Bus specification.
 constexpr uint doNotQueue = 4;
 constexpr uint primaryOwner = 1;
 constexpr uint alreadyOwner = 4;
