@@ -15,8 +15,8 @@
 namespace {
 
 // Milliseconds per keystroke, each one a character inserted at a spread of places.
-std::vector<double> typeKeys(QTextDocument &document, int keys, DraftRecorder *recorder,
-    std::vector<double> *flushes)
+std::vector<double> typeKeys(
+    QTextDocument &document, int keys, DraftRecorder *recorder, std::vector<double> *flushes)
 {
     std::vector<double> samples;
     const int length = document.characterCount() - 1;
@@ -39,7 +39,8 @@ std::vector<double> typeKeys(QTextDocument &document, int keys, DraftRecorder *r
 double percentile(std::vector<double> values, double p)
 {
     std::sort(values.begin(), values.end());
-    return values.empty() ? 0 : values[std::min(values.size() - 1, size_t(p * double(values.size())))];
+    return values.empty() ? 0
+                          : values[std::min(values.size() - 1, size_t(p * double(values.size())))];
 }
 
 } // namespace
@@ -65,15 +66,16 @@ int main(int argc, char *argv[])
     recorder.startFrom(QString::fromLocal8Bit(argv[1]));
     std::vector<double> flushes;
     const std::vector<double> recorded = typeKeys(*editor.document(), keys, &recorder, &flushes);
-    std::printf("drafts: %d keystrokes into %d characters\n", keys,
-        editor.document()->characterCount());
+    std::printf(
+        "drafts: %d keystrokes into %d characters\n", keys, editor.document()->characterCount());
     std::printf("draft-keystroke-median: %.4f ms (no draft: %.4f ms)\n", percentile(recorded, 0.5),
         percentile(bare, 0.5));
     std::printf("draft-keystroke-p99: %.4f ms (no draft: %.4f ms)\n", percentile(recorded, 0.99),
         percentile(bare, 0.99));
     std::printf("draft-flush-of-100-edits-max: %.3f ms\n", percentile(flushes, 1.0));
     std::printf("draft-first-edit: base %s\n",
-        store.draft(recorder.draftId())->base == DraftStore::BaseKind::File ? "is the file (no copy)"
-                                                                           : "is a snapshot");
+        store.draft(recorder.draftId())->base == DraftStore::BaseKind::File
+            ? "is the file (no copy)"
+            : "is a snapshot");
     return 0;
 }

@@ -55,8 +55,14 @@ public:
     void preserveAll();
 
     // Hooks for the parts that live elsewhere.
-    void setRegisterFileExtensions(std::function<void()> hook) { m_registerFileExtensions = std::move(hook); }
-    void setMakeDefaultTextEditor(std::function<void()> hook) { m_makeDefaultTextEditor = std::move(hook); }
+    void setRegisterFileExtensions(std::function<void()> hook)
+    {
+        m_registerFileExtensions = std::move(hook);
+    }
+    void setMakeDefaultTextEditor(std::function<void()> hook)
+    {
+        m_makeDefaultTextEditor = std::move(hook);
+    }
 
 signals:
     // createBlankDocumentIfNeeded() has run (exactly once per launch).

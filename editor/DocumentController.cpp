@@ -77,8 +77,8 @@ DocumentWindow *DocumentController::openFile(const QString &path)
             window->close();
         });
     connect(window, &DocumentWindow::loadCancelled, window, &QWidget::close);
-    connect(window, &DocumentWindow::loaded, this,
-        [this, absolute] { m_recentFiles->add(absolute); });
+    connect(
+        window, &DocumentWindow::loaded, this, [this, absolute] { m_recentFiles->add(absolute); });
     window->load(absolute);
     window->show();
     return window;

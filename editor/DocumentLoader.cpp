@@ -31,8 +31,7 @@ public:
         : m_layout(document.findChild<QAbstractTextDocumentLayout *>(
             QString(), Qt::FindDirectChildrenOnly))
         , m_blocker(m_layout)
-    {
-    }
+    { }
     ~LayoutNotificationsDeferral()
     {
         if (!m_layout)
@@ -205,8 +204,7 @@ void DocumentLoader::insertNextSlice()
         const LayoutNotificationsDeferral deferral(*m_document);
         do {
             const qsizetype end = sliceEnd(m_inserted, unitsPerInsert);
-            const QString slice
-                = QStringView(m_text).mid(m_inserted, end - m_inserted).toString();
+            const QString slice = QStringView(m_text).mid(m_inserted, end - m_inserted).toString();
             emit aboutToAppend(slice);
             cursor.insertText(slice);
             m_inserted = end;

@@ -35,7 +35,10 @@ public:
     void cancel();
     // Asked, once a file is read, whether to go on with a file that contains NUL bytes (which
     // saving as text would change); without it such files open without asking.
-    void setBinaryConfirmation(std::function<bool()> confirm) { m_confirmBinary = std::move(confirm); }
+    void setBinaryConfirmation(std::function<bool()> confirm)
+    {
+        m_confirmBinary = std::move(confirm);
+    }
     // Replaces the long-line display with the text itself, editable, at the price of slow
     // layout on every edit of its long lines.
     void editAnyway();

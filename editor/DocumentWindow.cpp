@@ -43,9 +43,8 @@ DocumentWindow::DocumentWindow(Settings &settings, QWidget *parent)
         &DocumentWindow::openFilesRequested);
     connect(m_file, &DocumentFile::pathChanged, this, &DocumentWindow::updateTitle);
     connect(m_file, &DocumentFile::changedOnDisk, this, &DocumentWindow::onChangedOnDisk);
-    m_loader->setBinaryConfirmation([this] {
-        return UserPrompts::current().confirmOpenBinary(this, displayName());
-    });
+    m_loader->setBinaryConfirmation(
+        [this] { return UserPrompts::current().confirmOpenBinary(this, displayName()); });
 
     connect(m_loader, &DocumentLoader::progress, m_loadingBar, &LoadingBar::setProgress);
     connect(m_loader, &DocumentLoader::lineCountKnown, this,
@@ -261,10 +260,9 @@ bool DocumentWindow::save()
 
 bool DocumentWindow::saveAs()
 {
-    const QString suggested = filePath().isEmpty() ? m_untitledName + QStringLiteral(".txt")
-                                                   : filePath();
-    const std::optional<QString> path
-        = UserPrompts::current().chooseSaveLocation(this, suggested);
+    const QString suggested
+        = filePath().isEmpty() ? m_untitledName + QStringLiteral(".txt") : filePath();
+    const std::optional<QString> path = UserPrompts::current().chooseSaveLocation(this, suggested);
     return path && saveTo(*path);
 }
 
@@ -292,7 +290,8 @@ std::optional<DocumentError> DocumentWindow::writeFile(const QString &path)
     if (m_drafts) {
         // The saved file lacks the final line feed that saving drops, which the document keeps.
         const QTextDocument *document = m_contentView->textView()->document();
-        m_drafts->startFrom(m_file->path(), document->blockCount() > 1 && document->lastBlock().length() == 1);
+        m_drafts->startFrom(
+            m_file->path(), document->blockCount() > 1 && document->lastBlock().length() == 1);
     }
     // Only the modified flag changes: the undo history stays, so a save can be undone past.
     m_contentView->textView()->document()->setModified(false);

@@ -18,7 +18,8 @@ namespace {
 // Text read and encoded per step: large enough to be fast, small next to a huge document.
 constexpr qsizetype unitsPerPiece = 1 << 20;
 
-DocumentError errorFromErrno(int error, DocumentError::Code otherwise = DocumentError::fileWriteUnknown)
+DocumentError errorFromErrno(
+    int error, DocumentError::Code otherwise = DocumentError::fileWriteUnknown)
 {
     const QString reason = QString::fromLocal8Bit(std::strerror(error));
     switch (error) {
@@ -40,7 +41,8 @@ std::optional<DocumentError> checkWritable(const QString &target)
 {
     const QFileInfo info(target);
     if (info.exists() && info.isDir())
-        return DocumentError(DocumentError::fileWriteUnknown, u"“%1” is a folder."_s.arg(info.fileName()));
+        return DocumentError(
+            DocumentError::fileWriteUnknown, u"“%1” is a folder."_s.arg(info.fileName()));
     const QString folder = info.absolutePath();
     if (!QFileInfo(folder).isDir())
         return DocumentError(DocumentError::fileWriteUnknown,
@@ -54,10 +56,9 @@ std::optional<DocumentError> checkWritable(const QString &target)
 } // namespace
 
 DocumentWriter::DocumentWriter(WriteFunction write)
-    : m_write(write ? std::move(write)
-                    : [](QIODevice &device, QByteArrayView bytes) {
-                          return device.write(bytes.data(), bytes.size());
-                      })
+    : m_write(write ? std::move(write) : [](QIODevice &device, QByteArrayView bytes) {
+        return device.write(bytes.data(), bytes.size());
+    })
 { }
 
 QString DocumentWriter::targetOf(const QString &path)
@@ -81,7 +82,8 @@ DocumentResult<FileStamp> DocumentWriter::save(const TextAccess &text, const QSt
     return writeTo(text, target);
 }
 
-DocumentResult<FileStamp> DocumentWriter::writeTo(const TextAccess &text, const QString &target) const
+DocumentResult<FileStamp> DocumentWriter::writeTo(
+    const TextAccess &text, const QString &target) const
 {
     const QFileInfo existing(target);
     const bool keepPermissions = existing.exists();

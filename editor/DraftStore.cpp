@@ -156,8 +156,8 @@ bool DraftStore::appendEdits(const QString &id, const QList<Edit> &edits) const
     QDataStream out(&bytes, QIODevice::WriteOnly);
     for (const Edit &edit : edits) {
         out << editMagic << edit.position << edit.removed << quint32(edit.inserted.size());
-        out.writeRawData(reinterpret_cast<const char *>(edit.inserted.utf16()),
-            int(edit.inserted.size() * 2));
+        out.writeRawData(
+            reinterpret_cast<const char *>(edit.inserted.utf16()), int(edit.inserted.size() * 2));
     }
     return file.write(bytes) == bytes.size() && file.flush();
 }

@@ -8,8 +8,16 @@ using namespace Qt::StringLiterals;
 namespace {
 
 const QStringList unwantedTitles = {
-    u"Duplicate"_s, u"Duplicate…"_s, u"Rename…"_s, u"Rename..."_s, u"Move To…"_s,
-    u"Move To..."_s, u"Revert To"_s, u"Revert To Saved"_s, u"Revert to Saved"_s, u"Share"_s,
+    u"Duplicate"_s,
+    u"Duplicate…"_s,
+    u"Rename…"_s,
+    u"Rename..."_s,
+    u"Move To…"_s,
+    u"Move To..."_s,
+    u"Revert To"_s,
+    u"Revert To Saved"_s,
+    u"Revert to Saved"_s,
+    u"Share"_s,
     u"Save As…"_s,
 };
 

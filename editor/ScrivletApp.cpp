@@ -97,9 +97,8 @@ void ScrivletApp::createFileMenu(QMenuBar &bar, DocumentWindow &window)
         else
             QApplication::closeAllWindows();
     });
-    connect(menu, &QMenu::aboutToShow, menu, [this, menu] {
-        FileMenuCleanup::removeUnwantedFileMenuItems(*menu, m_print);
-    });
+    connect(menu, &QMenu::aboutToShow, menu,
+        [this, menu] { FileMenuCleanup::removeUnwantedFileMenuItems(*menu, m_print); });
 }
 
 void ScrivletApp::createOpenRecentMenu(QMenu &fileMenu)
@@ -145,13 +144,12 @@ void ScrivletApp::createEditMenu(QMenuBar &bar, DocumentWindow &window)
     connect(cut, &QAction::triggered, view, &QPlainTextEdit::cut);
     connect(copy, &QAction::triggered, view, &QPlainTextEdit::copy);
     connect(paste, &QAction::triggered, view, &QPlainTextEdit::paste);
-    connect(remove, &QAction::triggered, view,
-        [view] { view->textCursor().removeSelectedText(); });
+    connect(remove, &QAction::triggered, view, [view] { view->textCursor().removeSelectedText(); });
     for (QAction *needsSelection : {cut, copy, remove})
         connect(view, &QPlainTextEdit::copyAvailable, needsSelection, &QAction::setEnabled);
     menu->addSeparator();
-    connect(addAction(*menu, u"Select All"_s, QKeySequence::SelectAll), &QAction::triggered,
-        view, &QPlainTextEdit::selectAll);
+    connect(addAction(*menu, u"Select All"_s, QKeySequence::SelectAll), &QAction::triggered, view,
+        &QPlainTextEdit::selectAll);
     if (m_extendEditMenu)
         m_extendEditMenu(*menu, window);
     menu->addSeparator();
@@ -206,7 +204,8 @@ void ScrivletApp::createHelpMenu(QMenuBar &bar, DocumentWindow &window)
     about->setMenuRole(QAction::AboutRole);
     connect(about, &QAction::triggered, &window, [&window] {
         QMessageBox::about(&window, u"About Scrivlet"_s,
-            u"Scrivlet %1\nA small, fast plain-text editor."_s.arg(QApplication::applicationVersion()));
+            u"Scrivlet %1\nA small, fast plain-text editor."_s.arg(
+                QApplication::applicationVersion()));
     });
     connect(addAction(*menu, u"Check for Updates..."_s), &QAction::triggered, this,
         &ScrivletApp::checkForUpdates);

@@ -28,7 +28,8 @@ QList<SessionStore::Entry> SessionStore::read() const
     if (!file.open(QIODevice::ReadOnly))
         return {};
     QList<Entry> entries;
-    const QJsonArray windows = QJsonDocument::fromJson(file.readAll()).object().value(u"windows").toArray();
+    const QJsonArray windows
+        = QJsonDocument::fromJson(file.readAll()).object().value(u"windows").toArray();
     for (const QJsonValue &window : windows) {
         const Entry entry {window[u"filePath"].toString(), window[u"draftId"].toString()};
         if (!entry.filePath.isEmpty() || !entry.draftId.isEmpty())
@@ -41,7 +42,8 @@ bool SessionStore::write(const QList<Entry> &entries) const
 {
     QJsonArray windows;
     for (const Entry &entry : entries)
-        windows.append(QJsonObject {{u"filePath"_s, entry.filePath}, {u"draftId"_s, entry.draftId}});
+        windows.append(
+            QJsonObject {{u"filePath"_s, entry.filePath}, {u"draftId"_s, entry.draftId}});
     const QByteArray bytes = QJsonDocument(QJsonObject {{u"windows"_s, windows}}).toJson();
     if (!QDir().mkpath(QFileInfo(m_path).absolutePath()))
         return false;

@@ -37,8 +37,10 @@ QList<QAction *> ViewMenuCommands::createActions(Settings &settings, QObject *pa
     lineNumbers->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_L));
     QObject::connect(lineNumbers, &QAction::triggered, &settings,
         [&settings] { settings.setShowLineNumbers(!settings.showLineNumbers()); });
-    QObject::connect(&settings, &Settings::showLineNumbersChanged, lineNumbers,
-        [lineNumbers, &settings] { lineNumbers->setText(lineNumbersTitle(settings.showLineNumbers())); });
+    QObject::connect(
+        &settings, &Settings::showLineNumbersChanged, lineNumbers, [lineNumbers, &settings] {
+            lineNumbers->setText(lineNumbersTitle(settings.showLineNumbers()));
+        });
 
     auto *statusBar = new QAction(statusBarTitle(settings.showStatusBar()), parent);
     statusBar->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Slash));
@@ -52,7 +54,8 @@ QList<QAction *> ViewMenuCommands::createActions(Settings &settings, QObject *pa
 
     // Ctrl++ is typed as Ctrl+Shift+= on most layouts, so Ctrl+= answers as well.
     auto *increase = new QAction(u"Increase Font Size"_s, parent);
-    increase->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_Plus), QKeySequence(Qt::CTRL | Qt::Key_Equal)});
+    increase->setShortcuts(
+        {QKeySequence(Qt::CTRL | Qt::Key_Plus), QKeySequence(Qt::CTRL | Qt::Key_Equal)});
     QObject::connect(increase, &QAction::triggered, &settings, [&settings] {
         if (const std::optional<qint64> size = increasedFontSize(settings.fontSize()))
             settings.setFontSize(*size);

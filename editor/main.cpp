@@ -5,8 +5,8 @@
 #include "DocumentWindow.h"
 #include "DraftStore.h"
 #include "FileAssociationsManager.h"
-#include "FinderExtensionSettingsView.h"
 #include "FindMenuCommands.h"
+#include "FinderExtensionSettingsView.h"
 #include "HelpContentView.h"
 #include "HelpWindowController.h"
 #include "NewFileRequestHandler.h"
@@ -62,12 +62,12 @@ void wireInstance(SingleInstance &instance, DocumentController &documents,
     NewFileRequestHandler &newFiles, AppDelegate &delegate)
 {
     QObject::connect(&instance, &SingleInstance::openRequested, &documents,
-        [&documents, &newFiles](const QStringList &arguments) {
-            openArguments(documents, newFiles, arguments);
-        });
-    QObject::connect(&instance, &SingleInstance::activateRequested, &delegate, &AppDelegate::reopen);
-    QObject::connect(&instance, &SingleInstance::actionRequested, &documents,
-        [&documents](const QString &name) {
+        [&documents, &newFiles](
+            const QStringList &arguments) { openArguments(documents, newFiles, arguments); });
+    QObject::connect(
+        &instance, &SingleInstance::activateRequested, &delegate, &AppDelegate::reopen);
+    QObject::connect(
+        &instance, &SingleInstance::actionRequested, &documents, [&documents](const QString &name) {
             if (name == u"new-document")
                 documents.newDocument();
         });
@@ -108,15 +108,15 @@ int main(int argc, char *argv[])
     wireInstance(instance, documents, newFiles, delegate);
 
     TerminationSignals termination;
-    QObject::connect(&termination, &TerminationSignals::terminationRequested, &delegate,
-        &AppDelegate::quit);
+    QObject::connect(
+        &termination, &TerminationSignals::terminationRequested, &delegate, &AppDelegate::quit);
     QObject::connect(&app, &QGuiApplication::commitDataRequest, &delegate,
         [&delegate](QSessionManager &) { delegate.preserveAll(); });
 
     delegate.restoreSession();
     openArguments(documents, newFiles, commandLine.openArguments());
-    delegate.applicationDidFinishLaunching(QApplication::arguments(),
-        QProcessEnvironment::systemEnvironment());
+    delegate.applicationDidFinishLaunching(
+        QApplication::arguments(), QProcessEnvironment::systemEnvironment());
     if (commandLine.hasTestMarker() && documents.windows().isEmpty())
         documents.newDocument();
     return QApplication::exec();

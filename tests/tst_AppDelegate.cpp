@@ -167,7 +167,8 @@ void TestAppDelegate::visibleDocumentMeansNoBlankDocument()
     m_delegate->applicationDidFinishLaunching({u"scrivlet"_s}, {});
     QTRY_COMPARE(settled.count(), 1);
     // Without an Open panel the tenth check decides, about half a second in.
-    QVERIFY(clock.elapsed() >= AppDelegate::openPanelChecks * AppDelegate::openPanelCheckIntervalMilliseconds);
+    QVERIFY(clock.elapsed()
+        >= AppDelegate::openPanelChecks * AppDelegate::openPanelCheckIntervalMilliseconds);
     QCOMPARE(m_documents->windows().size(), 1);
 }
 
@@ -178,14 +179,12 @@ void TestAppDelegate::fileMenuCleanup_data()
     QTest::addRow("separators around Save As")
         << QStringList {u"Save"_s, u"-"_s, u"Save As..."_s, u"-"_s, u"-"_s, u"Print..."_s}
         << QStringList {u"Save"_s, u"Save As..."_s, u"-"_s, u"Print..."_s};
-    QTest::addRow("unwanted items and edge separators")
-        << QStringList {u"-"_s, u"New"_s, u"Duplicate"_s, u"Rename…"_s, u"Move To..."_s,
-               u"-"_s, u"Save…"_s, u"Save As…"_s, u"Save As..."_s, u"Revert to Saved"_s,
-               u"Share"_s, u"-"_s, u"Print…"_s, u"-"_s}
-        << QStringList {u"New"_s, u"-"_s, u"Save…"_s, u"Save As..."_s, u"-"_s, u"Print…"_s};
-    QTest::addRow("Save As before Save keeps its separator")
-        << QStringList {u"Save As..."_s, u"-"_s, u"Save"_s}
-        << QStringList {u"Save As..."_s, u"-"_s, u"Save"_s};
+    QTest::addRow("unwanted items and edge separators") << QStringList {u"-"_s, u"New"_s,
+        u"Duplicate"_s, u"Rename…"_s, u"Move To..."_s, u"-"_s, u"Save…"_s, u"Save As…"_s,
+        u"Save As..."_s, u"Revert to Saved"_s, u"Share"_s, u"-"_s, u"Print…"_s,
+        u"-"_s} << QStringList {u"New"_s, u"-"_s, u"Save…"_s, u"Save As..."_s, u"-"_s, u"Print…"_s};
+    QTest::addRow("Save As before Save keeps its separator") << QStringList {
+        u"Save As..."_s, u"-"_s, u"Save"_s} << QStringList {u"Save As..."_s, u"-"_s, u"Save"_s};
 }
 
 void TestAppDelegate::fileMenuCleanup()
@@ -224,7 +223,8 @@ void TestAppDelegate::quitKeepsEveryTextAndRelaunchRestoresIt()
     QTRY_VERIFY(!fileWindow->isLoading());
     QTextCursor(fileWindow->contentView()->textView()->document()).insertText(u"edited "_s);
     DocumentWindow *untitled = m_documents->newDocument();
-    QTextCursor(untitled->contentView()->textView()->document()).insertText(u"never saved\nline 2"_s);
+    QTextCursor(untitled->contentView()->textView()->document())
+        .insertText(u"never saved\nline 2"_s);
 
     m_delegate->quit();
     QCOMPARE(m_prompts->saveChangesQuestions, 0);

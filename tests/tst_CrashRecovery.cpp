@@ -84,8 +84,10 @@ void TestCrashRecovery::killedSessionsLoseAtMostTwoSeconds()
         }
         QVERIFY2(leastRecovered >= typedBySafePoint,
             qPrintable(u"run %1: %2 typed 2 s before the kill, %3 recovered"_s.arg(run)
-                    .arg(typedBySafePoint).arg(leastRecovered)));
-        qInfo("run %d: killed after %lld ms; %d keys typed per document, %d recovered (at least %d needed)",
+                           .arg(typedBySafePoint)
+                           .arg(leastRecovered)));
+        qInfo("run %d: killed after %lld ms; %d keys typed per document, %d recovered (at least %d "
+              "needed)",
             run, killedAt, typedAtKill, leastRecovered, typedBySafePoint);
     }
 }

@@ -94,7 +94,9 @@ DocumentWindow *TestDocumentController::openLoaded(const QString &path)
 {
     DocumentWindow *window = m_documents->openFile(path);
     if (window)
-        [&] { QTRY_VERIFY(!window->isLoading()); }();
+        [&] {
+            QTRY_VERIFY(!window->isLoading());
+        }();
     return window;
 }
 
@@ -123,13 +125,19 @@ void TestDocumentController::roundTripsThroughTheEditor_data()
     QTest::addRow("CR LF and a final line feed") << QByteArray("a\r\nb\r\n") << QByteArray("a\nb");
     QTest::addRow("lone CR") << QByteArray("a\rb\rc") << QByteArray("a\nb\nc");
     QTest::addRow("two final line feeds") << QByteArray("x\n\n") << QByteArray("x\n");
-    QTest::addRow("byte-order mark kept") << QByteArray("\xEF\xBB\xBFhi\n") << QByteArray("\xEF\xBB\xBFhi");
+    QTest::addRow("byte-order mark kept")
+        << QByteArray("\xEF\xBB\xBFhi\n") << QByteArray("\xEF\xBB\xBFhi");
     QTest::addRow("ISO Latin 1") << QByteArray("caf\xE9") << QByteArray("caf\xC3\xA9");
-    QTest::addRow("Windows-1252") << QByteArray("\x93quoted\x94") << QByteArray("\xE2\x80\x9Cquoted\xE2\x80\x9D");
-    QTest::addRow("Mac OS Roman") << QByteArray("\x81ngstr\x9Am") << QByteArray("\xC3\x85ngstr\xC3\xB6m");
-    QTest::addRow("no-break space, line separator, emoji")
-        << QByteArray("a\xC2\xA0" "b\xE2\x80\xA8" "c\xF0\x9F\x98\x80")
-        << QByteArray("a\xC2\xA0" "b\xE2\x80\xA8" "c\xF0\x9F\x98\x80");
+    QTest::addRow("Windows-1252") << QByteArray("\x93quoted\x94")
+                                  << QByteArray("\xE2\x80\x9Cquoted\xE2\x80\x9D");
+    QTest::addRow("Mac OS Roman") << QByteArray("\x81ngstr\x9Am")
+                                  << QByteArray("\xC3\x85ngstr\xC3\xB6m");
+    QTest::addRow("no-break space, line separator, emoji") << QByteArray("a\xC2\xA0"
+                                                                         "b\xE2\x80\xA8"
+                                                                         "c\xF0\x9F\x98\x80")
+                                                           << QByteArray("a\xC2\xA0"
+                                                                         "b\xE2\x80\xA8"
+                                                                         "c\xF0\x9F\x98\x80");
 }
 
 void TestDocumentController::roundTripsThroughTheEditor()
@@ -218,7 +226,8 @@ void TestDocumentController::closingAnEditedDocumentAsks_data()
     QTest::addColumn<QByteArray>("onDisk");
     using Answer = UserPrompts::SaveChangesAnswer;
     QTest::addRow("Save") << Answer::Save << false << true << QByteArray("old+new");
-    QTest::addRow("Save that fails keeps the window") << Answer::Save << true << false << QByteArray("old");
+    QTest::addRow("Save that fails keeps the window")
+        << Answer::Save << true << false << QByteArray("old");
     QTest::addRow("Don’t Save") << Answer::DontSave << false << true << QByteArray("old");
     QTest::addRow("Cancel") << Answer::Cancel << false << false << QByteArray("old");
 }
@@ -234,7 +243,8 @@ void TestDocumentController::closingAnEditedDocumentAsks()
     type(window, u"+new"_s);
     QVERIFY(window->isWindowModified());
     if (saveFails) {
-        window->file()->setWriter(DocumentWriter([](QIODevice &, QByteArrayView) -> qint64 { return 0; }));
+        window->file()->setWriter(
+            DocumentWriter([](QIODevice &, QByteArrayView) -> qint64 { return 0; }));
     }
     m_prompts->saveChangesAnswer = answer;
     QSignalSpy destroyed(window, &QObject::destroyed);
@@ -281,7 +291,8 @@ void TestDocumentController::changeOnDiskWithoutEditsReloads()
     const QString path = writeFile(u"watched.txt"_s, "first");
     DocumentWindow *window = openLoaded(path);
     touchLater(path, "second version");
-    QTRY_COMPARE_WITH_TIMEOUT(window->contentView()->documentText().wholeText(), u"second version"_s, 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(
+        window->contentView()->documentText().wholeText(), u"second version"_s, 5000);
     QVERIFY(!window->isModified());
     // The editor's own save is not taken for another program's change.
     type(window, u"!"_s);

@@ -58,8 +58,8 @@ QByteArray TestDocumentWriter::contents(const QString &path)
 // CR LF split over two pieces, final line feeds, pieces of nothing but line breaks.
 void TestDocumentWriter::piecesEncodeLikeTheWholeText()
 {
-    const QStringList pieces = {u"a"_s, u"b"_s, u"\r"_s, u"\n"_s, u"\r\n"_s, u"\u00e9"_s,
-        u"\U0001F600"_s, u" "_s};
+    const QStringList pieces
+        = {u"a"_s, u"b"_s, u"\r"_s, u"\n"_s, u"\r\n"_s, u"\u00e9"_s, u"\U0001F600"_s, u" "_s};
     QRandomGenerator random(20261207);
     for (int round = 0; round < 2000; ++round) {
         QString text;
@@ -72,7 +72,8 @@ void TestDocumentWriter::piecesEncodeLikeTheWholeText()
             if (at + count < text.size() && text.at(at + count - 1).isHighSurrogate())
                 ++count;
             count = std::min(count, text.size() - at);
-            const DocumentResult<QByteArray> bytes = encoder.encode(QStringView(text).mid(at, count));
+            const DocumentResult<QByteArray> bytes
+                = encoder.encode(QStringView(text).mid(at, count));
             QVERIFY(bytes.hasValue());
             encoded += *bytes;
             at += count;
@@ -93,9 +94,8 @@ void TestDocumentWriter::savesAtomically_data()
     QTest::addRow("full disk: a write comes up short")
         << u"new text"_s << 3 << false << int(DocumentError::fileWriteOutOfSpace);
     QTest::addRow("full disk on an empty write") << QString() << 0 << false << 0;
-    QTest::addRow("unpaired surrogate")
-        << (u"bad "_s + QChar(0xD800)) << -1 << false
-        << int(DocumentError::fileWriteInapplicableStringEncoding);
+    QTest::addRow("unpaired surrogate") << (u"bad "_s + QChar(0xD800)) << -1 << false
+                                        << int(DocumentError::fileWriteInapplicableStringEncoding);
     QTest::addRow("a folder took the file's place")
         << u"new"_s << -1 << true << int(DocumentError::fileWriteUnknown);
 }
@@ -121,7 +121,8 @@ void TestDocumentWriter::savesAtomically()
     const DocumentResult<FileStamp> result = writer.save(StringTextAccess(text), path);
 
     if (expectedError == 0) {
-        QVERIFY2(result.hasValue(), qPrintable(result.hasValue() ? QString() : result.error().detail));
+        QVERIFY2(
+            result.hasValue(), qPrintable(result.hasValue() ? QString() : result.error().detail));
         QCOMPARE(contents(path), ScrivletDocument::encodeForSave(text).value());
         QCOMPARE(*result, FileStamp::of(path));
     } else {

@@ -72,7 +72,8 @@ void TestDraftRecorder::recoveredTextEqualsTheDocument()
             : snapshotLimitUse == 0 ? DraftStore::BaseKind::File
                                     : DraftStore::BaseKind::Snapshot);
     QRandomGenerator random(7);
-    const QStringList pieces = {u"a"_s, u"\n"_s, u"\u00e9"_s, u"\U0001F600"_s, u"word "_s, u"\r\n"_s};
+    const QStringList pieces
+        = {u"a"_s, u"\n"_s, u"\u00e9"_s, u"\U0001F600"_s, u"word "_s, u"\r\n"_s};
     for (int step = 0; step < 400; ++step) {
         QTextCursor cursor(document);
         const int length = document->characterCount() - 1;
@@ -81,8 +82,8 @@ void TestDraftRecorder::recoveredTextEqualsTheDocument()
         if (action < 5) {
             cursor.insertText(pieces.at(random.bounded(pieces.size())));
         } else if (action < 7) {
-            cursor.setPosition(std::min(length, cursor.position() + random.bounded(5)),
-                QTextCursor::KeepAnchor);
+            cursor.setPosition(
+                std::min(length, cursor.position() + random.bounded(5)), QTextCursor::KeepAnchor);
             cursor.insertText(random.bounded(2) ? QString() : u"pasted\nlines"_s);
         } else if (action < 8) {
             document->undo();
@@ -128,7 +129,8 @@ void TestDraftRecorder::changedBaseFileIsNotReplayed()
     QVERIFY(file.open(QIODevice::WriteOnly));
     file.write("base");
     file.close();
-    DraftStore::Draft draft {u"d1"_s, path, QString(), DraftStore::BaseKind::File, FileStamp::of(path), false};
+    DraftStore::Draft draft {
+        u"d1"_s, path, QString(), DraftStore::BaseKind::File, FileStamp::of(path), false};
     QVERIFY(store.writeDescription(draft));
     QVERIFY(store.appendEdits(u"d1"_s, {{4, 0, u"!"_s}}));
     QCOMPARE(store.recoverText(u"d1"_s), std::optional<QString>(u"base!"_s));
@@ -143,7 +145,8 @@ void TestDraftRecorder::changedBaseFileIsNotReplayed()
 void TestDraftRecorder::draftFilesArePrivate()
 {
     const DraftStore store(m_folder->filePath(u"drafts"_s));
-    QVERIFY(store.writeDescription({u"p"_s, QString(), u"Untitled"_s, DraftStore::BaseKind::Snapshot, {}, false}));
+    QVERIFY(store.writeDescription(
+        {u"p"_s, QString(), u"Untitled"_s, DraftStore::BaseKind::Snapshot, {}, false}));
     QVERIFY(store.writeSnapshot(u"p"_s, u"secret"_s));
     QVERIFY(store.appendEdits(u"p"_s, {{0, 0, u"x"_s}}));
     QCOMPARE(QFile::permissions(store.folder()) & 0x0077, QFile::Permissions());

@@ -91,13 +91,14 @@ void TestScrivletApp::menusHaveTheirTitlesShortcutsAndIdentifiers_data()
     QTest::addRow("line numbers") << u"View"_s << u"Hide Line Numbers"_s
                                   << QList<K> {K(u"Ctrl+Shift+L"_s)}
                                   << u"scrivlet.menu.toggleLineNumbers"_s;
-    QTest::addRow("status bar") << u"View"_s << u"Hide Status Bar"_s
-                                << QList<K> {K(u"Ctrl+/"_s)} << QString();
+    QTest::addRow("status bar") << u"View"_s << u"Hide Status Bar"_s << QList<K> {K(u"Ctrl+/"_s)}
+                                << QString();
     QTest::addRow("bigger") << u"View"_s << u"Increase Font Size"_s
                             << QList<K> {K(u"Ctrl++"_s), K(u"Ctrl+="_s)} << QString();
-    QTest::addRow("smaller") << u"View"_s << u"Decrease Font Size"_s
-                             << QList<K> {K(u"Ctrl+-"_s)} << QString();
-    QTest::addRow("settings") << u"Edit"_s << u"Settings…"_s << QList<K> {K(u"Ctrl+,"_s)} << QString();
+    QTest::addRow("smaller") << u"View"_s << u"Decrease Font Size"_s << QList<K> {K(u"Ctrl+-"_s)}
+                             << QString();
+    QTest::addRow("settings") << u"Edit"_s << u"Settings…"_s << QList<K> {K(u"Ctrl+,"_s)}
+                              << QString();
     QTest::addRow("help") << u"Help"_s << u"Scrivlet Help"_s
                           << QList<K> {K(u"Ctrl+?"_s), K(u"F1"_s)} << QString();
     QTest::addRow("updates") << u"Help"_s << u"Check for Updates..."_s << QList<K> {} << QString();

@@ -6,12 +6,12 @@
 #include <QAbstractTextDocumentLayout>
 #include <QDropEvent>
 #include <QMimeData>
-#include <QUrl>
 #include <QPainter>
 #include <QPainterPath>
 #include <QScrollBar>
 #include <QTextBlock>
 #include <QTextLayout>
+#include <QUrl>
 #include <QVariantAnimation>
 
 #include <algorithm>
