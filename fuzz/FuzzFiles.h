@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QString>
 #include <QTemporaryDir>
 
@@ -28,6 +29,17 @@ inline QString write(const QByteArray &contents)
 inline void remove(const QString &path)
 {
     QFile::remove(path);
+}
+
+// The editor reads both files with a QApplication running, and a value stored as an @Variant of
+// a GUI type (a QPixmap, say) can only be decoded then: without one Qt aborts. Offscreen, so no
+// display is needed.
+inline void startGuiApplication()
+{
+    static int argc = 3;
+    static char name[] = "scrivlet-fuzz", option[] = "-platform", platform[] = "offscreen";
+    static char *argv[] = {name, option, platform, nullptr};
+    static QGuiApplication application(argc, argv);
 }
 
 } // namespace FuzzFiles

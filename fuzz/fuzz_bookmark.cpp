@@ -43,8 +43,10 @@ void checkStore(const QByteArray &contents, const QString &target)
         FUZZ_CHECK(folder.isLocalFile());
         FUZZ_CHECK(isUsableFolderPath(folder.toLocalFile()));
     }
-    const QString standardTarget = FolderBookmark::standardizedPath(target);
-    if (const std::optional<QUrl> folder = store.resolveBookmark(QUrl::fromLocalFile(target))) {
+    // The path as the store reads it from the URL (which makes "a:b" absolute, for one).
+    const QUrl targetUrl = QUrl::fromLocalFile(target);
+    const QString standardTarget = FolderBookmark::standardizedPath(targetUrl.toLocalFile());
+    if (const std::optional<QUrl> folder = store.resolveBookmark(targetUrl)) {
         const QString found = FolderBookmark::standardizedPath(folder->toLocalFile());
         FUZZ_CHECK(isUsableFolderPath(found));
         FUZZ_CHECK(standardTarget == found
@@ -58,6 +60,7 @@ void checkStore(const QByteArray &contents, const QString &target)
 extern "C" int LLVMFuzzerInitialize(int *, char ***)
 {
     SystemLog::setSink([](const QString &) {});
+    FuzzFiles::startGuiApplication();
     return 0;
 }
 

@@ -79,6 +79,7 @@ void checkStore(const QString &path)
 extern "C" int LLVMFuzzerInitialize(int *, char ***)
 {
     SystemLog::setSink([](const QString &) {});
+    FuzzFiles::startGuiApplication();
     return 0;
 }
 
