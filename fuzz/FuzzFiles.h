@@ -31,9 +31,18 @@ inline void remove(const QString &path)
     QFile::remove(path);
 }
 
-// The editor reads both files with a QApplication running, and a value stored as an @Variant of
-// a GUI type (a QPixmap, say) can only be decoded then: without one Qt aborts. Offscreen, so no
-// display is needed.
+// Both programs read these files with an application object in place, and QSettings may have to
+// decode a value stored as an @Variant of a GUI type (a QPixmap, say): without any application
+// object Qt aborts there. The extension runs a QCoreApplication, the editor a QApplication.
+inline void startCoreApplication()
+{
+    static int argc = 1;
+    static char name[] = "scrivlet-fuzz";
+    static char *argv[] = {name, nullptr};
+    static QCoreApplication application(argc, argv);
+}
+
+// Offscreen, so no display is needed.
 inline void startGuiApplication()
 {
     static int argc = 3;

@@ -60,7 +60,7 @@ void checkStore(const QByteArray &contents, const QString &target)
 extern "C" int LLVMFuzzerInitialize(int *, char ***)
 {
     SystemLog::setSink([](const QString &) {});
-    FuzzFiles::startGuiApplication();
+    FuzzFiles::startCoreApplication(); // as scrivlet-finder-sync, which resolves bookmarks
     return 0;
 }
 
