@@ -5,8 +5,6 @@
 #include "NewFileUrl.h"
 #include "UserPrompts.h"
 
-#include <QDir>
-
 using namespace Qt::StringLiterals;
 
 NewFileRequestHandler::NewFileRequestHandler(OpenFile openFile)
@@ -28,9 +26,8 @@ NewFileRequestHandler::Outcome NewFileRequestHandler::handle(const QString &url)
     const std::optional<QString> folder = NewFileUrl::folderPath(url);
     if (!folder)
         return Outcome::NotARequest;
-    // A relative path would be taken against wherever the editor happens to run.
-    if (!QDir::isAbsolutePath(*folder)) {
-        reportFailure(*folder, u"The folder path is not absolute."_s);
+    if (const std::optional<QString> problem = NewFileUrl::folderProblem(*folder)) {
+        reportFailure(*folder, *problem);
         return Outcome::Failed;
     }
     const NewFileNaming::Creation creation

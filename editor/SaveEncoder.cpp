@@ -4,6 +4,9 @@
 
 DocumentResult<QByteArray> SaveEncoder::encode(QStringView piece)
 {
+    // A piece of nothing changes nothing: the CR LF may be split around it.
+    if (piece.isEmpty())
+        return QByteArray();
     if (m_endedWithCarriageReturn && piece.startsWith(u'\n'))
         piece = piece.sliced(1); // the LF of a CR LF whose CR ended the previous piece
     m_endedWithCarriageReturn = false;

@@ -4,6 +4,7 @@
 #include "TestEnvironment.h"
 
 #include <QApplication>
+#include <QDataStream>
 #include <QDir>
 #include <QSettings>
 #include <QTemporaryDir>
@@ -23,6 +24,27 @@ QStringList pathsOf(const QList<QUrl> &urls)
     for (const QUrl &folder : urls)
         paths.append(folder.toLocalFile());
     return paths;
+}
+
+// A record laid out as FolderBookmark::create() lays it out, for any path bytes.
+QByteArray recordFor(const QByteArray &path)
+{
+    QByteArray record;
+    QDataStream stream(&record, QIODevice::WriteOnly);
+    stream.setVersion(QDataStream::Qt_6_4);
+    stream << quint32(0x53424B31) << quint64(0) << quint64(0) << path;
+    return record;
+}
+
+// The text of a store file whose bookmark list holds `record`.
+QByteArray storeHolding(const QByteArray &record)
+{
+    QTemporaryDir folder;
+    const QString path = folder.filePath(u"store.conf"_qs);
+    QSettings(path, QSettings::IniFormat)
+        .setValue(BookmarkManager::bookmarksKey.toString(), QVariantList {record});
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 } // namespace
@@ -103,6 +125,13 @@ void TestBookmarkManager::readsStoredValuesForgivingly_data()
         << false << 0;
     QTest::addRow("bookmarks that are no list")
         << QByteArray("[General]\nFinderSyncBookmarks=/home\n") << u"Untitled.txt"_qs << true << 0;
+    QTest::addRow("a record of the root (stale, still listed)")
+        << storeHolding(recordFor("/")) << u"Untitled.txt"_qs << true << 1;
+    // Found by fuzzing: these resolved to "." (whatever the current folder is) and to "/\0x".
+    QTest::addRow("a record with a relative path")
+        << storeHolding(recordFor(".")) << u"Untitled.txt"_qs << true << 0;
+    QTest::addRow("a record with a NUL in its path")
+        << storeHolding(recordFor(QByteArray("/\0x", 3))) << u"Untitled.txt"_qs << true << 0;
 }
 
 void TestBookmarkManager::readsStoredValuesForgivingly()

@@ -21,6 +21,8 @@ class TestDocumentWriter : public QObject
 private slots:
     void init();
     void piecesEncodeLikeTheWholeText();
+    void encodesGivenPieces_data();
+    void encodesGivenPieces();
     void savesAtomically_data();
     void savesAtomically();
     void keepsPermissions();
@@ -81,6 +83,35 @@ void TestDocumentWriter::piecesEncodeLikeTheWholeText()
         encoder.finish();
         QCOMPARE(encoded, ScrivletDocument::encodeForSave(text).value());
     }
+}
+
+void TestDocumentWriter::encodesGivenPieces_data()
+{
+    QTest::addColumn<QStringList>("pieces");
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addRow("CR LF split over two pieces") << QStringList {u"a\r"_s, u"\nb"_s} << "a\nb"_ba;
+    // Found by fuzzing: the empty piece made the LF after it count as a line break of its own.
+    QTest::addRow("CR, an empty piece, then LF")
+        << QStringList {u"a\r"_s, QString(), u"\nb"_s} << "a\nb"_ba;
+    QTest::addRow("final LF held over an empty piece")
+        << QStringList {u"a\n"_s, QString(), u"\n"_s} << "a\n"_ba;
+    QTest::addRow("empty pieces only") << QStringList {QString(), QString()} << QByteArray();
+}
+
+// Pieces as a caller may hand them over, empty ones too, give the bytes of the whole text.
+void TestDocumentWriter::encodesGivenPieces()
+{
+    QFETCH(QStringList, pieces);
+    SaveEncoder encoder;
+    QByteArray encoded;
+    for (const QString &piece : std::as_const(pieces)) {
+        const DocumentResult<QByteArray> bytes = encoder.encode(piece);
+        QVERIFY(bytes.hasValue());
+        encoded += *bytes;
+    }
+    encoder.finish();
+    QTEST(encoded, "bytes");
+    QCOMPARE(encoded, ScrivletDocument::encodeForSave(pieces.join(QString())).value());
 }
 
 void TestDocumentWriter::savesAtomically_data()

@@ -139,6 +139,9 @@ void TestNewFileNaming::encodesTheFolderPath_data()
         << u"/tmp/Été/日記"_qs
         << u"scrivlet://new-file?path=/tmp/%C3%89t%C3%A9/%E6%97%A5%E8%A8%98"_qs;
     QTest::addRow("percent sign") << u"/tmp/100%"_qs << u"scrivlet://new-file?path=/tmp/100%25"_qs;
+    // Found by fuzzing: U+FEFF opening the value was dropped as if it were a byte-order mark.
+    QTest::addRow("leading U+FEFF")
+        << u"\uFEFFNotes"_qs << u"scrivlet://new-file?path=%EF%BB%BFNotes"_qs;
 }
 
 void TestNewFileNaming::encodesTheFolderPath()
@@ -167,6 +170,8 @@ void TestNewFileNaming::readsRequests_data()
     QTest::addRow("path after another item") << u"scrivlet://new-file?x=1&path=/a"_qs << u"/a"_qs;
     QTest::addRow("empty value is a value") << u"scrivlet://new-file?path="_qs << u""_qs;
     QTest::addRow("plus stays a plus") << u"scrivlet://new-file?path=/a+b"_qs << u"/a+b"_qs;
+    QTest::addRow("U+FEFF before the item name")
+        << u"scrivlet://new-file?%EF%BB%BFpath=/a"_qs << QString();
 }
 
 void TestNewFileNaming::readsRequests()

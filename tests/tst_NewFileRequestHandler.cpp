@@ -59,6 +59,11 @@ void TestNewFileRequestHandler::handlesRequests_data()
                                 << QString()
                                 << u"Could not create file\nFailed to create a new text file "
                                    "in .\n\nError: The folder path is not absolute."_qs;
+    // Qt refused to open such a path, but the alert then said "File exists".
+    QTest::addRow("NUL inside the path")
+        << u"scrivlet://new-file?path={root}/Taken%00/x"_qs << true << Outcome::Failed << QString()
+        << u"Could not create file\nFailed to create a new text file in {root}/Taken"_qs + QChar(0)
+            + u"/x.\n\nError: The folder path contains a NUL character."_qs;
 }
 
 void TestNewFileRequestHandler::handlesRequests()

@@ -64,8 +64,11 @@ std::optional<FolderBookmark::Resolved> FolderBookmark::resolve(const QByteArray
     FolderIdentity stored;
     QByteArray encodedPath;
     stream >> tag >> stored.device >> stored.inode >> encodedPath;
-    if (stream.status() != QDataStream::Ok || !stream.atEnd() || tag != recordTag
-        || encodedPath.isEmpty())
+    if (stream.status() != QDataStream::Ok || !stream.atEnd() || tag != recordTag)
+        return std::nullopt;
+    // create() only records absolute paths. Anything else would be read against the current
+    // folder, or cut short at a NUL by the system, and name another folder than it says.
+    if (!encodedPath.startsWith('/') || encodedPath.contains('\0'))
         return std::nullopt;
     int errorNumber = 0;
     const std::optional<FolderIdentity> current = identityOf(encodedPath, errorNumber);

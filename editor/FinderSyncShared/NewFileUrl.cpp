@@ -1,5 +1,7 @@
 #include "NewFileUrl.h"
 
+#include <QDir>
+#include <QStringDecoder>
 #include <QUrl>
 
 using namespace Qt::StringLiterals;
@@ -40,6 +42,14 @@ std::optional<QStringView> queryOf(QStringView url)
     return rest.mid(question + 1);
 }
 
+// A percent-encoded query part as text. Unlike QUrl::fromPercentEncoding, a leading U+FEFF is
+// kept: it is part of the name, not a byte-order mark.
+QString percentDecoded(QStringView encoded)
+{
+    QStringDecoder utf8(QStringConverter::Utf8, QStringConverter::Flag::ConvertInitialBom);
+    return utf8.decode(QByteArray::fromPercentEncoding(encoded.toUtf8()));
+}
+
 } // namespace
 
 QString NewFileUrl::encodePath(const QString &folderPath)
@@ -66,11 +76,20 @@ std::optional<QString> NewFileUrl::folderPath(const QString &url)
     for (QStringView item : query->tokenize(u'&')) {
         const qsizetype equals = item.indexOf(u'=');
         const QStringView name = equals < 0 ? item : item.left(equals);
-        if (QUrl::fromPercentEncoding(name.toUtf8()) != u"path")
+        if (percentDecoded(name) != u"path")
             continue;
         if (equals < 0)
             return std::nullopt;
-        return QUrl::fromPercentEncoding(item.mid(equals + 1).toUtf8());
+        return percentDecoded(item.mid(equals + 1));
     }
+    return std::nullopt;
+}
+
+std::optional<QString> NewFileUrl::folderProblem(const QString &folderPath)
+{
+    if (!QDir::isAbsolutePath(folderPath))
+        return u"The folder path is not absolute."_s;
+    if (folderPath.contains(QChar(0)))
+        return u"The folder path contains a NUL character."_s;
     return std::nullopt;
 }

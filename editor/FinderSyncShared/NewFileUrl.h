@@ -21,4 +21,9 @@ public:
     // request: another scheme or host (both compared exactly), no "path" item, or one written
     // without "=". The value is returned as received, also when it is empty or relative.
     static std::optional<QString> folderPath(const QString &url);
+
+    // Why a requested folder cannot be used as it stands, or nothing when it can: the path must
+    // be absolute (a relative one would be taken against wherever the editor happens to run) and
+    // hold no NUL character (the system would read the path cut short at it).
+    static std::optional<QString> folderProblem(const QString &folderPath);
 };
