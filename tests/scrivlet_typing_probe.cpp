@@ -27,6 +27,7 @@
 #include <QTextCursor>
 #include <QTimer>
 
+#include <algorithm>
 #include <cstdio>
 
 using namespace Qt::StringLiterals;
@@ -103,6 +104,27 @@ void typeKey(TypedDocument &document)
         + QByteArray::number(monotonicMilliseconds()));
 }
 
+// The files are opened as the program opens its command line (a restored window is reused); the
+// untitled document is the one restored, or a new one when none came back.
+bool findWindows(DocumentController &controller, QList<TypedDocument> &documents)
+{
+    for (TypedDocument &document : documents) {
+        if (!document.path.isEmpty()) {
+            document.baseLength = fileLength(document.path);
+            document.window = controller.openFile(document.path);
+            continue;
+        }
+        for (DocumentWindow *window : controller.windows()) {
+            if (window->filePath().isEmpty() && !document.window)
+                document.window = window;
+        }
+        if (!document.window)
+            document.window = controller.newDocument();
+    }
+    return std::all_of(documents.cbegin(), documents.cend(),
+        [](const TypedDocument &document) { return document.window != nullptr; });
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -127,21 +149,7 @@ int main(int argc, char *argv[])
         {"file2", u"0123456789\n"_s, arguments.at(2)},
         {"untitled", u"klmnopqrst\n"_s, QString()},
     };
-    for (TypedDocument &document : documents) {
-        if (!document.path.isEmpty()) {
-            document.baseLength = fileLength(document.path);
-            document.window = controller.openFile(document.path);
-            continue;
-        }
-        for (DocumentWindow *window : controller.windows()) {
-            if (window->filePath().isEmpty() && !document.window)
-                document.window = window;
-        }
-        if (!document.window)
-            document.window = controller.newDocument();
-    }
-    if (std::any_of(documents.cbegin(), documents.cend(),
-            [](const TypedDocument &document) { return !document.window; }))
+    if (!findWindows(controller, documents))
         return 3;
 
     bool reported = false;

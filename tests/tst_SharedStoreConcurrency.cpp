@@ -98,8 +98,7 @@ void TestSharedStoreConcurrency::prepareFolder()
 void TestSharedStoreConcurrency::sampleStore()
 {
     static const QRegularExpression counter(u"editorWrites=(\\d+)"_s);
-    const QRegularExpressionMatch match
-        = counter.match(QString::fromUtf8(contents(m_suite)));
+    const QRegularExpressionMatch match = counter.match(QString::fromUtf8(contents(m_suite)));
     if (!match.hasMatch())
         return;
     ++m_samples;
