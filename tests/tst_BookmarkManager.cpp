@@ -6,10 +6,14 @@
 #include <QApplication>
 #include <QDataStream>
 #include <QDir>
+#include <QElapsedTimer>
+#include <QLockFile>
 #include <QSettings>
 #include <QTemporaryDir>
 
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace {
 
@@ -67,6 +71,7 @@ private slots:
     void refusesFoldersThatDoNotExist();
     void unavailableStoreReadsDefaultsAndDropsWrites();
     void bothProgramsSeeEachOthersWrites();
+    void listLockLeftByAKilledProgramIsTakenOver();
 
 private:
     QString folder(const QString &name);
@@ -281,6 +286,28 @@ void TestBookmarkManager::bothProgramsSeeEachOthersWrites()
     m_store->setFilename(u"Notes.md"_qs);
     QCOMPARE(other.filename(), u"Notes.md"_qs);
     other.addBookmark(url(folder(u"Docs"_qs)));
+    QCOMPARE(m_store->allBookmarkedUrls().size(), 1);
+}
+
+// The folder list is changed under a lock both programs take; a program killed while holding it
+// must not keep the other from ever changing the list again.
+void TestBookmarkManager::listLockLeftByAKilledProgramIsTakenOver()
+{
+    const QString lockPath = m_store->suitePath() + u".bookmarks.lock"_qs;
+    QVERIFY(QDir().mkpath(QFileInfo(lockPath).absolutePath()));
+    const pid_t child = ::fork();
+    if (child == 0) {
+        QLockFile held(lockPath);
+        ::_exit(held.lock() ? 0 : 1); // gone without unlocking
+    }
+    int status = 0;
+    QCOMPARE(::waitpid(child, &status, 0), child);
+    QVERIFY(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    QVERIFY(QFileInfo::exists(lockPath));
+    QElapsedTimer clock;
+    clock.start();
+    QVERIFY(m_store->addBookmark(url(folder(u"Docs"_qs))));
+    QVERIFY(clock.elapsed() < BookmarkManager::bookmarkLockTimeoutMilliseconds);
     QCOMPARE(m_store->allBookmarkedUrls().size(), 1);
 }
 

@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QLockFile>
 #include <QSettings>
 #include <QStandardPaths>
 
@@ -167,6 +168,27 @@ std::optional<QString> BookmarkManager::resolveBookmarkPath(const QByteArray &bo
     return FolderBookmark::standardizedPath(resolved->path);
 }
 
+// QSettings merges concurrent writers key by key, but the folder list is one key that each
+// change reads and writes back whole: without this lock, a folder the editor adds while the
+// extension refreshes a stale bookmark is overwritten by the extension's older copy of the list.
+// The lock is not QSettings' own (<file>.lock), which its writes take inside this one.
+bool BookmarkManager::updateBookmarkDataArray(
+    const std::function<bool(QList<QByteArray> &)> &change)
+{
+    if (!prepareSuiteFile(m_suitePath))
+        return true; // a store that cannot be opened drops writes, as every setter does
+    QLockFile lock(m_suitePath + u".bookmarks.lock"_s);
+    if (!lock.tryLock(bookmarkLockTimeoutMilliseconds)) {
+        SystemLog::write(u"BookmarkManager: The folder list is locked by another program ("_s
+            + m_suitePath + u".bookmarks.lock); it was left unchanged"_s);
+        return false;
+    }
+    QList<QByteArray> bookmarks = loadBookmarkDataArray();
+    if (change(bookmarks))
+        storeBookmarkDataArray(bookmarks);
+    return true;
+}
+
 bool BookmarkManager::addBookmark(const QUrl &folder)
 {
     const QString path = localPath(folder);
@@ -178,21 +200,22 @@ bool BookmarkManager::addBookmark(const QUrl &folder)
         return false;
     }
     const QString standardized = FolderBookmark::standardizedPath(path);
-    QList<QByteArray> bookmarks = loadBookmarkDataArray();
-    bookmarks.removeIf(
-        [&](const QByteArray &stored) { return resolveBookmarkPath(stored) == standardized; });
-    bookmarks.append(bookmark);
-    storeBookmarkDataArray(bookmarks);
-    return true;
+    return updateBookmarkDataArray([&](QList<QByteArray> &bookmarks) {
+        bookmarks.removeIf(
+            [&](const QByteArray &stored) { return resolveBookmarkPath(stored) == standardized; });
+        bookmarks.append(bookmark);
+        return true;
+    });
 }
 
 void BookmarkManager::removeBookmark(const QUrl &folder)
 {
     const QString standardized = FolderBookmark::standardizedPath(localPath(folder));
-    QList<QByteArray> bookmarks = loadBookmarkDataArray();
-    bookmarks.removeIf(
-        [&](const QByteArray &stored) { return resolveBookmarkPath(stored) == standardized; });
-    storeBookmarkDataArray(bookmarks);
+    updateBookmarkDataArray([&](QList<QByteArray> &bookmarks) {
+        return bookmarks.removeIf([&](const QByteArray &stored) {
+            return resolveBookmarkPath(stored) == standardized;
+        }) > 0;
+    });
 }
 
 QList<QUrl> BookmarkManager::allBookmarkedUrls() const
@@ -235,11 +258,13 @@ void BookmarkManager::refreshStaleBookmark(const QByteArray &stale, const QStrin
     const QByteArray fresh = FolderBookmark::create(folderPath, error);
     if (fresh.isEmpty())
         return;
-    // Read again just before writing: the editor may have changed the list meanwhile.
-    QList<QByteArray> bookmarks = loadBookmarkDataArray();
-    const qsizetype index = bookmarks.indexOf(stale);
-    if (index < 0)
-        return;
-    bookmarks[index] = fresh;
-    storeBookmarkDataArray(bookmarks);
+    // Read again under the lock: the editor may have changed the list meanwhile, or another
+    // launch refreshed this bookmark already.
+    updateBookmarkDataArray([&](QList<QByteArray> &bookmarks) {
+        const qsizetype index = bookmarks.indexOf(stale);
+        if (index < 0)
+            return false;
+        bookmarks[index] = fresh;
+        return true;
+    });
 }

@@ -5,6 +5,7 @@
 #include <QString>
 #include <QUrl>
 
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -24,6 +25,8 @@ public:
     static constexpr QStringView filenameKey = u"FinderSyncFilename";
     static constexpr QStringView openAfterCreateKey = u"FinderSyncOpenAfterCreate";
     static constexpr QStringView defaultFilename = u"Untitled.txt";
+    // How long a change to the folder list waits for the other program's change to finish.
+    static constexpr int bookmarkLockTimeoutMilliseconds = 5000;
 
     explicit BookmarkManager(const QString &suitePath);
     ~BookmarkManager();
@@ -40,8 +43,8 @@ public:
     bool openAfterCreate() const;
     void setOpenAfterCreate(bool open);
 
-    // False only when no bookmark can be made for the folder (logged). A folder already present
-    // moves to the end of the list.
+    // False only when no bookmark can be made for the folder, or the other program kept the
+    // list locked (both logged). A folder already present moves to the end of the list.
     bool addBookmark(const QUrl &folder);
     // Removes every bookmark that resolves to the folder; ones that do not resolve stay.
     void removeBookmark(const QUrl &folder);
@@ -57,6 +60,10 @@ private:
     std::unique_ptr<QSettings> openSuite() const;
     QList<QByteArray> loadBookmarkDataArray() const;
     void storeBookmarkDataArray(const QList<QByteArray> &bookmarks);
+    // Reads the list, lets `change` edit it (false: leave it as it is) and writes it back, all
+    // under a lock both programs take; false when the lock cannot be had (logged). A store that
+    // cannot be opened drops the change and counts as done.
+    bool updateBookmarkDataArray(const std::function<bool(QList<QByteArray> &)> &change);
     static std::optional<QString> resolveBookmarkPath(const QByteArray &bookmark);
     void refreshStaleBookmark(const QByteArray &stale, const QString &folderPath);
 
