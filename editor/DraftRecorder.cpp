@@ -66,8 +66,8 @@ bool DraftRecorder::beginDraft()
         m_draft.base = DraftStore::BaseKind::Empty;
     } else if (length <= m_snapshotLimit || m_baseStamp != FileStamp::of(m_basePath)) {
         m_draft.base = DraftStore::BaseKind::Snapshot;
-        m_store.writeDescription(m_draft);
         m_store.writeSnapshot(m_draft.id, documentText(0, length));
+        m_store.writeDescription(m_draft);
         return false;
     } else {
         m_draft.base = DraftStore::BaseKind::File;
@@ -105,20 +105,30 @@ bool DraftRecorder::flush()
     return true;
 }
 
+// The snapshot becomes a new draft that replaces the current one: until its description is
+// written the old draft stays whole, and after that the old one is only waste to remove.
 bool DraftRecorder::snapshot()
 {
     if (!m_document)
         return false;
-    if (!hasDraft()) {
-        m_draft.id = QUuid::createUuid().toString(QUuid::WithoutBraces);
-        m_draft.filePath = m_basePath;
-        m_draft.untitledName = m_untitledName;
+    m_flushTimer.stop();
+    DraftStore::Draft next = m_draft;
+    next.id = QUuid::createUuid().toString(QUuid::WithoutBraces);
+    next.filePath = m_basePath;
+    next.untitledName = m_untitledName;
+    next.base = DraftStore::BaseKind::Snapshot;
+    next.replaces = hasDraft() ? m_draft.id : QString();
+    if (!m_store.writeSnapshot(next.id, documentText(0, m_document->characterCount() - 1))
+        || !m_store.writeDescription(next)) {
+        // The old draft stays current: the edits not yet in its journal go there next time.
+        m_store.remove(next.id);
+        return false;
     }
     m_pending.clear();
-    m_flushTimer.stop();
-    m_draft.base = DraftStore::BaseKind::Snapshot;
-    return m_store.writeDescription(m_draft)
-        && m_store.writeSnapshot(m_draft.id, documentText(0, m_document->characterCount() - 1));
+    if (hasDraft())
+        m_store.remove(m_draft.id);
+    m_draft = next;
+    return true;
 }
 
 void DraftRecorder::discard()

@@ -2,12 +2,15 @@
 
 #include "ScrivletDocument.h"
 
+#include <algorithm>
+
 #include <QDataStream>
 #include <QDir>
 #include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QSaveFile>
+#include <QSet>
 #include <QStandardPaths>
 
 using namespace Qt::StringLiterals;
@@ -83,11 +86,22 @@ bool DraftStore::ensureFolder() const
 QList<DraftStore::Draft> DraftStore::drafts() const
 {
     QList<Draft> found;
+    QSet<QString> replaced;
     const QStringList names = QDir(m_folder).entryList({u"*.json"_s}, QDir::Files, QDir::Time);
     for (const QString &name : names) {
-        if (std::optional<Draft> draft = this->draft(name.chopped(5)))
+        if (std::optional<Draft> draft = this->draft(name.chopped(5))) {
             found.append(*draft);
+            if (!draft->replaces.isEmpty())
+                replaced.insert(draft->replaces);
+        }
     }
+    // A crash between recording a new snapshot and removing the draft it replaced leaves both;
+    // the old one's journal belongs to the old base and must never be replayed.
+    const auto stale = std::remove_if(found.begin(), found.end(),
+        [&replaced](const Draft &draft) { return replaced.contains(draft.id); });
+    for (auto draft = stale; draft != found.end(); ++draft)
+        remove(draft->id);
+    found.erase(stale, found.end());
     return found;
 }
 
@@ -106,6 +120,7 @@ std::optional<DraftStore::Draft> DraftStore::draft(const QString &id) const
     draft.filePath = object.value(u"filePath").toString();
     draft.untitledName = object.value(u"untitledName").toString();
     draft.base = baseKind(object.value(u"base").toString());
+    draft.replaces = object.value(u"replaces").toString();
     if (draft.base == BaseKind::File) {
         draft.baseStamp.size = qint64(object.value(u"baseSize").toDouble(-1));
         draft.baseStamp.modified = QDateTime::fromMSecsSinceEpoch(
@@ -124,6 +139,8 @@ bool DraftStore::writeDescription(const Draft &draft) const
         {u"untitledName"_s, draft.untitledName},
         {u"base"_s, baseName(draft.base)},
     };
+    if (!draft.replaces.isEmpty())
+        object.insert(u"replaces"_s, draft.replaces);
     if (draft.base == BaseKind::File) {
         object.insert(u"baseSize"_s, double(draft.baseStamp.size));
         object.insert(u"baseModified"_s, double(draft.baseStamp.modified.toMSecsSinceEpoch()));

@@ -28,6 +28,10 @@ public:
         FileStamp baseStamp;
         // A File base saved by the editor lacks the final LF that saving drops.
         bool baseAppendsLineFeed = false;
+        // The draft this one took over from. A new snapshot is written as a new draft, so a crash
+        // half-way through leaves the old draft whole; once this description is on disk the
+        // old one is stale, and listing the drafts removes it.
+        QString replaces;
     };
 
     struct Edit
@@ -46,7 +50,8 @@ public:
 
     // Records a new draft, or the changed description of an existing one.
     bool writeDescription(const Draft &draft) const;
-    // Replaces the base with `text` and empties the journal.
+    // Writes `text` as the base of draft `id` and empties its journal. Write the snapshot before
+    // the description that names it, so a draft on the list always has its base.
     bool writeSnapshot(const QString &id, QStringView text) const;
     bool appendEdits(const QString &id, const QList<Edit> &edits) const;
     void remove(const QString &id) const;

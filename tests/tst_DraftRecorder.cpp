@@ -24,6 +24,8 @@ private slots:
     void tornJournalKeepsWhatCameBefore();
     void changedBaseFileIsNotReplayed();
     void draftFilesArePrivate();
+    void snapshotCutShortLeavesOneWholeDraft_data();
+    void snapshotCutShortLeavesOneWholeDraft();
 
 private:
     std::unique_ptr<QTemporaryDir> m_folder;
@@ -130,7 +132,7 @@ void TestDraftRecorder::changedBaseFileIsNotReplayed()
     file.write("base");
     file.close();
     DraftStore::Draft draft {
-        u"d1"_s, path, QString(), DraftStore::BaseKind::File, FileStamp::of(path), false};
+        u"d1"_s, path, QString(), DraftStore::BaseKind::File, FileStamp::of(path), false, {}};
     QVERIFY(store.writeDescription(draft));
     QVERIFY(store.appendEdits(u"d1"_s, {{4, 0, u"!"_s}}));
     QCOMPARE(store.recoverText(u"d1"_s), std::optional<QString>(u"base!"_s));
@@ -146,7 +148,7 @@ void TestDraftRecorder::draftFilesArePrivate()
 {
     const DraftStore store(m_folder->filePath(u"drafts"_s));
     QVERIFY(store.writeDescription(
-        {u"p"_s, QString(), u"Untitled"_s, DraftStore::BaseKind::Snapshot, {}, false}));
+        {u"p"_s, QString(), u"Untitled"_s, DraftStore::BaseKind::Snapshot, {}, false, {}}));
     QVERIFY(store.writeSnapshot(u"p"_s, u"secret"_s));
     QVERIFY(store.appendEdits(u"p"_s, {{0, 0, u"x"_s}}));
     QCOMPARE(QFile::permissions(store.folder()) & 0x0077, QFile::Permissions());
@@ -155,6 +157,43 @@ void TestDraftRecorder::draftFilesArePrivate()
         QCOMPARE(QFile::permissions(path) & 0x7077, QFile::ReadOwner | QFile::WriteOwner);
     }
     QCOMPARE(store.recoverText(u"p"_s), std::optional<QString>(u"xsecret"_s));
+}
+
+// A new snapshot is a new draft replacing the old one. Wherever a crash stops it, the drafts
+// listed give the text once: never the old journal replayed on the new base, never two windows.
+void TestDraftRecorder::snapshotCutShortLeavesOneWholeDraft_data()
+{
+    QTest::addColumn<bool>("descriptionWritten");
+    QTest::addColumn<QString>("survivor");
+    QTest::addRow("killed before the new description") << false << u"old"_s;
+    QTest::addRow("killed before the old draft was removed") << true << u"new"_s;
+}
+
+void TestDraftRecorder::snapshotCutShortLeavesOneWholeDraft()
+{
+    QFETCH(bool, descriptionWritten);
+    QFETCH(QString, survivor);
+    const DraftStore store(m_folder->filePath(u"drafts"_s));
+    const QString path = m_folder->filePath(u"base.txt"_s);
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("base");
+    file.close();
+    QVERIFY(store.writeDescription(
+        {u"old"_s, path, QString(), DraftStore::BaseKind::File, FileStamp::of(path), false, {}}));
+    QVERIFY(store.appendEdits(u"old"_s, {{4, 0, u"!"_s}}));
+
+    QVERIFY(store.writeSnapshot(u"new"_s, u"base!"_s));
+    if (descriptionWritten) {
+        QVERIFY(store.writeDescription(
+            {u"new"_s, path, QString(), DraftStore::BaseKind::Snapshot, {}, false, u"old"_s}));
+    }
+    const QList<DraftStore::Draft> drafts = store.drafts();
+    QCOMPARE(drafts.size(), 1);
+    QCOMPARE(drafts.first().id, survivor);
+    QCOMPARE(store.recoverText(survivor), std::optional<QString>(u"base!"_s));
+    if (descriptionWritten)
+        QVERIFY(!QFile::exists(store.folder() + u"/old.journal"_s));
 }
 
 SCRIVLET_TEST_MAIN(TestDraftRecorder)
