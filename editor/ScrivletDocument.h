@@ -20,7 +20,7 @@ public:
     ScrivletDocument() = default;
     explicit ScrivletDocument(QString initialText);
 
-    // The largest file that is opened, in bytes. Editing takes about seven times a file's size in
+    // The largest file that is opened, in bytes. Editing takes about six times a file's size in
     // memory, and a document's positions are 32-bit: a larger file is refused with
     // fileReadTooLarge before it is read, rather than exhausting the machine's memory.
     static constexpr qint64 maximumFileSize = 1'000'000'000;
