@@ -324,7 +324,9 @@ DocumentError errorFromErrno(int error)
 
 DocumentError tooLarge(qint64 size)
 {
-    const auto gigabytes = [](qint64 bytes) { return QString::number(double(bytes) / 1e9, 'f', 1); };
+    const auto gigabytes = [](qint64 bytes) {
+        return QString::number(double(bytes) / 1e9, 'f', 1);
+    };
     return DocumentError(DocumentError::fileReadTooLarge,
         QStringLiteral("It is %1 GB; Scrivlet opens files of up to %2 GB, which already take "
                        "about six times their size in memory to edit.")

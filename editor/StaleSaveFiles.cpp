@@ -15,12 +15,17 @@ namespace {
 
 QByteArray identityOf(const struct stat &info)
 {
-    return QByteArray::number(quint64(info.st_dev)) + ':' + QByteArray::number(quint64(info.st_ino));
+    return QByteArray::number(quint64(info.st_dev)) + ':'
+        + QByteArray::number(quint64(info.st_ino));
 }
 
 // Whether the file at `path` carries the mark of the very file it is, and nobody is writing it.
 bool isAbandonedSaveFile(const QByteArray &path)
 {
+    // Only regular files are opened at all: opening a device can have effects of its own.
+    struct stat entry = {};
+    if (::lstat(path.constData(), &entry) != 0 || !S_ISREG(entry.st_mode))
+        return false;
     const int descriptor = ::open(path.constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
     if (descriptor < 0)
         return false;

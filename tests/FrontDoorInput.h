@@ -30,8 +30,10 @@ public:
     QStringList finderSyncArguments()
     {
         QStringList arguments {pick(3) == 0 ? junk() : folderPath()};
-        if (pick(10) == 0)
-            arguments.prepend(QStringLiteral("--write-icon")), arguments.append(junk());
+        if (pick(10) == 0) {
+            arguments.prepend(QStringLiteral("--write-icon"));
+            arguments.append(junk());
+        }
         while (pick(4) == 0)
             arguments.append(editorArgument());
         return arguments;
@@ -41,18 +43,19 @@ public:
     {
         switch (pick(7)) {
         case 0:
-            return folderPath() + pickFrom({QString(), QStringLiteral("/a.txt"),
-                                       QStringLiteral("/missing.txt"), QStringLiteral("/")});
+            return folderPath()
+                + pickFrom({QString(), QStringLiteral("/a.txt"), QStringLiteral("/missing.txt"),
+                    QStringLiteral("/")});
         case 1:
             return fileUrl();
         case 2:
         case 3:
             return newFileUrl();
         case 4:
-            return pickFrom({QStringLiteral("--help"), QStringLiteral("-h"),
-                QStringLiteral("--version"), QStringLiteral("--"), QStringLiteral("-"),
-                QStringLiteral("--bogus"), QStringLiteral("-x"), QStringLiteral("---"),
-                QStringLiteral("--help=1")});
+            return pickFrom(
+                {QStringLiteral("--help"), QStringLiteral("-h"), QStringLiteral("--version"),
+                    QStringLiteral("--"), QStringLiteral("-"), QStringLiteral("--bogus"),
+                    QStringLiteral("-x"), QStringLiteral("---"), QStringLiteral("--help=1")});
         default:
             return junk();
         }
@@ -73,9 +76,8 @@ public:
     QString fileUrl()
     {
         const QString path = m_target + u'/' + segment();
-        const QString encoded = pick(2) == 0
-            ? QString::fromUtf8(QUrl::toPercentEncoding(path, "/"))
-            : path;
+        const QString encoded
+            = pick(2) == 0 ? QString::fromUtf8(QUrl::toPercentEncoding(path, "/")) : path;
         return pickFrom({QStringLiteral("file://"), QStringLiteral("file://localhost"),
                    QStringLiteral("FILE://"), QStringLiteral("file://other-host"),
                    QStringLiteral("file:")})
@@ -96,11 +98,11 @@ public:
         default:
             break;
         }
-        const QString start = pickFrom({QStringLiteral("scrivlet://new-file?"),
-            QStringLiteral("SCRIVLET://new-file?"), QStringLiteral("scrivlet://NEW-FILE?"),
-            QStringLiteral("scrivlet:new-file?"), QStringLiteral("scrivlet:///new-file?"),
-            QStringLiteral("scrivlet://other?"), QStringLiteral("scrivlet://new-file/x?"),
-            QStringLiteral("scrivlet://new-file?")});
+        const QString start = pickFrom(
+            {QStringLiteral("scrivlet://new-file?"), QStringLiteral("SCRIVLET://new-file?"),
+                QStringLiteral("scrivlet://NEW-FILE?"), QStringLiteral("scrivlet:new-file?"),
+                QStringLiteral("scrivlet:///new-file?"), QStringLiteral("scrivlet://other?"),
+                QStringLiteral("scrivlet://new-file/x?"), QStringLiteral("scrivlet://new-file?")});
         QStringList items;
         if (pick(4) == 0)
             items.append(QStringLiteral("folder=") + folder);
@@ -120,10 +122,7 @@ public:
 private:
     int pick(int choices) { return int(m_random.bounded(choices)); }
 
-    QString pickFrom(const QStringList &choices)
-    {
-        return choices.at(pick(int(choices.size())));
-    }
+    QString pickFrom(const QStringList &choices) { return choices.at(pick(int(choices.size()))); }
 
     QString absoluteFolder()
     {

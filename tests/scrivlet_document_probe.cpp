@@ -28,11 +28,11 @@
 #include <QPointer>
 #include <QTextCursor>
 
-#include <cstdio>
 #include <csignal>
-#include <utility>
+#include <cstdio>
 #include <fcntl.h>
 #include <unistd.h>
+#include <utility>
 
 using namespace Qt::StringLiterals;
 

@@ -34,6 +34,14 @@ struct ProbeRun
     QString errors;
 };
 
+// How the probe is started: directly, as another user, or inside a mount namespace.
+struct Launch
+{
+    QString program;
+    QStringList arguments;
+    QProcessEnvironment environment;
+};
+
 } // namespace
 
 Q_DECLARE_METATYPE(Fault)
@@ -55,6 +63,8 @@ private:
         const QProcessEnvironment &environment = QProcessEnvironment::systemEnvironment()) const;
     static ProbeRun parse(QProcess &process);
     QStringList folderEntries() const;
+    QString runAsNobodyInReadOnlyFolder(Launch &launch) const;
+    QString runInReadOnlyMount(Launch &launch) const;
 
     std::unique_ptr<QTemporaryDir> m_root;
     QString m_folder;
@@ -119,6 +129,53 @@ QStringList TestSaveFaults::folderEntries() const
         QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
 }
 
+// Root is never refused, so the save runs as "nobody", who may read the file but not write in
+// its folder. Returns why that cannot be done here, or nothing.
+QString TestSaveFaults::runAsNobodyInReadOnlyFolder(Launch &launch) const
+{
+    const auto readOnly = QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadGroup
+        | QFile::ExeGroup | QFile::ReadOther | QFile::ExeOther;
+    if (!QFile::setPermissions(m_root->path(), readOnly)
+        || !QFile::setPermissions(m_folder, readOnly))
+        return u"cannot change the folder's permissions"_s;
+    if (::geteuid() != 0) {
+        QFile::setPermissions(m_folder, QFile::ReadOwner | QFile::ExeOwner | QFile::ReadGroup);
+        return {};
+    }
+    const QString setpriv = QStandardPaths::findExecutable(u"setpriv"_s);
+    if (setpriv.isEmpty())
+        return u"running as root, and setpriv (util-linux) is missing to run as nobody"_s;
+    launch.arguments = QStringList {u"--reuid=65534"_s, u"--regid=65534"_s, u"--clear-groups"_s,
+                           u"--"_s, launch.program}
+        + launch.arguments;
+    launch.program = setpriv;
+    // Its own settings and drafts need a home that nobody may write.
+    const QString home = m_root->filePath(u"home"_s);
+    QDir().mkpath(home);
+    QFile::setPermissions(home, QFile::Permissions(0x7777));
+    for (const char *variable : {"HOME", "XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_STATE_HOME",
+             "XDG_CACHE_HOME", "XDG_RUNTIME_DIR"})
+        launch.environment.insert(QString::fromLatin1(variable), home);
+    return {};
+}
+
+// A mount namespace of the probe's own, in which the folder is a read-only bind mount.
+QString TestSaveFaults::runInReadOnlyMount(Launch &launch) const
+{
+    const QString unshare = QStandardPaths::findExecutable(u"unshare"_s);
+    if (unshare.isEmpty())
+        return u"unshare (util-linux) is missing to make a read-only mount"_s;
+    QStringList namespaceArguments {u"--mount"_s};
+    if (::geteuid() != 0)
+        namespaceArguments.append(u"--map-root-user"_s);
+    launch.arguments = namespaceArguments
+        + QStringList {u"--"_s, u"sh"_s, u"-c"_s,
+            u"mount --bind -o ro \"$0\" \"$0\" && exec \"$@\""_s, m_folder, launch.program}
+        + launch.arguments;
+    launch.program = unshare;
+    return {};
+}
+
 void TestSaveFaults::faultKeepsFileAndEdits_data()
 {
     QTest::addColumn<Fault>("fault");
@@ -139,64 +196,30 @@ void TestSaveFaults::faultKeepsFileAndEdits()
     QFETCH(Fault, fault);
     QFETCH(QString, expectedAlert);
 
-    QString program = probe();
-    QStringList arguments {u"save"_s, m_file, u" edited"_s};
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    Launch launch {
+        probe(), {u"save"_s, m_file, u" edited"_s}, QProcessEnvironment::systemEnvironment()};
+    QString impossible;
     switch (fault) {
     case Fault::ShortWrite:
-        arguments.append(u"short-write"_s);
+        launch.arguments.append(u"short-write"_s);
         break;
     case Fault::FolderDeleted:
-        arguments.append(u"remove-folder"_s);
+        launch.arguments.append(u"remove-folder"_s);
         break;
     case Fault::FileIsFolder:
-        arguments.append(u"replace-with-folder"_s);
+        launch.arguments.append(u"replace-with-folder"_s);
         break;
-    case Fault::PermissionDenied: {
-        // Root is never refused, so the save runs as "nobody", who may read but not write.
-        const auto readOnly = QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner
-            | QFile::ReadGroup | QFile::ExeGroup | QFile::ReadOther | QFile::ExeOther;
-        QVERIFY(QFile::setPermissions(m_root->path(), readOnly));
-        QVERIFY(QFile::setPermissions(m_folder, readOnly));
-        if (::geteuid() == 0) {
-            const QString setpriv = QStandardPaths::findExecutable(u"setpriv"_s);
-            if (setpriv.isEmpty())
-                QSKIP("running as root, and setpriv (util-linux) is missing to run as nobody");
-            arguments.prepend(program);
-            arguments = QStringList {u"--reuid=65534"_s, u"--regid=65534"_s,
-                            u"--clear-groups"_s, u"--"_s}
-                + arguments;
-            program = setpriv;
-            // Its own settings and drafts need a home that nobody may write.
-            const QString home = m_root->filePath(u"home"_s);
-            QVERIFY(QDir().mkpath(home));
-            QVERIFY(QFile::setPermissions(home, QFile::Permissions(0x7777)));
-            for (const char *variable : {"HOME", "XDG_CONFIG_HOME", "XDG_DATA_HOME",
-                     "XDG_STATE_HOME", "XDG_CACHE_HOME", "XDG_RUNTIME_DIR"})
-                environment.insert(QString::fromLatin1(variable), home);
-        } else {
-            QVERIFY(QFile::setPermissions(
-                m_folder, QFile::ReadOwner | QFile::ExeOwner | QFile::ReadGroup));
-        }
+    case Fault::PermissionDenied:
+        impossible = runAsNobodyInReadOnlyFolder(launch);
+        break;
+    case Fault::ReadOnlyFileSystem:
+        impossible = runInReadOnlyMount(launch);
         break;
     }
-    case Fault::ReadOnlyFileSystem: {
-        // A mount namespace of the probe's own, in which the folder is a read-only bind mount.
-        const QString unshare = QStandardPaths::findExecutable(u"unshare"_s);
-        if (unshare.isEmpty())
-            QSKIP("unshare (util-linux) is missing to make a read-only mount");
-        arguments.prepend(program);
-        arguments = QStringList {u"--mount"_s, u"--map-root-user"_s, u"--"_s, u"sh"_s, u"-c"_s,
-                        u"mount --bind -o ro \"$0\" \"$0\" && exec \"$@\""_s, m_folder}
-            + arguments;
-        if (::geteuid() == 0)
-            arguments.removeOne(u"--map-root-user"_s);
-        program = unshare;
-        break;
-    }
-    }
+    if (!impossible.isEmpty())
+        QSKIP(qPrintable(impossible));
 
-    const ProbeRun result = run(program, arguments, environment);
+    const ProbeRun result = run(launch.program, launch.arguments, launch.environment);
     if (fault == Fault::ReadOnlyFileSystem && result.state.value(u"opened"_s).isEmpty()
         && result.errors.contains(u"mount"_s))
         QSKIP(qPrintable(u"no read-only mount can be made here: "_s + result.errors.trimmed()));
@@ -216,8 +239,8 @@ void TestSaveFaults::faultKeepsFileAndEdits()
         // Taken for a change on disk first: the user was asked, and chose to save anyway.
         QCOMPARE(result.state.value(u"overwrite-questions"_s), u"1"_s);
         QVERIFY(QFileInfo(m_file).isDir());
-        QCOMPARE(QDir(m_file).entryList(QDir::Dirs | QDir::NoDotAndDotDot),
-            QStringList {u"inside"_s});
+        QCOMPARE(
+            QDir(m_file).entryList(QDir::Dirs | QDir::NoDotAndDotDot), QStringList {u"inside"_s});
         break;
     default: {
         QFile file(m_file);
@@ -265,16 +288,20 @@ void TestSaveFaults::killedBetweenWritingAndReplacing()
     QVERIFY(file.open(QIODevice::ReadOnly));
     QCOMPARE(file.readAll(), original);
     file.close();
-    const QStringList leftovers = folderEntries().filter(QRegularExpression(u"^note\\.txt\\.[A-Za-z0-9]{6}$"_s));
+    const QStringList leftovers
+        = folderEntries().filter(QRegularExpression(u"^note\\.txt\\.[A-Za-z0-9]{6}$"_s));
     QStringList afterKill = userFiles + QStringList {u"note.txt"_s};
     if (atRename) {
         QCOMPARE(leftovers.size() - userFiles.size(), 1);
         // A copy of the leftover, mark and all, is a file of the user's: it has another inode.
         const QString leftover = (QSet<QString>(leftovers.cbegin(), leftovers.cend())
-            - QSet<QString>(userFiles.cbegin(), userFiles.cend())).values().first();
+            - QSet<QString>(userFiles.cbegin(), userFiles.cend()))
+                                     .values()
+                                     .first();
         char mark[64] = {};
         const QByteArray from = QFile::encodeName(m_folder + u'/' + leftover);
-        const ssize_t length = ::getxattr(from.constData(), StaleSaveFiles::attributeName(), mark, sizeof mark);
+        const ssize_t length
+            = ::getxattr(from.constData(), StaleSaveFiles::attributeName(), mark, sizeof mark);
         QVERIFY2(length > 0, "the leftover carries no mark");
         QVERIFY(QFile::copy(m_folder + u'/' + leftover, m_folder + u"/note.txt.copy01"_s));
         QCOMPARE(::setxattr(QFile::encodeName(m_folder + u"/note.txt.copy01"_s).constData(),
@@ -292,7 +319,9 @@ void TestSaveFaults::killedBetweenWritingAndReplacing()
     afterKill.sort();
     QCOMPARE(folderEntries(), afterKill);
     char mark[64] = {};
-    QCOMPARE(::getxattr(QFile::encodeName(m_file).constData(), StaleSaveFiles::attributeName(), mark, sizeof mark), -1);
+    QCOMPARE(::getxattr(QFile::encodeName(m_file).constData(), StaleSaveFiles::attributeName(),
+                 mark, sizeof mark),
+        -1);
 }
 
 SCRIVLET_TEST_MAIN(TestSaveFaults)
