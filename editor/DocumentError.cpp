@@ -13,6 +13,8 @@ QString descriptionFor(DocumentError::Code code)
         return u"The file could not be opened because you don’t have permission to view it."_s;
     case DocumentError::fileReadCorruptFile:
         return u"The file does not contain readable content."_s;
+    case DocumentError::fileReadTooLarge:
+        return u"The file is too large to open."_s;
     case DocumentError::fileReadUnknownStringEncoding:
         return u"The file could not be read with any supported text encoding."_s;
     case DocumentError::fileWriteUnknown:

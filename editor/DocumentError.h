@@ -13,6 +13,7 @@ struct DocumentError
         fileReadUnknown = 256,
         fileReadNoPermission = 257,
         fileReadCorruptFile = 259,
+        fileReadTooLarge = 263,
         fileReadUnknownStringEncoding = 264,
         fileWriteUnknown = 512,
         fileWriteNoPermission = 513,

@@ -1,6 +1,7 @@
 #include "DocumentWriter.h"
 
 #include "SaveEncoder.h"
+#include "StaleSaveFiles.h"
 #include "TextAccess.h"
 
 #include <QDir>
@@ -94,6 +95,7 @@ DocumentResult<FileStamp> DocumentWriter::writeTo(
         return errorFromErrno(errno);
     if (keepPermissions)
         file.setPermissions(permissions);
+    StaleSaveFiles::mark(file.handle());
 
     SaveEncoder encoder;
     const qsizetype length = text.length();
@@ -127,5 +129,6 @@ DocumentResult<FileStamp> DocumentWriter::writeTo(
         return error != 0 ? errorFromErrno(error)
                           : DocumentError(DocumentError::fileWriteUnknown, file.errorString());
     }
+    StaleSaveFiles::clearAfterSave(target);
     return FileStamp::of(target);
 }

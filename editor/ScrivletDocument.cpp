@@ -322,7 +322,19 @@ DocumentError errorFromErrno(int error)
     return DocumentError(code, qt_error_string(error));
 }
 
-// Reads to the end rather than trusting st_size, which may be stale or, for some files, zero.
+DocumentError tooLarge(qint64 size)
+{
+    const auto gigabytes = [](qint64 bytes) {
+        return QString::number(double(bytes) / 1e9, 'f', 1);
+    };
+    return DocumentError(DocumentError::fileReadTooLarge,
+        QStringLiteral("It is %1 GB; Scrivlet opens files of up to %2 GB, which already take "
+                       "about six times their size in memory to edit.")
+            .arg(gigabytes(size), gigabytes(ScrivletDocument::maximumFileSize)));
+}
+
+// Reads to the end rather than trusting st_size, which may be stale or, for some files, zero;
+// a file that keeps growing is cut off at the size limit.
 DocumentResult<QByteArray> readToEnd(int fd, qsizetype expectedSize)
 {
     // One spare byte lets the read that reports the end land without growing the buffer.
@@ -331,7 +343,8 @@ DocumentResult<QByteArray> readToEnd(int fd, qsizetype expectedSize)
     qsizetype filled = 0;
     for (;;) {
         if (filled == bytes.size())
-            bytes.resize(std::max<qsizetype>(bytes.size() * 2, 64 * 1024));
+            bytes.resize(std::min<qsizetype>(std::max<qsizetype>(bytes.size() * 2, 64 * 1024),
+                ScrivletDocument::maximumFileSize + 1));
         const ssize_t count = ::read(fd, bytes.data() + filled, size_t(bytes.size() - filled));
         if (count == 0)
             break;
@@ -340,6 +353,8 @@ DocumentResult<QByteArray> readToEnd(int fd, qsizetype expectedSize)
         if (count < 0)
             return errorFromErrno(errno);
         filled += count;
+        if (filled > ScrivletDocument::maximumFileSize)
+            return tooLarge(filled);
     }
     bytes.resize(filled);
     return bytes;
@@ -364,6 +379,8 @@ DocumentResult<QByteArray> readRegularFile(const QString &path)
         return errorFromErrno(errno);
     if (!S_ISREG(info.st_mode))
         return DocumentError(DocumentError::fileReadCorruptFile);
+    if (info.st_size > ScrivletDocument::maximumFileSize)
+        return tooLarge(info.st_size);
     // Some network filesystems honour O_NONBLOCK on regular files and would return EAGAIN.
     ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
     return readToEnd(fd, qsizetype(info.st_size));
@@ -439,6 +456,8 @@ std::optional<DocumentError> ScrivletDocument::checkReadable(const QString &path
         return errorFromErrno(errno);
     if (!S_ISREG(info.st_mode))
         return DocumentError(DocumentError::fileReadCorruptFile);
+    if (info.st_size > maximumFileSize)
+        return tooLarge(info.st_size);
     if (::access(nativePath.constData(), R_OK) != 0)
         return errorFromErrno(errno);
     return std::nullopt;

@@ -20,6 +20,11 @@ public:
     ScrivletDocument() = default;
     explicit ScrivletDocument(QString initialText);
 
+    // The largest file that is opened, in bytes. Editing takes about six times a file's size in
+    // memory, and a document's positions are 32-bit: a larger file is refused with
+    // fileReadTooLarge before it is read, rather than exhausting the machine's memory.
+    static constexpr qint64 maximumFileSize = 1'000'000'000;
+
     // Follows symlinks; anything but a regular file fails with fileReadCorruptFile before it is
     // opened, so a FIFO or a device is never waited on.
     static DocumentResult<ScrivletDocument> read(const QString &path);

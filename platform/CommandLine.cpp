@@ -38,7 +38,11 @@ std::optional<QString> localPathOf(const QString &fileUrl)
         return std::nullopt;
     // With a host, toLocalFile() gives "//localhost/…", which names another file.
     url.setHost(QString());
-    return url.toLocalFile();
+    const QString path = url.toLocalFile();
+    // "%00" would cut the path short at the system call, naming another file.
+    if (path.contains(QChar(0)))
+        return std::nullopt;
+    return path;
 }
 
 QString usageError(const QString &problem)

@@ -4,6 +4,7 @@
 #include "CommandLine.h"
 
 #include <QDBusMessage>
+#include <QGuiApplication>
 
 using namespace Qt::StringLiterals;
 
@@ -51,14 +52,19 @@ SingleInstance::SingleInstance(const QDBusConnection &connection, QObject *paren
     , m_connection(connection)
     , m_adaptor(new ApplicationAdaptor(this))
 {
-    // Queued: the caller gets its reply first, so a request that ends in a modal question
-    // cannot make the calling process give up waiting and open the files a second time.
-    connect(m_adaptor, &ApplicationAdaptor::activateCalled, this, &SingleInstance::handleActivate,
-        Qt::QueuedConnection);
-    connect(m_adaptor, &ApplicationAdaptor::openCalled, this, &SingleInstance::handleOpen,
-        Qt::QueuedConnection);
+    connect(m_adaptor, &ApplicationAdaptor::activateCalled, this,
+        [this](const QVariantMap &data) { enqueue([this, data] { handleActivate(data); }); });
+    connect(m_adaptor, &ApplicationAdaptor::openCalled, this,
+        [this](const QStringList &uris, const QVariantMap &data) {
+            enqueue([this, uris, data] { handleOpen(uris, data); });
+        });
     connect(m_adaptor, &ApplicationAdaptor::activateActionCalled, this,
-        &SingleInstance::handleAction, Qt::QueuedConnection);
+        [this](const QString &name, const QVariantMap &data) {
+            enqueue([this, name, data] { handleAction(name, data); });
+        });
+    m_waitForModal.setSingleShot(true);
+    m_waitForModal.setInterval(100);
+    connect(&m_waitForModal, &QTimer::timeout, this, &SingleInstance::dispatchPending);
 }
 
 SingleInstance::~SingleInstance()
@@ -140,6 +146,35 @@ QString SingleInstance::objectPath()
     QString path = u'/' + serviceName();
     path.replace(u'.', u'/').replace(u'-', u'_');
     return path;
+}
+
+void SingleInstance::enqueue(std::function<void()> request)
+{
+    m_pending.append(std::move(request));
+    // From the event loop: the caller gets its reply first, so a request that ends in a modal
+    // question cannot make the calling process give up waiting and open the files a second time.
+    QMetaObject::invokeMethod(this, &SingleInstance::dispatchPending, Qt::QueuedConnection);
+}
+
+// A modal dialog runs an event loop of its own. A request handled inside it could show another
+// dialog, inside which the next request is handled, and so on: a burst of requests for missing
+// files would stack alerts (and the stack) without end. So requests wait until no modal dialog
+// is open and are then handled one after the other.
+void SingleInstance::dispatchPending()
+{
+    if (m_dispatching)
+        return; // an earlier request is still being handled; its loop takes this one next
+    m_dispatching = true;
+    while (!m_pending.isEmpty()) {
+        if (qobject_cast<QGuiApplication *>(QCoreApplication::instance())
+            && QGuiApplication::modalWindow()) {
+            m_waitForModal.start();
+            break;
+        }
+        const std::function<void()> request = m_pending.takeFirst();
+        request();
+    }
+    m_dispatching = false;
 }
 
 void SingleInstance::handleActivate(const QVariantMap &platformData)

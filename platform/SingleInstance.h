@@ -3,9 +3,11 @@
 #include <QDBusConnection>
 #include <QObject>
 #include <QStringList>
+#include <QTimer>
 #include <QVariantMap>
 
 #include <chrono>
+#include <functional>
 
 class ApplicationAdaptor;
 
@@ -29,7 +31,8 @@ public:
 
     // Becomes the session's editor, or hands `openArguments` (absolute paths and scrivlet: URLs,
     // as CommandLine gives them) to the one already running. Requests that arrive later are
-    // emitted from the event loop, so the signals may be connected after start().
+    // emitted from the event loop, so the signals may be connected after start(), and never
+    // while a modal dialog is open: they wait for it to close, and are emitted in turn.
     Role start(const QStringList &openArguments);
     Role role() const { return m_role; }
 
@@ -50,6 +53,8 @@ signals:
     void actionRequested(const QString &name);
 
 private:
+    void enqueue(std::function<void()> request);
+    void dispatchPending();
     void handleActivate(const QVariantMap &platformData);
     void handleOpen(const QStringList &uris, const QVariantMap &platformData);
     void handleAction(const QString &name, const QVariantMap &platformData);
@@ -58,4 +63,8 @@ private:
     ApplicationAdaptor *m_adaptor;
     Role m_role = Role::Undecided;
     std::chrono::milliseconds m_callTimeout = defaultCallTimeout;
+    // Requests not handled yet, in the order they came; they wait while a modal dialog is open.
+    QList<std::function<void()>> m_pending;
+    QTimer m_waitForModal;
+    bool m_dispatching = false;
 };

@@ -68,6 +68,9 @@ QString NewFileNaming::uniqueFilePath(
 NewFileNaming::Creation NewFileNaming::createUniqueFile(
     const QString &name, const QString &folder, const OccupiedCheck &occupied)
 {
+    // The system cuts a path at a NUL: "folder/x\0/Untitled.txt" would make the file "folder/x".
+    if (folder.contains(QChar(0)))
+        return {QString(), u"The folder path contains a NUL character."_s};
     const QString usable = usableName(name);
     QSet<QString> taken;
     const OccupiedCheck occupiedOrTaken = [&](const QString &path) {
