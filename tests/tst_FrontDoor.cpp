@@ -15,6 +15,7 @@
 #include "DocumentWindow.h"
 #include "FrontDoorInput.h"
 #include "NewFileRequestHandler.h"
+#include "PrivateSessionBus.h"
 #include "ScriptedPrompts.h"
 #include "ScrivletDocument.h"
 #include "ScrivletTextView.h"
@@ -42,23 +43,6 @@ using namespace Qt::StringLiterals;
 namespace {
 
 const QString busName = u"scrivlet-front-door-bus"_s;
-
-// A bus of our own: listens in a private folder, lets everyone own names and never starts
-// services, so nothing installed on the machine can answer in our editor's place.
-const char busConfiguration[]
-    = "<!DOCTYPE busconfig PUBLIC\n"
-      " \"-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN\"\n"
-      " \"http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd\">\n"
-      "<busconfig>\n"
-      "  <type>session</type>\n"
-      "  <listen>unix:dir=%1</listen>\n"
-      "  <auth>EXTERNAL</auth>\n"
-      "  <policy context=\"default\">\n"
-      "    <allow send_destination=\"*\" eavesdrop=\"true\"/>\n"
-      "    <allow eavesdrop=\"true\"/>\n"
-      "    <allow own=\"*\"/>\n"
-      "  </policy>\n"
-      "</busconfig>\n";
 
 int runsPerProgram()
 {
@@ -133,7 +117,7 @@ private:
     QString m_target;
     QString m_busFolder; // the bus's socket
     QString m_busAddress;
-    QProcess m_busDaemon;
+    PrivateSessionBus m_bus;
     // The running editor that every `scrivlet` hands its arguments to.
     struct Primary
     {
@@ -176,25 +160,11 @@ void TestFrontDoor::initTestCase()
     qputenv("XDG_DATA_DIRS", QFile::encodeName(m_root + u"/share"_s));
     BookmarkManager::shared().setOpenAfterCreate(false);
 
-    const QString daemon = QStandardPaths::findExecutable(u"dbus-daemon"_s);
-    QVERIFY2(!daemon.isEmpty(), "dbus-daemon is missing (scripts/install-dependencies)");
     m_busFolder = QDir::tempPath() + u"/scrivlet-front-door-bus-%1"_s.arg(getpid());
-    const QString &busFolder = m_busFolder;
-    QVERIFY(QDir().mkpath(busFolder));
-    const QString configPath = busFolder + u"/bus.conf"_s;
-    QFile config(configPath);
-    QVERIFY(config.open(QIODevice::WriteOnly));
-    config.write(QString::fromLatin1(busConfiguration).arg(busFolder).toUtf8());
-    config.close();
-    m_busDaemon.start(
-        daemon, {u"--config-file="_s + configPath, u"--nofork"_s, u"--print-address"_s});
-    QVERIFY(m_busDaemon.waitForStarted());
-    QTRY_VERIFY_WITH_TIMEOUT(m_busDaemon.canReadLine(), 10000);
-    const QByteArray address = m_busDaemon.readLine().trimmed();
-    qputenv("DBUS_SESSION_BUS_ADDRESS", address);
-    qunsetenv("XDG_ACTIVATION_TOKEN");
-    qunsetenv("DESKTOP_STARTUP_ID");
-    m_busAddress = QString::fromUtf8(address);
+    QVERIFY(QDir().mkpath(m_busFolder));
+    QString error;
+    m_busAddress = m_bus.start(m_busFolder, error);
+    QVERIFY2(!m_busAddress.isEmpty(), qPrintable(error));
     QVERIFY(QDBusConnection::connectToBus(m_busAddress, busName).isConnected());
 }
 
@@ -202,8 +172,7 @@ void TestFrontDoor::cleanupTestCase()
 {
     m_primary.reset();
     QDBusConnection::disconnectFromBus(busName);
-    m_busDaemon.terminate();
-    m_busDaemon.waitForFinished(5000);
+    m_bus.stop();
     QDir(m_busFolder).removeRecursively();
 }
 
@@ -289,8 +258,8 @@ QStringList TestFrontDoor::strangeFilesInTarget() const
 {
     static const QRegularExpression untitled(u"^Untitled( [0-9]+)?\\.txt$"_s);
     QStringList strange;
-    QDirIterator entries(m_target, QDir::Files | QDir::Hidden | QDir::System,
-        QDirIterator::Subdirectories);
+    QDirIterator entries(
+        m_target, QDir::Files | QDir::Hidden | QDir::System, QDirIterator::Subdirectories);
     while (entries.hasNext()) {
         const QString path = entries.next();
         if (path != m_target + u"/a.txt"_s && !untitled.match(entries.fileName()).hasMatch())

@@ -1,4 +1,5 @@
 #include "CommandLine.h"
+#include "PrivateSessionBus.h"
 #include "SingleInstance.h"
 #include "TestEnvironment.h"
 
@@ -22,23 +23,6 @@ struct ProcessResult
     QString output;
     QString errors;
 };
-
-// A bus of our own: listens in a private folder, lets everyone own names and never starts
-// services, so nothing installed on the machine can answer in our editor's place.
-const char busConfiguration[]
-    = "<!DOCTYPE busconfig PUBLIC\n"
-      " \"-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN\"\n"
-      " \"http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd\">\n"
-      "<busconfig>\n"
-      "  <type>session</type>\n"
-      "  <listen>unix:dir=%1</listen>\n"
-      "  <auth>EXTERNAL</auth>\n"
-      "  <policy context=\"default\">\n"
-      "    <allow send_destination=\"*\" eavesdrop=\"true\"/>\n"
-      "    <allow eavesdrop=\"true\"/>\n"
-      "    <allow own=\"*\"/>\n"
-      "  </policy>\n"
-      "</busconfig>\n";
 
 QDBusConnection testBus()
 {
@@ -72,37 +56,22 @@ private:
     QString probeFolder() const { return QDir(m_folder.path()).canonicalPath(); }
 
     QTemporaryDir m_folder;
-    QProcess m_busDaemon;
+    PrivateSessionBus m_bus;
 };
 
 void TestSingleInstance::initTestCase()
 {
     QVERIFY(m_folder.isValid());
-    const QString daemon = QStandardPaths::findExecutable(u"dbus-daemon"_qs);
-    QVERIFY2(!daemon.isEmpty(), "dbus-daemon is missing (scripts/install-dependencies)");
-    const QString configPath = m_folder.filePath(u"bus.conf"_qs);
-    QFile config(configPath);
-    QVERIFY(config.open(QIODevice::WriteOnly));
-    config.write(QString::fromLatin1(busConfiguration).arg(m_folder.path()).toUtf8());
-    config.close();
-
-    m_busDaemon.start(
-        daemon, {u"--config-file="_qs + configPath, u"--nofork"_qs, u"--print-address"_qs});
-    QVERIFY(m_busDaemon.waitForStarted());
-    QTRY_VERIFY_WITH_TIMEOUT(m_busDaemon.canReadLine(), 10000);
-    const QByteArray address = m_busDaemon.readLine().trimmed();
-    // Everything this process and its children do goes to the private bus, never the user's.
-    qputenv("DBUS_SESSION_BUS_ADDRESS", address);
-    qunsetenv("XDG_ACTIVATION_TOKEN");
-    qunsetenv("DESKTOP_STARTUP_ID");
-    QVERIFY(QDBusConnection::connectToBus(QString::fromUtf8(address), busName).isConnected());
+    QString error;
+    const QString address = m_bus.start(m_folder.path(), error);
+    QVERIFY2(!address.isEmpty(), qPrintable(error));
+    QVERIFY(QDBusConnection::connectToBus(address, busName).isConnected());
 }
 
 void TestSingleInstance::cleanupTestCase()
 {
     QDBusConnection::disconnectFromBus(busName);
-    m_busDaemon.terminate();
-    m_busDaemon.waitForFinished(5000);
+    m_bus.stop();
 }
 
 ProcessResult TestSingleInstance::run(const QString &program, const QStringList &arguments,
