@@ -13,6 +13,16 @@
 
 using namespace Qt::StringLiterals;
 
+namespace {
+
+bool writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+} // namespace
+
 class TestDraftRecorder : public QObject
 {
     Q_OBJECT
@@ -58,10 +68,7 @@ void TestDraftRecorder::recoveredTextEqualsTheDocument()
     QString path;
     if (!fileBytes.isEmpty()) {
         path = m_folder->filePath(u"base.txt"_s);
-        QFile file(path);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(fileBytes);
-        file.close();
+        QVERIFY(writeFile(path, fileBytes));
         document->setPlainText(QString::fromUtf8(fileBytes));
     }
     DraftRecorder recorder(document, store);
@@ -127,19 +134,14 @@ void TestDraftRecorder::changedBaseFileIsNotReplayed()
 {
     const DraftStore store(m_folder->filePath(u"drafts"_s));
     const QString path = m_folder->filePath(u"big.txt"_s);
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write("base");
-    file.close();
+    QVERIFY(writeFile(path, "base"));
     DraftStore::Draft draft {
         u"d1"_s, path, QString(), DraftStore::BaseKind::File, FileStamp::of(path), false, {}};
     QVERIFY(store.writeDescription(draft));
     QVERIFY(store.appendEdits(u"d1"_s, {{4, 0, u"!"_s}}));
     QCOMPARE(store.recoverText(u"d1"_s), std::optional<QString>(u"base!"_s));
     QTest::qWait(20);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write("other content");
-    file.close();
+    QVERIFY(writeFile(path, "other content"));
     QCOMPARE(store.recoverText(u"d1"_s), std::nullopt);
     QVERIFY(!store.draft(u"../escape"_s));
 }
@@ -175,10 +177,7 @@ void TestDraftRecorder::snapshotCutShortLeavesOneWholeDraft()
     QFETCH(QString, survivor);
     const DraftStore store(m_folder->filePath(u"drafts"_s));
     const QString path = m_folder->filePath(u"base.txt"_s);
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write("base");
-    file.close();
+    QVERIFY(writeFile(path, "base"));
     QVERIFY(store.writeDescription(
         {u"old"_s, path, QString(), DraftStore::BaseKind::File, FileStamp::of(path), false, {}}));
     QVERIFY(store.appendEdits(u"old"_s, {{4, 0, u"!"_s}}));
