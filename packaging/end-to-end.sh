@@ -74,17 +74,29 @@ default_for_text() {
 # The first launch asks whether Scrivlet should be the default text editor; "Yes" is the default
 # button, so Return answers it.
 default_for_text && fail "Scrivlet is the default for text/plain before anyone said so"
-exec 3> "$tmp/display"
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 2>/dev/null &
-xvfb_pid=$!
-wait_for 10 test -s "$tmp/display" || fail "Xvfb did not start"
+# An X server that named its display but cannot be reached (it died, or the name belongs to another
+# server) is replaced; what it said is shown if none comes up.
+display_answers() { DISPLAY=:$(cat "$tmp/display") xdotool getdisplaygeometry >/dev/null 2>&1; }
+start_xvfb() {
+    : > "$tmp/display"
+    exec 3> "$tmp/display"
+    Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 2>>"$tmp/xvfb.log" &
+    xvfb_pid=$!
+    exec 3>&-
+    wait_for 10 test -s "$tmp/display" && wait_for 5 display_answers && return 0
+    kill "$xvfb_pid" 2>/dev/null || true
+    wait "$xvfb_pid" 2>/dev/null || true
+    xvfb_pid=""
+    return 1
+}
+start_xvfb || start_xvfb || start_xvfb || fail "no X server answered: $(cat "$tmp/xvfb.log")"
 DISPLAY=:$(cat "$tmp/display") QT_QPA_PLATFORM=xcb "$prefix/bin/scrivlet" &
 editor_pid=$!
 # The question is the only visible window titled with the application's name (the document
 # window is "Untitled").
 question=""
 find_question() { question=$(DISPLAY=:$(cat "$tmp/display") xdotool search --onlyvisible --name '^Scrivlet$' 2>/dev/null | head -n 1); [ -n "$question" ]; }
-wait_for 20 find_question || fail "the default-editor question never appeared"
+wait_for 20 find_question || fail "the default-editor question never appeared$(kill -0 "$editor_pid" 2>/dev/null || echo " (the editor has ended)"); X server: $(cat "$tmp/xvfb.log")"
 DISPLAY=:$(cat "$tmp/display") xdotool windowfocus --sync "$question" key Return
 wait_for 10 default_for_text || fail "after \"Yes\", gio mime text/plain does not name Scrivlet: $(gio mime text/plain)"
 stop_editor
