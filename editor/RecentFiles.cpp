@@ -1,5 +1,7 @@
 #include "RecentFiles.h"
 
+#include "SettingsFileFormat.h"
+
 #include <QDir>
 #include <QFileInfo>
 #include <QSettings>
@@ -15,7 +17,7 @@ const QString pathsKey = u"paths"_s;
 RecentFiles::RecentFiles(QObject *parent)
     : QObject(parent)
 {
-    const QSettings settings(storePath(), QSettings::IniFormat);
+    const QSettings settings(storePath(), SettingsFileFormat::ini());
     const QVariant stored = settings.value(pathsKey);
     if (stored.canConvert<QStringList>())
         m_paths = stored.toStringList().mid(0, maximumCount);
@@ -45,7 +47,7 @@ void RecentFiles::clear()
 
 void RecentFiles::store() const
 {
-    QSettings settings(storePath(), QSettings::IniFormat);
+    QSettings settings(storePath(), SettingsFileFormat::ini());
     settings.setValue(pathsKey, m_paths);
 }
 

@@ -1,5 +1,7 @@
 #include "Settings.h"
 
+#include "SettingsFileFormat.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -191,7 +193,7 @@ Settings::Settings(QObject *parent)
 Settings::Settings(const QString &filePath, QObject *parent)
     : QObject(parent)
     , m_filePath(preparePrivateFile(filePath))
-    , m_settings(m_filePath, QSettings::IniFormat)
+    , m_settings(m_filePath, SettingsFileFormat::ini())
 { }
 
 Settings::~Settings() = default;

@@ -1,6 +1,7 @@
 #include "BookmarkManager.h"
 
 #include "FolderBookmark.h"
+#include "SettingsFileFormat.h"
 #include "SystemLog.h"
 
 #include <QDir>
@@ -89,7 +90,7 @@ std::unique_ptr<QSettings> BookmarkManager::openSuite() const
 {
     if (!prepareSuiteFile(m_suitePath))
         return nullptr;
-    auto suite = std::make_unique<QSettings>(m_suitePath, QSettings::IniFormat);
+    auto suite = std::make_unique<QSettings>(m_suitePath, SettingsFileFormat::ini());
     if (suite->status() == QSettings::AccessError)
         return nullptr;
     return suite;
