@@ -73,9 +73,24 @@ default_for_text() {
 
 # The first launch asks whether Scrivlet should be the default text editor; "Yes" is the default
 # button, so Return answers it.
+answer_default_editor_question() {
+    DISPLAY=:$(cat "$tmp/display") QT_QPA_PLATFORM=xcb "$prefix/bin/scrivlet" &
+    editor_pid=$!
+    # The question is the only visible window titled with the application's name (the document
+    # window is "Untitled").
+    local question=""
+    find_question() { question=$(DISPLAY=:$(cat "$tmp/display") xdotool search --onlyvisible --name '^Scrivlet$' 2>/dev/null | head -n 1); [ -n "$question" ]; }
+    wait_for 20 find_question || fail "the default-editor question never appeared$(kill -0 "$editor_pid" 2>/dev/null || echo " (the editor has ended)"); X server: $(cat "$tmp/xvfb.log" 2>/dev/null)"
+    DISPLAY=:$(cat "$tmp/display") xdotool windowfocus --sync "$question" key Return
+    wait_for 10 default_for_text || fail "after \"Yes\", gio mime text/plain does not name Scrivlet: $(gio mime text/plain)"
+    stop_editor
+    kill "$xvfb_pid"; xvfb_pid=""
+}
+
 default_for_text && fail "Scrivlet is the default for text/plain before anyone said so"
 # An X server that named its display but cannot be reached (it died, or the name belongs to another
-# server) is replaced; what it said is shown if none comes up.
+# server) is replaced. Where none can be reached at all, the question is left out and the test
+# reports itself skipped (77) after the rest has passed, with what the server said.
 display_answers() { DISPLAY=:$(cat "$tmp/display") xdotool getdisplaygeometry >/dev/null 2>&1; }
 start_xvfb() {
     : > "$tmp/display"
@@ -89,18 +104,15 @@ start_xvfb() {
     xvfb_pid=""
     return 1
 }
-start_xvfb || start_xvfb || start_xvfb || fail "no X server answered: $(cat "$tmp/xvfb.log")"
-DISPLAY=:$(cat "$tmp/display") QT_QPA_PLATFORM=xcb "$prefix/bin/scrivlet" &
-editor_pid=$!
-# The question is the only visible window titled with the application's name (the document
-# window is "Untitled").
-question=""
-find_question() { question=$(DISPLAY=:$(cat "$tmp/display") xdotool search --onlyvisible --name '^Scrivlet$' 2>/dev/null | head -n 1); [ -n "$question" ]; }
-wait_for 20 find_question || fail "the default-editor question never appeared$(kill -0 "$editor_pid" 2>/dev/null || echo " (the editor has ended)"); X server: $(cat "$tmp/xvfb.log")"
-DISPLAY=:$(cat "$tmp/display") xdotool windowfocus --sync "$question" key Return
-wait_for 10 default_for_text || fail "after \"Yes\", gio mime text/plain does not name Scrivlet: $(gio mime text/plain)"
-stop_editor
-kill "$xvfb_pid"; xvfb_pid=""
+question_skipped=""
+: > "$tmp/xvfb.log"
+if start_xvfb || start_xvfb || start_xvfb; then
+    answer_default_editor_question
+else
+    question_skipped="no X server could be reached, so the default-editor question was not answered: $(cat "$tmp/xvfb.log" 2>/dev/null)"
+    # Unanswered, the question would hold back the requests below.
+    printf '[General]\nhasShownDefaultHandlerPrompt=true\n' > "$XDG_CONFIG_HOME/scrivlet/scrivlet.conf"
+fi
 
 "$prefix/bin/scrivlet" &
 editor_pid=$!
@@ -121,4 +133,9 @@ session=$XDG_STATE_HOME/scrivlet/session.json
 [ -f "$session" ] || fail "the editor wrote no session at quit"
 grep -qF "$folder/Untitled.txt" "$session" || fail "the new file was not opened: $(cat "$session")"
 grep -qF "$folder/notes.txt" "$session" || fail "gio open did not reach the editor: $(cat "$session")"
+if [ -n "$question_skipped" ]; then
+    echo "SKIPPED in part: $question_skipped" >&2
+    echo "End-to-end: xdg-open and gio open reached the running editor."
+    exit 77
+fi
 echo "End-to-end: \"Yes\" made Scrivlet the default; xdg-open and gio open reached the running editor."
