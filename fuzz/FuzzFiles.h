@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <QLoggingCategory>
 #include <QString>
 #include <QTemporaryDir>
 
@@ -34,8 +35,15 @@ inline void remove(const QString &path)
 // Both programs read these files with an application object in place, and QSettings may have to
 // decode a value stored as an @Variant of a GUI type (a QPixmap, say): without any application
 // object Qt aborts there. The extension runs a QCoreApplication, the editor a QApplication.
+// Garbage inputs make the programs warn on every run; writing that out would slow the fuzzer.
+inline void silenceWarnings()
+{
+    QLoggingCategory::setFilterRules(QStringLiteral("scrivlet.*=false"));
+}
+
 inline void startCoreApplication()
 {
+    silenceWarnings();
     static int argc = 1;
     static char name[] = "scrivlet-fuzz";
     static char *argv[] = {name, nullptr};
@@ -45,6 +53,7 @@ inline void startCoreApplication()
 // Offscreen, so no display is needed.
 inline void startGuiApplication()
 {
+    silenceWarnings();
     static int argc = 3;
     static char name[] = "scrivlet-fuzz", option[] = "-platform", platform[] = "offscreen";
     static char *argv[] = {name, option, platform, nullptr};
