@@ -3,6 +3,7 @@
 #include "DraftStore.h"
 #include "FileStamp.h"
 #include "TestEnvironment.h"
+#include "TestFiles.h"
 
 #include <QApplication>
 #include <QFile>
@@ -13,15 +14,10 @@
 
 using namespace Qt::StringLiterals;
 
-namespace {
+using TestFiles::readFile;
+using TestFiles::writeFile;
 
-bool writeFile(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
-}
-
-} // namespace
+namespace { } // namespace
 
 class TestDraftRecorder : public QObject
 {

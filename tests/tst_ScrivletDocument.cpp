@@ -1,6 +1,7 @@
 #include "ScrivletDocument.h"
 
 #include "TestEnvironment.h"
+#include "TestFiles.h"
 
 #include <QDir>
 #include <QFile>
@@ -18,6 +19,9 @@
 #include <unistd.h>
 
 using namespace Qt::StringLiterals;
+
+using TestFiles::readFile;
+using TestFiles::writeFile;
 
 namespace {
 
@@ -59,12 +63,6 @@ QString randomText(QRandomGenerator &random, int maxLength)
 bool isC1Control(char byte)
 {
     return (uchar(byte) & 0xE0) == 0x80;
-}
-
-bool writeFile(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
 }
 
 } // namespace

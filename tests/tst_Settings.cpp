@@ -1,6 +1,7 @@
 #include "AppearanceMode.h"
 #include "Settings.h"
 #include "TestEnvironment.h"
+#include "TestFiles.h"
 
 #include <QApplication>
 #include <QDir>
@@ -18,13 +19,9 @@
 
 Q_DECLARE_METATYPE(SettingKey)
 
-namespace {
+using TestFiles::readFile;
 
-QByteArray readFile(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
+namespace {
 
 void writeFile(const QString &path, const QByteArray &bytes)
 {

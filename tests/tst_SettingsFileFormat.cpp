@@ -1,24 +1,16 @@
 #include "SettingsFileFormat.h"
 #include "TestEnvironment.h"
+#include "TestFiles.h"
 
 #include <QFile>
 #include <QRect>
 #include <QSettings>
 #include <QTemporaryDir>
 
+using TestFiles::readFile;
+using TestFiles::writeFile;
+
 namespace {
-
-QByteArray readFile(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-bool writeFile(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
-}
 
 // A stored value in QDataStream's Qt 4.0 layout, as the text after "@Variant(".
 QByteArray escapedBytes(const QByteArray &bytes)
