@@ -275,12 +275,12 @@ std::optional<QVariant> Settings::converted(SettingKey key, const QVariant &raw)
 
 bool Settings::setValue(SettingKey key, const QVariant &value)
 {
-    const std::optional<QVariant> converted = this->converted(key, value);
-    if (!converted)
+    const std::optional<QVariant> stored = converted(key, value);
+    if (!stored)
         return false;
-    store(key, *converted);
+    store(key, *stored);
     persist();
-    notify(key, *converted);
+    notify(key, *stored);
     return true;
 }
 

@@ -29,7 +29,7 @@ constexpr char secondStandIn = '%';
 // files with bytes it had to pass over (kept aside before the next write replaces them).
 QMutex readFilesMutex;
 QSet<QString> unreadFiles; // guarded by readFilesMutex
-QSet<QString> unreadableFiles; // guarded by readFilesMutex
+QSet<QString> filesReadInPart; // guarded by readFilesMutex
 
 enum class ReadOutcome { Read, ReadInPart, NotRead };
 
@@ -48,9 +48,9 @@ void rememberRead(const QIODevice &device, ReadOutcome outcome)
     else
         unreadFiles.remove(name);
     if (outcome == ReadOutcome::ReadInPart)
-        unreadableFiles.insert(name);
+        filesReadInPart.insert(name);
     else
-        unreadableFiles.remove(name);
+        filesReadInPart.remove(name);
 }
 
 bool wasLeftUnread(const QIODevice &device)
@@ -62,13 +62,13 @@ bool wasLeftUnread(const QIODevice &device)
 bool wasReadInPart(const QString &name)
 {
     const QMutexLocker locker(&readFilesMutex);
-    return unreadableFiles.contains(name);
+    return filesReadInPart.contains(name);
 }
 
 void forgetReadInPart(const QString &name)
 {
     const QMutexLocker locker(&readFilesMutex);
-    unreadableFiles.remove(name);
+    filesReadInPart.remove(name);
 }
 
 // Copies the file at `path` to the first of NAME.unreadable, NAME.unreadable.2, ... that is free,

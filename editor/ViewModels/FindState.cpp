@@ -147,7 +147,7 @@ void FindState::finishSlicedSearch()
         = m_isCaseSensitive ? Qt::CaseSensitive : Qt::CaseInsensitive;
     if (searched->searchText() == m_searchText && searched->caseSensitivity() == sensitivity)
         publishMatches(std::move(found));
-    m_pendingSteps = 0;
+    m_pendingSteps = 0; // asked for matches that were dropped
     emit searchingChanged();
 }
 
