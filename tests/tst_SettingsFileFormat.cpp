@@ -78,11 +78,18 @@ void TestSettingsFileFormat::readsWhatQtWrites()
         QSettings written(m_path, QSettings::IniFormat);
         written.setValue(u"section/key"_qs, value);
         written.setValue(u"other"_qs, u"kept"_qs);
+        written.setValue(u"@Variant(key)"_qs, u"@Variant(value)"_qs);
     }
     const QVariant expected = QSettings(m_path, QSettings::IniFormat).value(u"section/key"_qs);
-    const QSettings screened(m_path, SettingsFileFormat::ini());
+    QSettings screened(m_path, SettingsFileFormat::ini());
     QCOMPARE(screened.value(u"section/key"_qs), expected);
     QCOMPARE(screened.value(u"other"_qs), QVariant(u"kept"_qs));
+    // Read whole: writing over it keeps no copy.
+    QCOMPARE(screened.value(u"@Variant(key)"_qs), QVariant(u"@Variant(value)"_qs));
+    screened.setValue(u"@added"_qs, 1);
+    screened.sync();
+    QCOMPARE(screened.status(), QSettings::NoError);
+    QVERIFY(!QFile::exists(m_path + u".unreadable"_qs));
 }
 
 void TestSettingsFileFormat::ignoresValuesThatCannotBeTrusted_data()
