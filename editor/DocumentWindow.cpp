@@ -287,12 +287,8 @@ std::optional<DocumentError> DocumentWindow::writeFile(const QString &path)
     if (!written)
         return written.error();
     m_contentView->setFilePath(m_file->path());
-    if (m_drafts) {
-        // The saved file lacks the final line feed that saving drops, which the document keeps.
-        const QTextDocument *document = m_contentView->textView()->document();
-        m_drafts->startFrom(
-            m_file->path(), document->blockCount() > 1 && document->lastBlock().length() == 1);
-    }
+    if (m_drafts)
+        m_drafts->startFrom(m_file->path());
     // Only the modified flag changes: the undo history stays, so a save can be undone past.
     m_contentView->textView()->document()->setModified(false);
     m_diskChangeStrip->hide();

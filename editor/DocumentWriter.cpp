@@ -122,7 +122,6 @@ DocumentResult<FileStamp> DocumentWriter::writeTo(
             return errorFromErrno(error != 0 ? error : ENOSPC);
         }
     }
-    encoder.finish();
     errno = 0;
     if (!file.commit()) {
         const int error = errno;

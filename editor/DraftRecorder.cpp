@@ -16,12 +16,11 @@ DraftRecorder::DraftRecorder(QTextDocument *document, const DraftStore &store, Q
     connect(document, &QTextDocument::contentsChange, this, &DraftRecorder::onContentsChange);
 }
 
-void DraftRecorder::startFrom(const QString &path, bool endsWithDroppedLineFeed)
+void DraftRecorder::startFrom(const QString &path)
 {
     discard();
     m_basePath = path;
     m_baseStamp = path.isEmpty() ? FileStamp() : FileStamp::of(path);
-    m_baseEndsWithDroppedLineFeed = endsWithDroppedLineFeed;
     m_recording = true;
 }
 
@@ -72,7 +71,6 @@ bool DraftRecorder::beginDraft()
     } else {
         m_draft.base = DraftStore::BaseKind::File;
         m_draft.baseStamp = m_baseStamp;
-        m_draft.baseAppendsLineFeed = m_baseEndsWithDroppedLineFeed;
     }
     m_store.writeDescription(m_draft);
     return true;

@@ -28,9 +28,9 @@ public:
     DraftRecorder(QTextDocument *document, const DraftStore &store, QObject *parent = nullptr);
 
     // From now on edits are recorded against the document's present text, which is the file
-    // at `path` as read (endsWithDroppedLineFeed: plus the final LF that saving drops), or
-    // empty for a document without a file. Any earlier draft is discarded.
-    void startFrom(const QString &path, bool endsWithDroppedLineFeed = false);
+    // at `path` as read (or as just saved), or empty for a document without a file. Any earlier
+    // draft is discarded.
+    void startFrom(const QString &path);
     // Records further edits into an existing draft whose text the document now holds.
     void continueDraft(const DraftStore::Draft &draft);
     // Stops recording (while the document is being refilled); the draft stays as it is.
@@ -59,7 +59,6 @@ private:
     DraftStore::Draft m_draft;
     QString m_basePath;
     FileStamp m_baseStamp;
-    bool m_baseEndsWithDroppedLineFeed = false;
     QString m_untitledName;
     bool m_recording = false;
     qsizetype m_snapshotLimit = snapshotLimit;

@@ -26,7 +26,8 @@ public:
         BaseKind base = BaseKind::Empty;
         // For a File base: the file as it was read; replaying on any other content is refused.
         FileStamp baseStamp;
-        // A File base saved by the editor lacks the final LF that saving drops.
+        // Only in drafts recorded by earlier versions, whose saves dropped a file's final LF:
+        // their File base lacks it, and replaying adds it back.
         bool baseAppendsLineFeed = false;
         // The draft this one took over from. A new snapshot is written as a new draft, so a crash
         // half-way through leaves the old draft whole; once this description is on disk the

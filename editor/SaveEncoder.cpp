@@ -15,9 +15,7 @@ DocumentResult<QByteArray> SaveEncoder::encode(QStringView piece)
     m_endedWithCarriageReturn = piece.endsWith(u'\r');
 
     QString text;
-    text.reserve(piece.size() + 1);
-    if (m_holdsLineFeed)
-        text.append(u'\n');
+    text.reserve(piece.size());
     for (qsizetype from = 0; from < piece.size();) {
         qsizetype carriageReturn = piece.indexOf(u'\r', from);
         if (carriageReturn < 0)
@@ -30,10 +28,6 @@ DocumentResult<QByteArray> SaveEncoder::encode(QStringView piece)
         if (from < piece.size() && piece[from] == u'\n')
             ++from;
     }
-    // A final LF is held back: only the last one of the whole text is dropped.
-    m_holdsLineFeed = text.endsWith(u'\n');
-    if (m_holdsLineFeed)
-        text.chop(1);
     if (std::optional<QByteArray> bytes = ScrivletDocument::encodeUtf8(text))
         return std::move(*bytes);
     return DocumentError(DocumentError::fileWriteInapplicableStringEncoding);

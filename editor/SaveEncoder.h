@@ -6,8 +6,8 @@
 #include <QStringView>
 
 // The bytes of a saved file, produced piece by piece so that saving a large document never holds
-// a second copy of its whole text: CR and CR LF become LF, one final LF is dropped, and the text
-// is encoded as strict UTF-8. The pieces together give exactly what
+// a second copy of its whole text: CR and CR LF become LF (every LF stays, the last one too), and
+// the text is encoded as strict UTF-8. The pieces together give exactly what
 // ScrivletDocument::encodeForSave() gives for the whole text.
 class SaveEncoder
 {
@@ -15,10 +15,7 @@ public:
     // The bytes for the next piece of text. A piece must not end between the two halves of a
     // surrogate pair; a CR LF split over two pieces is recognised.
     DocumentResult<QByteArray> encode(QStringView piece);
-    // Called after the last piece: the final LF, held back until now, is the one that is dropped.
-    void finish() { m_holdsLineFeed = false; }
 
 private:
-    bool m_holdsLineFeed = false;
     bool m_endedWithCarriageReturn = false;
 };

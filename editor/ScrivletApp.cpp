@@ -10,6 +10,7 @@
 #include "Settings.h"
 #include "ViewMenuCommands.h"
 
+#include <QAction>
 #include <QActionGroup>
 #include <QApplication>
 #include <QDesktopServices>
@@ -62,6 +63,31 @@ QMenuBar *ScrivletApp::createMenuBar(DocumentWindow &window)
     return bar;
 }
 
+void ScrivletApp::addApplicationShortcutsTo(QWidget &window)
+{
+    const auto add = [&window](const QKeySequence &shortcut, const QString &identifier) {
+        auto *action = new QAction(&window);
+        action->setShortcut(shortcut);
+        action->setObjectName(identifier);
+        window.addAction(action);
+        return action;
+    };
+    connect(add(QKeySequence::New, u"scrivlet.window.new"_s), &QAction::triggered, &m_documents,
+        &DocumentController::newDocument);
+    connect(add(QKeySequence::Open, u"scrivlet.window.open"_s), &QAction::triggered, &window,
+        [this, &window] { m_documents.showOpenDialog(&window); });
+    connect(add(QKeySequence(Qt::CTRL | Qt::Key_Q), u"scrivlet.window.quit"_s), &QAction::triggered,
+        this, &ScrivletApp::quit);
+}
+
+void ScrivletApp::quit()
+{
+    if (m_quit)
+        m_quit();
+    else
+        QApplication::closeAllWindows();
+}
+
 void ScrivletApp::checkForUpdates() const
 {
     const QUrl page = productPageUrl();
@@ -91,12 +117,7 @@ void ScrivletApp::createFileMenu(QMenuBar &bar, DocumentWindow &window)
     menu->addSeparator();
     QAction *quit = addAction(*menu, u"Quit"_s, QKeySequence(Qt::CTRL | Qt::Key_Q));
     quit->setMenuRole(QAction::QuitRole);
-    connect(quit, &QAction::triggered, this, [this] {
-        if (m_quit)
-            m_quit();
-        else
-            QApplication::closeAllWindows();
-    });
+    connect(quit, &QAction::triggered, this, &ScrivletApp::quit);
     connect(menu, &QMenu::aboutToShow, menu,
         [this, menu] { FileMenuCleanup::removeUnwantedFileMenuItems(*menu, m_print); });
 }

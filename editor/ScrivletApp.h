@@ -9,6 +9,7 @@ class DocumentController;
 class DocumentWindow;
 class QMenu;
 class QMenuBar;
+class QWidget;
 class Settings;
 
 // The application's commands: every document window gets a menu bar with File, Edit, View,
@@ -27,6 +28,10 @@ public:
     // Gives every window the controller creates from now on its menu bar.
     void installMenusOnNewWindows();
     QMenuBar *createMenuBar(DocumentWindow &window);
+    // Gives a window without a menu bar (Settings, Help) the shortcuts of the commands that do
+    // not concern one document: New, Open... and Quit. They act only while that window is
+    // active, so they never compete with a document window's own.
+    void addApplicationShortcutsTo(QWidget &window);
 
     // Adds items to a window's Edit menu after its standard items (the find commands).
     void setEditMenuExtension(std::function<void(QMenu &editMenu, DocumentWindow &window)> extend)
@@ -44,6 +49,7 @@ public:
     void checkForUpdates() const;
 
 private:
+    void quit();
     void createFileMenu(QMenuBar &bar, DocumentWindow &window);
     void createOpenRecentMenu(QMenu &fileMenu);
     void createEditMenu(QMenuBar &bar, DocumentWindow &window);

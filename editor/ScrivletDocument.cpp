@@ -9,7 +9,6 @@
 #include <array>
 #include <cerrno>
 #include <cstdint>
-#include <cstring>
 #include <optional>
 
 #include <fcntl.h>
@@ -262,11 +261,6 @@ std::optional<QByteArray> encodeUtf8Strict(QStringView text)
     return bytes;
 }
 
-QStringView withoutFinalLineFeed(QStringView text)
-{
-    return text.endsWith(u'\n') ? text.chopped(1) : text;
-}
-
 // Copies the code units at `in` up to the first carriage return to `out` and returns how many
 // there were. Like widenAscii, it may store a whole block past that carriage return.
 qsizetype copyUntilCarriageReturn(const char16_t *in, const char16_t *end, char16_t *out)
@@ -311,7 +305,7 @@ QString normalizeWithCarriageReturns(QStringView text)
         if (in < end && *in == u'\n')
             ++in;
     }
-    normalized.resize(withoutFinalLineFeed(QStringView(begin, out)).size());
+    normalized.resize(out - begin);
     return normalized;
 }
 
@@ -421,24 +415,16 @@ DocumentResult<QString> ScrivletDocument::decodeText(QByteArrayView bytes)
 
 QString ScrivletDocument::normalizeLineEndings(const QString &text)
 {
-    if (text.contains(u'\r'))
-        return normalizeWithCarriageReturns(text);
-    if (!text.endsWith(u'\n'))
-        return text;
-    QString normalized(text.size() - 1, Qt::Uninitialized);
-    adviseHugePages(normalized.data(), normalized.size() * qsizetype(sizeof(QChar)));
-    std::memcpy(normalized.data(), text.constData(), normalized.size() * sizeof(QChar));
-    return normalized;
+    return text.contains(u'\r') ? normalizeWithCarriageReturns(text) : text;
 }
 
 DocumentResult<QByteArray> ScrivletDocument::encodeForSave(const QString &text)
 {
-    // Without a carriage return the normalised text is a prefix of `text`: encode it in place.
+    // Without a carriage return the text is already normalised: encode it in place.
     const bool hasCarriageReturn = text.contains(u'\r');
     const QString normalized = hasCarriageReturn ? normalizeWithCarriageReturns(text) : QString();
-    const QStringView toEncode
-        = hasCarriageReturn ? QStringView(normalized) : withoutFinalLineFeed(text);
-    if (std::optional<QByteArray> bytes = encodeUtf8Strict(toEncode))
+    if (std::optional<QByteArray> bytes
+        = encodeUtf8Strict(hasCarriageReturn ? QStringView(normalized) : QStringView(text)))
         return std::move(*bytes);
     return DocumentError(DocumentError::fileWriteInapplicableStringEncoding);
 }

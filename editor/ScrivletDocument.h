@@ -36,7 +36,8 @@ public:
     // bytes. Nothing is stripped or converted: a byte-order mark stays as U+FEFF and CR stays CR.
     static DocumentResult<QString> decodeText(QByteArrayView bytes);
 
-    // CR and CR LF become LF, then one final LF is dropped.
+    // CR and CR LF become LF. Every LF stays, the last one too: a file that ended with a line
+    // break still ends with one when it is saved.
     static QString normalizeLineEndings(const QString &text);
 
     // The bytes to save for `text`; fails with fileWriteInapplicableStringEncoding when it holds

@@ -8,6 +8,7 @@
 #include <QLoggingCategory>
 #include <QStandardPaths>
 
+#include <algorithm>
 #include <limits>
 #include <utility>
 #include <variant>
@@ -153,19 +154,24 @@ std::optional<QVariant> readAsBool(const QVariant &raw)
     return flag ? std::optional<QVariant>(QVariant(*flag)) : std::nullopt;
 }
 
-// QSettings writes an empty list as @Invalid(), which reads back as an invalid variant, and a
-// one-element list as a plain string.
+// QSettings writes a one-element list as a plain string. An empty list (written as @Invalid(),
+// or "fileExtensions=" by hand) is no list of extensions: the Settings window never leaves one,
+// so it reads as absent and the default applies.
 std::optional<QVariant> readAsStringList(const QVariant &raw)
 {
-    if (!raw.isValid())
-        return QVariant(QStringList());
-    if (raw.typeId() == QMetaType::QStringList)
+    if (raw.typeId() == QMetaType::QStringList && !raw.toStringList().isEmpty())
         return raw;
-    if (raw.typeId() == QMetaType::QString) {
-        const QString text = raw.toString();
-        return QVariant(text.isEmpty() ? QStringList() : QStringList {text});
-    }
+    if (raw.typeId() == QMetaType::QString && !raw.toString().isEmpty())
+        return QVariant(QStringList {raw.toString()});
     return std::nullopt;
+}
+
+// The size as the editor can show it: 0, a negative size or a huge one would make the text
+// invisible, so a size outside the range reads as the nearest limit.
+QVariant clampedFontSize(const QVariant &points)
+{
+    return QVariant(
+        std::clamp(points.toLongLong(), Settings::minimumFontSize, Settings::maximumFontSize));
 }
 
 std::optional<QVariant> readAs(QMetaType::Type type, const QVariant &raw)
@@ -259,14 +265,22 @@ QVariant Settings::value(SettingKey key) const
     return storedValue(key).value_or(defaultValue(key));
 }
 
+std::optional<QVariant> Settings::converted(SettingKey key, const QVariant &raw)
+{
+    const std::optional<QVariant> value = readAs(valueType(key), raw);
+    if (value && key == SettingKey::FontSize)
+        return clampedFontSize(*value);
+    return value;
+}
+
 bool Settings::setValue(SettingKey key, const QVariant &value)
 {
-    const std::optional<QVariant> converted = readAs(valueType(key), value);
-    if (!converted)
+    const std::optional<QVariant> stored = converted(key, value);
+    if (!stored)
         return false;
-    store(key, *converted);
+    store(key, *stored);
     persist();
-    notify(key, *converted);
+    notify(key, *stored);
     return true;
 }
 
@@ -280,7 +294,7 @@ std::optional<QVariant> Settings::storedValue(SettingKey key) const
     const QString name = keyName(key);
     if (!m_settings.contains(name))
         return std::nullopt;
-    return readAs(valueType(key), m_settings.value(name));
+    return converted(key, m_settings.value(name));
 }
 
 void Settings::store(SettingKey key, const QVariant &value)

@@ -35,12 +35,16 @@ enum class SettingKey {
 // its key's type (say fontSize=big) counts as absent and the default applies. Booleans read
 // "true"/"false"/"1"/"0" in any case, integers read decimal text. The INI format turns an
 // unquoted comma into a list, so a hand-written fontFamily=Noto Sans, Bold is read back joined
-// with ", ", and a list key holding a single string is a one-element list.
+// with ", ", and a list key holding a single string is a one-element list; an empty list counts
+// as absent. A font size outside 8–72 reads, and is stored, as the nearest limit.
 class Settings : public QObject
 {
     Q_OBJECT
 
 public:
+    static constexpr qint64 minimumFontSize = 8;
+    static constexpr qint64 maximumFontSize = 72;
+
     static constexpr std::array<SettingKey, 11> allKeys {
         SettingKey::FontFamily,
         SettingKey::FontSize,
@@ -103,7 +107,7 @@ public:
     void setEditorTextColor(const QString &hex);
     QString editorBackgroundColor() const;
     void setEditorBackgroundColor(const QString &hex);
-    // None until something stores a list; an empty list is a stored, empty list.
+    // None until something stores a list of at least one extension.
     std::optional<QStringList> fileExtensions() const;
     void setFileExtensions(const QStringList &extensions);
     bool hasShownDefaultHandlerPrompt() const;
@@ -132,6 +136,8 @@ signals:
     void hasShownDefaultHandlerPromptChanged(bool shown);
 
 private:
+    // `raw` as the key's type, within the key's range; nothing when it cannot be read so.
+    static std::optional<QVariant> converted(SettingKey key, const QVariant &raw);
     std::optional<QVariant> storedValue(SettingKey key) const;
     void store(SettingKey key, const QVariant &value);
     void persist();

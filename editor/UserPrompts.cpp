@@ -87,6 +87,14 @@ bool UserPrompts::confirmOverwriteNewer(QWidget *window, const QString &fileName
         u"Saving replaces those changes with this document."_s, u"Save Anyway"_s);
 }
 
+bool UserPrompts::confirmResetSettings(QWidget *window)
+{
+    return confirmRisk(window, u"Reset all settings to their defaults?"_s,
+        u"The font, colours, file types and every other setting go back to how they were at "
+        u"the first launch."_s,
+        u"Reset"_s);
+}
+
 bool UserPrompts::askToBecomeDefaultTextEditor()
 {
     // Placed over the first document window, but modal for the whole application.

@@ -28,6 +28,8 @@ public:
     virtual bool confirmOpenBinary(QWidget *window, const QString &fileName);
     // Asked before a save would replace a file that another program changed since.
     virtual bool confirmOverwriteNewer(QWidget *window, const QString &fileName);
+    // Asked before Reset to Defaults puts back every setting; true for "Reset".
+    virtual bool confirmResetSettings(QWidget *window);
     // The one-time question at launch; true for "Yes".
     virtual bool askToBecomeDefaultTextEditor();
     // The files to open; empty when the user cancels.

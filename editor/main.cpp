@@ -47,6 +47,12 @@ void wireCommands(ScrivletApp &commands, AppDelegate &delegate)
     PreferencesWindowController::shared().setFinderExtensionPaneFactory(
         [] { return new FinderExtensionSettingsView; });
     commands.setShowHelp([] { HelpWindowController::shared().showHelp(); });
+    // New, Open... and Quit also work while the Settings or Help window has the focus.
+    const auto addShortcuts = [&commands](QWidget &window) {
+        commands.addApplicationShortcutsTo(window);
+    };
+    PreferencesWindowController::shared().setWindowSetup(addShortcuts);
+    HelpWindowController::shared().setWindowSetup(addShortcuts);
     commands.setQuit([&delegate] { delegate.quit(); });
     commands.setPrint([&delegate] { delegate.handlePrint(); });
     commands.installMenusOnNewWindows();

@@ -27,9 +27,12 @@ inline QString write(const QByteArray &contents)
     return path;
 }
 
+// The file, and the copy kept of it when it could not be read whole (its name is fresh, so
+// there is at most one).
 inline void remove(const QString &path)
 {
     QFile::remove(path);
+    QFile::remove(path + QStringLiteral(".unreadable"));
 }
 
 // Both programs read these files with an application object in place, and QSettings may have to

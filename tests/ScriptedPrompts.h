@@ -32,6 +32,11 @@ public:
         ++overwriteQuestions;
         return overwriteNewer;
     }
+    bool confirmResetSettings(QWidget *) override
+    {
+        ++resetQuestions;
+        return resetSettings;
+    }
     bool askToBecomeDefaultTextEditor() override
     {
         ++defaultEditorQuestions;
@@ -50,6 +55,8 @@ public:
     int binaryQuestions = 0;
     bool overwriteNewer = false;
     int overwriteQuestions = 0;
+    bool resetSettings = false;
+    int resetQuestions = 0;
     int defaultEditorQuestions = 0;
     bool becomeDefaultEditor = false;
     QStringList filesToOpen;

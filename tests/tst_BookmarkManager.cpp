@@ -125,9 +125,16 @@ void TestBookmarkManager::readsStoredValuesForgivingly_data()
     QTest::addRow("a number reads as a boolean")
         << QByteArray("[General]\nFinderSyncOpenAfterCreate=0\n") << u"Untitled.txt"_qs << false
         << 0;
-    QTest::addRow("text that is no boolean reads as no")
+    QTest::addRow("no in capitals") << QByteArray("[General]\nFinderSyncOpenAfterCreate=NO\n")
+                                    << u"Untitled.txt"_qs << false << 0;
+    QTest::addRow("text that is no boolean reads as the default")
         << QByteArray("[General]\nFinderSyncOpenAfterCreate=sometimes\n") << u"Untitled.txt"_qs
-        << false << 0;
+        << true << 0;
+    QTest::addRow("empty value reads as the default")
+        << QByteArray("[General]\nFinderSyncOpenAfterCreate=\n") << u"Untitled.txt"_qs << true << 0;
+    QTest::addRow("a list reads as the default")
+        << QByteArray("[General]\nFinderSyncOpenAfterCreate=false, false\n") << u"Untitled.txt"_qs
+        << true << 0;
     QTest::addRow("bookmarks that are no list")
         << QByteArray("[General]\nFinderSyncBookmarks=/home\n") << u"Untitled.txt"_qs << true << 0;
     QTest::addRow("a record of the root (stale, still listed)")

@@ -122,11 +122,13 @@ void TestDocumentController::roundTripsThroughTheEditor_data()
     QTest::addColumn<QByteArray>("saved");
 
     QTest::addRow("empty file") << QByteArray() << QByteArray();
-    QTest::addRow("CR LF and a final line feed") << QByteArray("a\r\nb\r\n") << QByteArray("a\nb");
+    QTest::addRow("CR LF and a final line feed")
+        << QByteArray("a\r\nb\r\n") << QByteArray("a\nb\n");
+    QTest::addRow("final line feed kept") << QByteArray("a\n") << QByteArray("a\n");
     QTest::addRow("lone CR") << QByteArray("a\rb\rc") << QByteArray("a\nb\nc");
-    QTest::addRow("two final line feeds") << QByteArray("x\n\n") << QByteArray("x\n");
+    QTest::addRow("two final line feeds") << QByteArray("x\n\n") << QByteArray("x\n\n");
     QTest::addRow("byte-order mark kept")
-        << QByteArray("\xEF\xBB\xBFhi\n") << QByteArray("\xEF\xBB\xBFhi");
+        << QByteArray("\xEF\xBB\xBFhi\n") << QByteArray("\xEF\xBB\xBFhi\n");
     QTest::addRow("ISO Latin 1") << QByteArray("caf\xE9") << QByteArray("caf\xC3\xA9");
     QTest::addRow("Windows-1252") << QByteArray("\x93quoted\x94")
                                   << QByteArray("\xE2\x80\x9Cquoted\xE2\x80\x9D");

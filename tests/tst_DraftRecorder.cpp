@@ -1,4 +1,5 @@
 #include "DocumentTextAccess.h"
+#include "DocumentWriter.h"
 #include "DraftRecorder.h"
 #include "DraftStore.h"
 #include "FileStamp.h"
@@ -27,6 +28,8 @@ private slots:
     void init();
     void recoveredTextEqualsTheDocument_data();
     void recoveredTextEqualsTheDocument();
+    void draftAfterASaveReplaysOnTheSavedFile_data();
+    void draftAfterASaveReplaysOnTheSavedFile();
     void tornJournalKeepsWhatCameBefore();
     void changedBaseFileIsNotReplayed();
     void draftFilesArePrivate();
@@ -104,6 +107,39 @@ void TestDraftRecorder::recoveredTextEqualsTheDocument()
     const std::optional<QString> recovered = store.recoverText(recorder.draftId());
     QVERIFY(recovered);
     QCOMPARE(*recovered, DocumentTextAccess::plainText(*document));
+}
+
+void TestDraftRecorder::draftAfterASaveReplaysOnTheSavedFile_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addRow("final line feed") << u"one\ntwo\n"_s;
+    QTest::addRow("blank last lines") << u"one\n\n\n"_s;
+    QTest::addRow("only line feeds") << u"\n\n"_s;
+    QTest::addRow("no final line feed") << u"one\ntwo"_s;
+}
+
+// A large document's draft after a save replays its edits on the file just written, so that file
+// must hold exactly the document's text: edits at its very end too.
+void TestDraftRecorder::draftAfterASaveReplaysOnTheSavedFile()
+{
+    QFETCH(QString, text);
+    const DraftStore store(m_folder->filePath(u"drafts"_s));
+    const QString path = m_folder->filePath(u"saved.txt"_s);
+    QPlainTextEdit editor;
+    QTextDocument *document = editor.document();
+    document->setPlainText(text);
+    QVERIFY(DocumentWriter().save(DocumentTextAccess(document), path).hasValue());
+    DraftRecorder recorder(document, store);
+    recorder.setSnapshotLimit(0); // as for a large file
+    recorder.startFrom(path);
+    QTextCursor cursor(document);
+    cursor.movePosition(QTextCursor::End);
+    cursor.deletePreviousChar();
+    cursor.insertText(u"end"_s);
+    QVERIFY(recorder.flush());
+    QCOMPARE(store.draft(recorder.draftId())->base, DraftStore::BaseKind::File);
+    QCOMPARE(store.recoverText(recorder.draftId()),
+        std::optional<QString>(DocumentTextAccess::plainText(*document)));
 }
 
 void TestDraftRecorder::tornJournalKeepsWhatCameBefore()

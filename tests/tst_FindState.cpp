@@ -61,6 +61,8 @@ private slots:
     void accessibilityLabelAndColors();
     void longTextIsSearchedInSlices_data();
     void longTextIsSearchedInSlices();
+    void stepsAskedForWhileSearchingActWhenItEnds_data();
+    void stepsAskedForWhileSearchingActWhenItEnds();
 };
 
 void TestFindState::countText_data()
@@ -367,6 +369,46 @@ void TestFindState::longTextIsSearchedInSlices()
     } else {
         QVERIFY(state.matchRanges().isEmpty());
     }
+}
+
+void TestFindState::stepsAskedForWhileSearchingActWhenItEnds_data()
+{
+    QTest::addColumn<QString>("steps"); // n: Find Next, p: Find Previous
+    QTest::addColumn<int>("expectedIndex");
+    QTest::addRow("none: the first match") << QString() << 0;
+    QTest::addRow("Return once: the second match") << u"n"_qs << 1;
+    QTest::addRow("Return three times") << u"nnn"_qs << 3;
+    QTest::addRow("more steps than matches wrap") << u"nnnnnn"_qs << 1;
+    QTest::addRow("previous wraps to the last") << u"p"_qs << 4;
+    QTest::addRow("next then previous") << u"np"_qs << 0;
+}
+
+// Return in the find panel, or Find Next, pressed while a long text is still being searched is
+// not lost: the step is taken when the matches arrive, as it would have been on a short text.
+void TestFindState::stepsAskedForWhileSearchingActWhenItEnds()
+{
+    QFETCH(QString, steps);
+    QFETCH(int, expectedIndex);
+    QString words = QString(3 * FindState::immediateSearchUnits, u'x');
+    for (int at : {10, 1000, 100000, 500000, 700000})
+        words.replace(at, 3, u"cat"_qs);
+    SlowText text(words);
+    FindState state;
+    state.setSearchText(u"cat"_qs);
+    state.searchAgain(text);
+    QVERIFY(state.isSearching());
+    QCOMPARE(state.matchCountText(), u"Searching\u2026"_qs);
+    for (QChar step : steps) {
+        if (step == u'n')
+            state.findNext();
+        else
+            state.findPrevious();
+    }
+    QVERIFY(state.isSearching());
+    QTRY_VERIFY_WITH_TIMEOUT(!state.isSearching(), 20000);
+    QCOMPARE(state.matchCount(), 5);
+    QCOMPARE(state.currentMatchIndex(), index(expectedIndex));
+    QCOMPARE(state.matchCountText(), u"%1 of 5"_qs.arg(expectedIndex + 1));
 }
 
 SCRIVLET_TEST_MAIN(TestFindState)

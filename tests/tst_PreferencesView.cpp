@@ -9,6 +9,7 @@
 #include "LineNumberGutter.h"
 #include "PreferencesView.h"
 #include "PreferencesWindowController.h"
+#include "ScriptedPrompts.h"
 #include "ScrivletTextView.h"
 #include "Settings.h"
 #include "TestEnvironment.h"
@@ -53,7 +54,10 @@ private slots:
     void addDialogCleansWhatWasTyped();
     void addDialogAnswersOnlyWithAdd();
     void removeButtonFollowsTheRules();
-    void resetToDefaultsShowsAtOnce();
+    void removingKeepsTheFocusInTheList_data();
+    void removingKeepsTheFocusInTheList();
+    void resetToDefaultsAsksFirst_data();
+    void resetToDefaultsAsksFirst();
     void systemAppearanceFollowsTheDesktopScheme();
     void windowIsReusedWhileOpenAndRebuiltAfterClosing();
 
@@ -223,12 +227,6 @@ void TestPreferencesView::sizeFieldClampsOnReturn()
     QTest::keyClick(field, Qt::Key_Return);
     QCOMPARE(m_settings->fontSize(), stored);
     QCOMPARE(field->text(), QString::number(stored));
-
-    // A hand-stored size is shown as it is, and Return brings it into the range.
-    m_settings->setFontSize(100);
-    QCOMPARE(field->text(), u"100"_qs);
-    QTest::keyClick(field, Qt::Key_Return);
-    QCOMPARE(m_settings->fontSize(), 72);
 }
 
 void TestPreferencesView::stepperStaysWithinTheRange()
@@ -386,14 +384,53 @@ void TestPreferencesView::removeButtonFollowsTheRules()
     remove->click();
     QCOMPARE(list->count(), 1);
     QCOMPARE(list->item(0)->text(), u".text"_qs);
-    QVERIFY(!view->fileTypes()->selectedExtension());
-    list->item(0)->setSelected(true);
+    QCOMPARE(view->fileTypes()->selectedExtension().value_or(QString()), u"text"_qs);
     QVERIFY(!remove->isEnabled()); // the last one stays
     QVERIFY(m_registered.isEmpty());
 }
 
-void TestPreferencesView::resetToDefaultsShowsAtOnce()
+void TestPreferencesView::removingKeepsTheFocusInTheList_data()
 {
+    QTest::addColumn<int>("removedRow");
+    QTest::addColumn<QString>("selectedAfter");
+    QTest::addRow("first row: the next one") << 0 << u"md"_qs;
+    QTest::addRow("middle row: the next one") << 1 << u"txt"_qs;
+    QTest::addRow("last row: the new last one") << 2 << u"md"_qs;
+}
+
+// Space on the focused "−" removes the extension; the focus must not move on to Reset to
+// Defaults, where a second Space would reset every setting.
+void TestPreferencesView::removingKeepsTheFocusInTheList()
+{
+    QFETCH(int, removedRow);
+    QFETCH(QString, selectedAfter);
+    m_settings->setFileExtensions({u"c"_qs, u"md"_qs, u"txt"_qs});
+    const auto view = makeView();
+    view->show();
+    QVERIFY(QTest::qWaitForWindowActive(view.get()));
+    auto *list = find<QListWidget>(view.get(), "fileAssociationsList");
+    auto *remove = find<QToolButton>(view.get(), "fileAssociationsRemove");
+    list->setCurrentRow(removedRow);
+    remove->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(remove, Qt::Key_Space);
+    QCOMPARE(list->count(), 2);
+    QCOMPARE(QApplication::focusWidget(), list);
+    QCOMPARE(view->fileTypes()->selectedExtension().value_or(QString()), selectedAfter);
+    QCOMPARE(list->currentItem()->data(Qt::UserRole).toString(), selectedAfter);
+}
+
+void TestPreferencesView::resetToDefaultsAsksFirst_data()
+{
+    QTest::addColumn<bool>("answer");
+    QTest::addRow("Reset") << true;
+    QTest::addRow("Cancel") << false;
+}
+
+void TestPreferencesView::resetToDefaultsAsksFirst()
+{
+    QFETCH(bool, answer);
+    ScriptedPrompts prompts;
+    prompts.resetSettings = answer;
     m_settings->setFileExtensions({u"c"_qs, u"md"_qs});
     m_settings->setShowStatusBar(false);
     m_settings->setFontSize(30);
@@ -401,12 +438,15 @@ void TestPreferencesView::resetToDefaultsShowsAtOnce()
     m_settings->setEditorTextColor(u"#FF0000"_qs);
     const auto view = makeView();
     find<QPushButton>(view.get(), "resetToDefaults")->click();
-    QCOMPARE(m_settings->fileExtensions(), (QStringList {u"text"_qs, u"txt"_qs}));
+    QCOMPARE(prompts.resetQuestions, 1);
+    const QStringList extensions
+        = answer ? QStringList {u"text"_qs, u"txt"_qs} : QStringList {u"c"_qs, u"md"_qs};
+    QCOMPARE(m_settings->fileExtensions(), extensions);
     QCOMPARE(find<QListWidget>(view.get(), "fileAssociationsList")->count(), 2);
-    QCOMPARE(find<QLineEdit>(view.get(), "fontSizeField")->text(), u"13"_qs);
-    QVERIFY(find<QRadioButton>(view.get(), "appearancePicker.system")->isChecked());
+    QCOMPARE(find<QLineEdit>(view.get(), "fontSizeField")->text(), answer ? u"13"_qs : u"30"_qs);
+    QCOMPARE(find<QRadioButton>(view.get(), "appearancePicker.system")->isChecked(), answer);
     QCOMPARE(find<ColorWell>(view.get(), "editorTextColor")->color(),
-        QApplication::palette().color(QPalette::Text));
+        answer ? QApplication::palette().color(QPalette::Text) : QColor(0xFF, 0, 0));
     QVERIFY(!m_settings->showStatusBar());
     QVERIFY(m_registered.isEmpty());
 }

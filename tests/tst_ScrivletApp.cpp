@@ -1,7 +1,12 @@
 #include "ContentView.h"
 #include "DocumentController.h"
 #include "DocumentWindow.h"
+#include "HelpContentView.h"
+#include "HelpWindowController.h"
+#include "PreferencesView.h"
+#include "PreferencesWindowController.h"
 #include "PrintCommand.h"
+#include "ScriptedPrompts.h"
 #include "ScrivletApp.h"
 #include "ScrivletTextView.h"
 #include "Settings.h"
@@ -10,6 +15,7 @@
 #include "ViewMenuCommands.h"
 
 #include <QApplication>
+#include <QFile>
 #include <QMenuBar>
 #include <QPrinter>
 #include <QProcess>
@@ -34,6 +40,8 @@ private slots:
     void fontSizeStepsReachEveryWindow();
     void checkForUpdatesOpensTheProductPage();
     void printsTheTextInTheEditorFont();
+    void applicationShortcutsWorkInSettingsAndHelp_data();
+    void applicationShortcutsWorkInSettingsAndHelp();
 
 private:
     QAction *findAction(QMenuBar *bar, const QString &menuTitle, const QString &title) const;
@@ -214,6 +222,60 @@ void TestScrivletApp::printsTheTextInTheEditorFont()
     fonts.start(QStandardPaths::findExecutable(u"pdffonts"_s), {pdf});
     QVERIFY(fonts.waitForFinished(20000));
     QVERIFY(QString::fromUtf8(fonts.readAllStandardOutput()).contains(u"DejaVuSansMono"_s));
+}
+
+void TestScrivletApp::applicationShortcutsWorkInSettingsAndHelp_data()
+{
+    QTest::addColumn<bool>("help"); // else the Settings window
+    QTest::addColumn<QKeySequence>("keys");
+    for (const bool help : {false, true}) {
+        const char *window = help ? "Help" : "Settings";
+        for (const char *keys : {"Ctrl+Q", "Ctrl+N", "Ctrl+O"})
+            QTest::addRow("%s in %s", keys, window) << help << QKeySequence(QLatin1String(keys));
+    }
+}
+
+// Quit, New and Open... act while the Settings or Help window is the active one, next to a
+// document window whose menu has the same shortcuts.
+void TestScrivletApp::applicationShortcutsWorkInSettingsAndHelp()
+{
+    QFETCH(bool, help);
+    QFETCH(QKeySequence, keys);
+    ScriptedPrompts prompts;
+    const QString file = m_folder->filePath(u"chosen.txt"_s);
+    QFile chosen(file);
+    QVERIFY(chosen.open(QIODevice::WriteOnly));
+    chosen.close();
+    prompts.filesToOpen = {file};
+    int quits = 0;
+    m_app->setQuit([&quits] { ++quits; });
+    m_documents->newDocument()->show();
+
+    PreferencesWindowController settingsWindow(*m_settings);
+    const auto addShortcuts = [this](QWidget &window) {
+        m_app->addApplicationShortcutsTo(window);
+    };
+    settingsWindow.setWindowSetup(addShortcuts);
+    // The Help window is kept for the process: one is built for this test's commands.
+    delete HelpWindowController::shared().window();
+    HelpWindowController::shared().setWindowSetup(addShortcuts);
+    QWidget *window = nullptr;
+    if (help) {
+        HelpWindowController::shared().showHelp();
+        window = HelpWindowController::shared().window();
+    } else {
+        settingsWindow.showPreferences();
+        window = settingsWindow.window();
+    }
+    QVERIFY(QTest::qWaitForWindowActive(window));
+    const qsizetype windowsBefore = m_documents->windows().size();
+    QTest::keySequence(window, keys);
+
+    QCOMPARE(quits, keys == QKeySequence(u"Ctrl+Q"_s) ? 1 : 0);
+    QCOMPARE(
+        m_documents->windows().size(), windowsBefore + (keys == QKeySequence(u"Ctrl+Q"_s) ? 0 : 1));
+    QCOMPARE(m_documents->windowForFile(file) != nullptr, keys == QKeySequence(u"Ctrl+O"_s));
+    delete HelpWindowController::shared().window();
 }
 
 SCRIVLET_TEST_MAIN(TestScrivletApp)

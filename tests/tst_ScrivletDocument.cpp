@@ -44,8 +44,6 @@ QString naiveNormalize(const QString &text)
         if (text[i] == u'\r' && i + 1 < text.size() && text[i + 1] == u'\n')
             ++i;
     }
-    if (out.endsWith(u'\n'))
-        out.chop(1);
     return out;
 }
 
@@ -248,13 +246,15 @@ void tst_ScrivletDocument::normalizeLineEndings_data()
     QTest::addColumn<QString>("expected");
 
     QTest::addRow("empty") << QString() << QString();
-    QTest::addRow("CR LF, CR and final LF") << u"a\r\nb\rc\n"_s << u"a\nb\nc"_s;
-    QTest::addRow("only one final LF removed") << u"x\n\n"_s << u"x\n"_s;
-    QTest::addRow("a single LF") << u"\n"_s << QString();
-    QTest::addRow("CR CR LF") << u"\r\r\n"_s << u"\n"_s;
+    QTest::addRow("CR LF, CR and final LF") << u"a\r\nb\rc\n"_s << u"a\nb\nc\n"_s;
+    QTest::addRow("two final LFs kept") << u"x\n\n"_s << u"x\n\n"_s;
+    QTest::addRow("a single LF") << u"\n"_s << u"\n"_s;
+    QTest::addRow("final CR LF") << u"a\r\n"_s << u"a\n"_s;
+    QTest::addRow("final lone CR") << u"a\r"_s << u"a\n"_s;
+    QTest::addRow("CR CR LF") << u"\r\r\n"_s << u"\n\n"_s;
     QTest::addRow("LF CR is two breaks") << u"a\n\rb"_s << u"a\n\nb"_s;
     QTest::addRow("CR LF across a block edge")
-        << QString(15, u'x') + u"\r\ny\r"_s << QString(15, u'x') + u"\ny"_s;
+        << QString(15, u'x') + u"\r\ny\r"_s << QString(15, u'x') + u"\ny\n"_s;
 }
 
 void tst_ScrivletDocument::encodeForSave_data()
@@ -263,8 +263,11 @@ void tst_ScrivletDocument::encodeForSave_data()
     QTest::addColumn<QByteArray>("expected");
 
     QTest::addRow("empty document") << QString() << QByteArray();
-    QTest::addRow("line endings normalised") << u"a\r\nb\rc\n"_s << "a\nb\nc"_ba;
-    QTest::addRow("byte-order mark kept") << u"\uFEFFhi\n"_s << "\xef\xbb\xbfhi"_ba;
+    QTest::addRow("line endings normalised") << u"a\r\nb\rc\n"_s << "a\nb\nc\n"_ba;
+    QTest::addRow("final LF kept") << u"a\n"_s << "a\n"_ba;
+    QTest::addRow("only a line feed") << u"\n"_s << "\n"_ba;
+    QTest::addRow("no final LF added") << u"a"_s << "a"_ba;
+    QTest::addRow("byte-order mark kept") << u"\uFEFFhi\n"_s << "\xef\xbb\xbfhi\n"_ba;
     QTest::addRow("NUL kept") << QStringView(u"a\0b", 3).toString() << QByteArray("a\0b", 3);
     QTest::addRow("UTF-8 of every length")
         << u"é€😀\U0010FFFF"_s << "\xc3\xa9\xe2\x82\xac\xf0\x9f\x98\x80\xf4\x8f\xbf\xbf"_ba;
@@ -294,11 +297,13 @@ void tst_ScrivletDocument::readAndSave_data()
     QTest::addColumn<QByteArray>("saved");
 
     QTest::addRow("empty file") << QByteArray() << QString() << QByteArray();
-    QTest::addRow("CR LF kept until saved") << "a\r\nb\r\n"_ba << u"a\r\nb\r\n"_s << "a\nb"_ba;
+    QTest::addRow("CR LF kept until saved") << "a\r\nb\r\n"_ba << u"a\r\nb\r\n"_s << "a\nb\n"_ba;
+    QTest::addRow("final LF saved back") << "a\n"_ba << u"a\n"_s << "a\n"_ba;
+    QTest::addRow("blank last lines saved back") << "a\n\n\n"_ba << u"a\n\n\n"_s << "a\n\n\n"_ba;
     QTest::addRow("byte-order mark survives")
         << "\xef\xbb\xbfhi"_ba << u"\uFEFFhi"_s << "\xef\xbb\xbfhi"_ba;
     QTest::addRow("Windows-1252 saved as UTF-8")
-        << "\x93q\x94\n"_ba << u"“q”\n"_s << "\xe2\x80\x9cq\xe2\x80\x9d"_ba;
+        << "\x93q\x94\n"_ba << u"“q”\n"_s << "\xe2\x80\x9cq\xe2\x80\x9d\n"_ba;
     QTest::addRow("Latin 1 saved as UTF-8") << "\xe9t\xe9"_ba << u"été"_s << "\xc3\xa9t\xc3\xa9"_ba;
 }
 

@@ -138,17 +138,12 @@ void TestSettings::roundTripsThroughTheFile_data()
     QTest::addRow("family starting with @") << SettingKey::FontFamily << string(u"@Invalid()");
     QTest::addRow("non-ASCII family")
         << SettingKey::FontFamily << string(u"Noto Sans CJK 日本語 ✓");
-    QTest::addRow("size above the range") << SettingKey::FontSize << QVariant(qint64(100));
-    QTest::addRow("negative size") << SettingKey::FontSize << QVariant(qint64(-5));
-    QTest::addRow("largest size") << SettingKey::FontSize
-                                  << QVariant(std::numeric_limits<qint64>::max());
-    QTest::addRow("smallest size")
-        << SettingKey::FontSize << QVariant(std::numeric_limits<qint64>::min());
+    QTest::addRow("largest size") << SettingKey::FontSize << QVariant(qint64(72));
+    QTest::addRow("smallest size") << SettingKey::FontSize << QVariant(qint64(8));
     QTest::addRow("bold") << SettingKey::FontBold << QVariant(true);
     QTest::addRow("no line numbers") << SettingKey::ShowLineNumbers << QVariant(false);
     QTest::addRow("misspelt appearance") << SettingKey::AppearanceMode << string(u"Dark");
     QTest::addRow("empty colour is stored") << SettingKey::EditorTextColor << string(u"");
-    QTest::addRow("no extensions") << SettingKey::FileExtensions << QVariant(QStringList());
     QTest::addRow("one extension")
         << SettingKey::FileExtensions << QVariant(QStringList {QStringLiteral("txt")});
     QTest::addRow("two extensions")
@@ -199,15 +194,27 @@ void TestSettings::readsHandEditedValues_data()
     add("fractional size", "fontSize=14.5", SettingKey::FontSize, QVariant(qint64(13)), false);
     add("size beyond 64 bits", "fontSize=9223372036854775808", SettingKey::FontSize,
         QVariant(qint64(13)), false);
+    // A size the editor cannot show reads as the nearest limit.
+    add("size 0", "fontSize=0", SettingKey::FontSize, QVariant(qint64(8)), true);
+    add("negative size", "fontSize=-5", SettingKey::FontSize, QVariant(qint64(8)), true);
+    add("size just below the range", "fontSize=7", SettingKey::FontSize, QVariant(qint64(8)), true);
+    add("size just above the range", "fontSize=73", SettingKey::FontSize, QVariant(qint64(72)),
+        true);
+    add("huge size", "fontSize=100000", SettingKey::FontSize, QVariant(qint64(72)), true);
+    add("largest 64-bit size", "fontSize=9223372036854775807", SettingKey::FontSize,
+        QVariant(qint64(72)), true);
+    add("smallest 64-bit size", "fontSize=-9223372036854775808", SettingKey::FontSize,
+        QVariant(qint64(8)), true);
     add("bool in capitals", "fontBold=TRUE", SettingKey::FontBold, QVariant(true), true);
     add("bool as 1", "fontBold=1", SettingKey::FontBold, QVariant(true), true);
     add("bool as no", "showStatusBar=no", SettingKey::ShowStatusBar, QVariant(true), false);
     add("capitalised appearance", "appearanceMode=Dark", SettingKey::AppearanceMode,
         string(u"Dark"), true);
     add("single extension", "fileExtensions=md", SettingKey::FileExtensions, list({u"md"}), true);
-    add("empty list as written", "fileExtensions=@Invalid()", SettingKey::FileExtensions, list({}),
-        true);
-    add("empty list by hand", "fileExtensions=", SettingKey::FileExtensions, list({}), true);
+    // No list of extensions: the list is written anew with the defaults.
+    add("empty list as written", "fileExtensions=@Invalid()", SettingKey::FileExtensions,
+        QVariant(), false);
+    add("empty list by hand", "fileExtensions=", SettingKey::FileExtensions, QVariant(), false);
     add("list", "fileExtensions=md, txt", SettingKey::FileExtensions, list({u"md", u"txt"}), true);
     add("list that is a number", "fileExtensions=@Variant(\\0\\0\\0\\x2\\0\\0\\0\\x5)",
         SettingKey::FileExtensions, QVariant(), false);
@@ -236,10 +243,10 @@ void TestSettings::survivesDamagedFiles_data()
     generator.fillRange(reinterpret_cast<quint32 *>(random.data()), random.size() / 4);
     QTest::addRow("random bytes") << random << qint64(13);
     QTest::addRow("NUL bytes") << QByteArray(4096, '\0') << qint64(13);
-    const char cutShort[] = "[General]\nfontSize=1\0"
-                            "4\n";
+    const char cutShort[] = "[General]\nfontSize=12\0"
+                            "0\n";
     QTest::addRow("NUL cuts a value short")
-        << QByteArray(cutShort, sizeof cutShort - 1) << qint64(1);
+        << QByteArray(cutShort, sizeof cutShort - 1) << qint64(12);
     QTest::addRow("truncated last line")
         << QByteArray("[General]\nfontSize=15\nfontFa") << qint64(15);
     QTest::addRow("unterminated quote")
@@ -320,10 +327,15 @@ void TestSettings::refusesValuesOfTheWrongType()
     QVERIFY(!settings.setValue(SettingKey::FontSize, QStringLiteral("large")));
     QVERIFY(!settings.setValue(SettingKey::FontBold, QStringLiteral("maybe")));
     QVERIFY(!settings.setValue(SettingKey::FontFamily, 12));
+    QVERIFY(!settings.setValue(SettingKey::FileExtensions, QStringList()));
     QVERIFY(settings.setValue(SettingKey::FontSize, QStringLiteral("20")));
     QCOMPARE(generic.size(), 1);
     QCOMPARE(settings.fontSize(), 20);
     QVERIFY(!settings.contains(SettingKey::FontBold));
+    QVERIFY(!settings.contains(SettingKey::FileExtensions));
+    QVERIFY(settings.setValue(SettingKey::FontSize, qint64(0)));
+    QCOMPARE(generic.size(), 2);
+    QCOMPARE(settings.fontSize(), 8);
 }
 
 void TestSettings::resetsToDefaults()

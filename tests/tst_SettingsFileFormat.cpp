@@ -2,6 +2,7 @@
 #include "TestEnvironment.h"
 #include "TestFiles.h"
 
+#include <QDir>
 #include <QFile>
 #include <QRect>
 #include <QSettings>
@@ -35,6 +36,8 @@ private slots:
     void ignoresValuesThatCannotBeTrusted();
     void writesWhatQtReads();
     void fileThatCouldNotBeReadIsNotWrittenOver();
+    void fileReadInPartIsKeptBeforeItIsWrittenOver_data();
+    void fileReadInPartIsKeptBeforeItIsWrittenOver();
 
 private:
     std::unique_ptr<QTemporaryDir> m_folder;
@@ -75,11 +78,18 @@ void TestSettingsFileFormat::readsWhatQtWrites()
         QSettings written(m_path, QSettings::IniFormat);
         written.setValue(u"section/key"_qs, value);
         written.setValue(u"other"_qs, u"kept"_qs);
+        written.setValue(u"@Variant(key)"_qs, u"@Variant(value)"_qs);
     }
     const QVariant expected = QSettings(m_path, QSettings::IniFormat).value(u"section/key"_qs);
-    const QSettings screened(m_path, SettingsFileFormat::ini());
+    QSettings screened(m_path, SettingsFileFormat::ini());
     QCOMPARE(screened.value(u"section/key"_qs), expected);
     QCOMPARE(screened.value(u"other"_qs), QVariant(u"kept"_qs));
+    // Read whole: writing over it keeps no copy.
+    QCOMPARE(screened.value(u"@Variant(key)"_qs), QVariant(u"@Variant(value)"_qs));
+    screened.setValue(u"@added"_qs, 1);
+    screened.sync();
+    QCOMPARE(screened.status(), QSettings::NoError);
+    QVERIFY(!QFile::exists(m_path + u".unreadable"_qs));
 }
 
 void TestSettingsFileFormat::ignoresValuesThatCannotBeTrusted_data()
@@ -127,6 +137,8 @@ void TestSettingsFileFormat::ignoresValuesThatCannotBeTrusted()
     const QSettings reread(m_path, SettingsFileFormat::ini());
     QCOMPARE(reread.allKeys().size(), 3);
     QCOMPARE(reread.value(u"added"_qs).toInt(), 3);
+    // The value that was not read is not lost: the file was kept before it was written over.
+    QCOMPARE(readFile(m_path + u".unreadable"_qs), "[General]\nbefore=1\n" + line + "\nafter=2\n");
 }
 
 void TestSettingsFileFormat::writesWhatQtReads()
@@ -172,6 +184,61 @@ void TestSettingsFileFormat::fileThatCouldNotBeReadIsNotWrittenOver()
     screened.sync();
     QCOMPARE(screened.status(), QSettings::NoError);
     QCOMPARE(QSettings(m_path, QSettings::IniFormat).value(u"fontFamily"_qs), QVariant(u"Mono"_qs));
+}
+
+void TestSettingsFileFormat::fileReadInPartIsKeptBeforeItIsWrittenOver_data()
+{
+    QTest::addColumn<QByteArray>("contents");
+    QTest::addColumn<QByteArray>("earlierCopy"); // already at NAME.unreadable; empty: none
+    QTest::addColumn<QString>("keptAs"); // empty: nothing kept
+
+    const QByteArray garbage("\x89PNG\r\n\x1a\n\0\0\0\rIHDR\xff\xfe not settings at all", 38);
+    QTest::addRow("garbage") << garbage << QByteArray() << u".unreadable"_qs;
+    QTest::addRow("a line without =")
+        << QByteArray("[General]\nfontSize=14\nfontFamily\n") << QByteArray() << u".unreadable"_qs;
+    QTest::addRow("section without its bracket")
+        << QByteArray("[General\nfontSize=14\n") << QByteArray() << u".unreadable"_qs;
+    QTest::addRow("UTF-16") << QByteArray("\xff\xfe[\0G\0]\0", 8) << QByteArray()
+                            << u".unreadable"_qs;
+    QTest::addRow("an earlier copy of other bytes stays")
+        << garbage << QByteArray("older garbage") << u".unreadable.2"_qs;
+    QTest::addRow("the same bytes are kept once") << garbage << garbage << u".unreadable"_qs;
+    QTest::addRow("comments, blank lines, values of any type")
+        << QByteArray("; mine\n\n[General]\nfontSize=big\nlist=a, b\n") << QByteArray()
+        << QString();
+    QTest::addRow("empty file") << QByteArray() << QByteArray() << QString();
+}
+
+// What Qt's INI reader passes over is gone once the file is written anew: the bytes are kept
+// beside it first, privately, and once.
+void TestSettingsFileFormat::fileReadInPartIsKeptBeforeItIsWrittenOver()
+{
+    QFETCH(QByteArray, contents);
+    QFETCH(QByteArray, earlierCopy);
+    QFETCH(QString, keptAs);
+    QVERIFY(writeFile(m_path, contents));
+    if (!earlierCopy.isEmpty())
+        QVERIFY(writeFile(m_path + u".unreadable"_qs, earlierCopy));
+    {
+        QSettings screened(m_path, SettingsFileFormat::ini());
+        screened.setValue(u"added"_qs, 1);
+        screened.sync();
+        QCOMPARE(screened.status(), QSettings::NoError);
+        screened.setValue(u"added"_qs, 2);
+    }
+    QCOMPARE(QSettings(m_path, QSettings::IniFormat).value(u"added"_qs).toInt(), 2);
+    const QStringList copies
+        = QDir(m_folder->path()).entryList({u"settings.conf.unreadable*"_qs}, QDir::Files);
+    if (keptAs.isEmpty()) {
+        QVERIFY2(copies.isEmpty(), qPrintable(copies.join(u' ')));
+        return;
+    }
+    QCOMPARE(copies.size(), earlierCopy.isEmpty() || earlierCopy == contents ? 1 : 2);
+    QCOMPARE(readFile(m_path + keptAs), contents);
+    if (earlierCopy.isEmpty())
+        QCOMPARE(QFile::permissions(m_path + keptAs) & 0x0777, QFile::ReadUser | QFile::WriteUser);
+    else
+        QCOMPARE(readFile(m_path + u".unreadable"_qs), earlierCopy);
 }
 
 SCRIVLET_TEST_MAIN(TestSettingsFileFormat)

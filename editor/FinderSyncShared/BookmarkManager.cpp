@@ -11,6 +11,9 @@
 #include <QSettings>
 #include <QStandardPaths>
 
+#include <optional>
+#include <utility>
+
 #include <sys/stat.h>
 
 using namespace Qt::StringLiterals;
@@ -51,19 +54,23 @@ bool isInside(const QString &target, const QString &folder)
     return target.startsWith(prefix);
 }
 
-// Yes for "true" and "yes" in any case and for non-zero numbers; no for any other value, as a
-// boolean read of a stored value of another type gives.
-bool storedBool(const QVariant &stored)
+// Yes for "true" and "yes" in any case and for non-zero numbers, no for "false", "no" and zero;
+// nothing for any other value, which counts as absent.
+std::optional<bool> storedBool(const QVariant &stored)
 {
     if (stored.typeId() == QMetaType::Bool)
         return stored.toBool();
+    if (stored.typeId() != QMetaType::QString)
+        return std::nullopt;
     const QString text = stored.toString().trimmed();
-    if (text.compare(u"true", Qt::CaseInsensitive) == 0
-        || text.compare(u"yes", Qt::CaseInsensitive) == 0)
-        return true;
+    for (const auto &[word, value] : {std::pair(u"true", true), std::pair(u"yes", true),
+             std::pair(u"false", false), std::pair(u"no", false)}) {
+        if (text.compare(QStringView(word), Qt::CaseInsensitive) == 0)
+            return value;
+    }
     bool isNumber = false;
     const double number = text.toDouble(&isNumber);
-    return isNumber && number != 0;
+    return isNumber ? std::optional<bool>(number != 0) : std::nullopt;
 }
 
 } // namespace
@@ -117,9 +124,9 @@ void BookmarkManager::setFilename(const QString &name)
 bool BookmarkManager::openAfterCreate() const
 {
     const std::unique_ptr<QSettings> suite = openSuite();
-    if (!suite || !suite->contains(openAfterCreateKey))
+    if (!suite)
         return true;
-    return storedBool(suite->value(openAfterCreateKey));
+    return storedBool(suite->value(openAfterCreateKey)).value_or(true);
 }
 
 void BookmarkManager::setOpenAfterCreate(bool open)

@@ -40,6 +40,7 @@ public:
     // The stored text unchanged (also an empty one), or "Untitled.txt" when none can be read.
     QString filename() const;
     void setFilename(const QString &name);
+    // The stored Boolean; true when none is stored or the value cannot be read as one.
     bool openAfterCreate() const;
     void setOpenAfterCreate(bool open);
 

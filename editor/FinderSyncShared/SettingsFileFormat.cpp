@@ -12,6 +12,7 @@
 #include <QTemporaryFile>
 
 #include <memory>
+#include <optional>
 #include <type_traits>
 
 using namespace Qt::StringLiterals;
@@ -24,8 +25,13 @@ namespace {
 constexpr char firstStandIn = '#';
 constexpr char secondStandIn = '%';
 
-QMutex unreadFilesMutex;
-QSet<QString> unreadFiles; // guarded by unreadFilesMutex
+// What the last read of each file found, by file name: files it could not read at all, and
+// files with bytes it had to pass over (kept aside before the next write replaces them).
+QMutex readFilesMutex;
+QSet<QString> unreadFiles; // guarded by readFilesMutex
+QSet<QString> filesReadInPart; // guarded by readFilesMutex
+
+enum class ReadOutcome { Read, ReadInPart, NotRead };
 
 QString fileNameOf(const QIODevice &device)
 {
@@ -33,19 +39,66 @@ QString fileNameOf(const QIODevice &device)
     return file ? file->fileName() : QString();
 }
 
-void rememberRead(const QIODevice &device, bool read)
+void rememberRead(const QIODevice &device, ReadOutcome outcome)
 {
-    const QMutexLocker locker(&unreadFilesMutex);
-    if (read)
-        unreadFiles.remove(fileNameOf(device));
+    const QString name = fileNameOf(device);
+    const QMutexLocker locker(&readFilesMutex);
+    if (outcome == ReadOutcome::NotRead)
+        unreadFiles.insert(name);
     else
-        unreadFiles.insert(fileNameOf(device));
+        unreadFiles.remove(name);
+    if (outcome == ReadOutcome::ReadInPart)
+        filesReadInPart.insert(name);
+    else
+        filesReadInPart.remove(name);
 }
 
 bool wasLeftUnread(const QIODevice &device)
 {
-    const QMutexLocker locker(&unreadFilesMutex);
+    const QMutexLocker locker(&readFilesMutex);
     return unreadFiles.contains(fileNameOf(device));
+}
+
+bool wasReadInPart(const QString &name)
+{
+    const QMutexLocker locker(&readFilesMutex);
+    return filesReadInPart.contains(name);
+}
+
+void forgetReadInPart(const QString &name)
+{
+    const QMutexLocker locker(&readFilesMutex);
+    filesReadInPart.remove(name);
+}
+
+// Copies the file at `path` to the first of NAME.unreadable, NAME.unreadable.2, ... that is free,
+// private like the file. A copy already there with the same bytes is the file kept before (a
+// write that failed after keeping it): it is not kept twice.
+std::optional<QString> keepUnreadableCopy(const QString &path)
+{
+    QFile original(path);
+    if (!original.open(QIODevice::ReadOnly))
+        return std::nullopt;
+    const QByteArray bytes = original.readAll();
+    if (original.error() != QFileDevice::NoError)
+        return std::nullopt;
+    for (int number = 1;; ++number) {
+        QString name = path + u".unreadable"_s;
+        if (number > 1)
+            name += u'.' + QString::number(number);
+        QFile copy(name);
+        if (copy.open(
+                QIODevice::WriteOnly | QIODevice::NewOnly, QFile::ReadOwner | QFile::WriteOwner)) {
+            if (copy.write(bytes) == bytes.size() && copy.flush())
+                return name;
+            copy.remove();
+            return std::nullopt;
+        }
+        if (!copy.exists())
+            return std::nullopt; // the folder refuses new files
+        if (copy.open(QIODevice::ReadOnly) && copy.readAll() == bytes)
+            return name;
+    }
 }
 
 std::unique_ptr<QTemporaryFile> scratchFile()
@@ -60,17 +113,26 @@ std::unique_ptr<QTemporaryFile> scratchFile()
     return scratch;
 }
 
-std::optional<QSettings::SettingsMap> parsedByQt(const QByteArray &ini)
+// The keys of a file, and whether all of its bytes were read.
+struct Parsed
+{
+    QSettings::SettingsMap map;
+    bool whole = true;
+};
+
+std::optional<Parsed> parsedByQt(const QByteArray &ini)
 {
     const std::unique_ptr<QTemporaryFile> scratch = scratchFile();
     if (!scratch || scratch->write(ini) != ini.size() || !scratch->flush())
         return std::nullopt;
     const QSettings parsed(scratch->fileName(), QSettings::IniFormat);
     // A malformed line is skipped, as QSettings::IniFormat itself does: the other keys stay.
-    QSettings::SettingsMap map;
+    Parsed result;
     for (const QString &key : parsed.allKeys())
-        map.insert(key, parsed.value(key));
-    return map;
+        result.map.insert(key, parsed.value(key));
+    // Known once the file has been read, on the first access.
+    result.whole = parsed.status() != QSettings::FormatError;
+    return result;
 }
 
 // The text with an "@" wherever the two readings hold the two stand-ins; nothing when they
@@ -169,7 +231,7 @@ std::optional<QVariant> valueWithAtSignsBack(const QVariant &first, const QVaria
     return value;
 }
 
-std::optional<QSettings::SettingsMap> readWithoutDecoding(const QByteArray &ini)
+std::optional<Parsed> readWithoutDecoding(const QByteArray &ini)
 {
     const QList<SerializedValueScreen::AtSign> atSigns
         = SerializedValueScreen::possibleSerializedValues(ini);
@@ -181,36 +243,57 @@ std::optional<QSettings::SettingsMap> readWithoutDecoding(const QByteArray &ini)
         = parsedByQt(SerializedValueScreen::withAtSignsReplaced(ini, atSigns, secondStandIn));
     if (!first || !second)
         return std::nullopt;
-    QSettings::SettingsMap map;
-    for (auto entry = first->cbegin(); entry != first->cend(); ++entry) {
+    Parsed parsed;
+    parsed.whole = first->whole && second->whole;
+    for (auto entry = first->map.cbegin(); entry != first->map.cend(); ++entry) {
         // A key missing from the second reading had a replaced "@" in its own name.
-        const auto other = second->constFind(entry.key());
-        if (other == second->cend())
+        const auto other = second->map.constFind(entry.key());
+        if (other == second->map.cend())
             continue;
-        if (const std::optional<QVariant> value = valueWithAtSignsBack(entry.value(), *other))
-            map.insert(entry.key(), *value);
-        else
+        if (const std::optional<QVariant> value = valueWithAtSignsBack(entry.value(), *other)) {
+            parsed.map.insert(entry.key(), *value);
+        } else {
             qCWarning(lcSettingsFile) << "ignoring a value that cannot be read:" << entry.key();
+            parsed.whole = false;
+        }
     }
-    return map;
+    return parsed;
 }
 
 bool readScreened(QIODevice &device, QSettings::SettingsMap &map)
 {
-    std::optional<QSettings::SettingsMap> read = readWithoutDecoding(device.readAll());
-    rememberRead(device, read.has_value());
+    std::optional<Parsed> read = readWithoutDecoding(device.readAll());
     if (!read) {
+        rememberRead(device, ReadOutcome::NotRead);
         qCWarning(lcSettingsFile) << "cannot make a scratch copy to read" << fileNameOf(device)
                                   << "in" << QDir::tempPath();
         return false;
     }
-    map = std::move(*read);
+    rememberRead(device, read->whole ? ReadOutcome::Read : ReadOutcome::ReadInPart);
+    map = std::move(read->map);
+    return true;
+}
+
+// Before the first write over a file read only in part, its bytes are kept beside it: what
+// could not be read would otherwise be gone.
+bool keepFileReadInPart(const QString &name)
+{
+    if (!wasReadInPart(name))
+        return true;
+    const std::optional<QString> kept = keepUnreadableCopy(name);
+    if (!kept) {
+        qCWarning(lcSettingsFile) << "not writing over" << name
+                                  << "which could not be read whole, nor kept";
+        return false;
+    }
+    qCWarning(lcSettingsFile) << "parts of" << name << "could not be read; it is kept as" << *kept;
+    forgetReadInPart(name);
     return true;
 }
 
 bool writeAsIni(QIODevice &device, const QSettings::SettingsMap &map)
 {
-    if (wasLeftUnread(device))
+    if (wasLeftUnread(device) || !keepFileReadInPart(fileNameOf(device)))
         return false;
     const std::unique_ptr<QTemporaryFile> scratch = scratchFile();
     if (!scratch)

@@ -9,6 +9,13 @@
 // scratch file that QSettings::IniFormat parses or writes. A file whose scratch copy could not be
 // made is never written over: its keys are not known, and writing only the changed ones would
 // lose the rest.
+//
+// A file is unreadable in part when QSettings::IniFormat reports a format error (a line it
+// passes over: garbage, a section without its bracket, text in another encoding) or a value
+// fails the screen. Its readable keys are used; before the first write over it, its bytes are
+// copied to NAME.unreadable (or NAME.unreadable.2, ... when that name is taken by other bytes),
+// and when that copy cannot be made the file is not written over. A missing or empty file is
+// not unreadable.
 class SettingsFileFormat
 {
 public:

@@ -41,6 +41,13 @@ void HelpWindowController::showHelp()
     m_window->focusSearchField();
 }
 
+void HelpWindowController::setWindowSetup(WindowSetup setup)
+{
+    m_windowSetup = std::move(setup);
+    if (m_window && m_windowSetup)
+        m_windowSetup(*m_window);
+}
+
 QRect HelpWindowController::placement(QSize size, QSize minimum, const QRect &available)
 {
     QRect frame(QPoint(), size.boundedTo(available.size()).expandedTo(minimum));
@@ -82,6 +89,8 @@ HelpContentView *HelpWindowController::createWindow()
     find->setShortcuts(QKeySequence::Find);
     connect(find, &QAction::triggered, window, &HelpContentView::focusSearchField);
     window->addActions({close, find});
+    if (m_windowSetup)
+        m_windowSetup(*window);
 
     // Deleted when the event loop ends, while the application object still exists.
     connect(qApp, &QCoreApplication::aboutToQuit, window, &QObject::deleteLater);

@@ -4,8 +4,11 @@
 #include <QPointer>
 #include <QRect>
 
+#include <functional>
+
 class HelpContentView;
 class QAction;
+class QWidget;
 
 // The one Help window of the process. It is built on the first request and then kept: closing
 // only hides it, and the next request brings back the same window with its search as it was.
@@ -34,6 +37,11 @@ public:
     // The Help menu's "Scrivlet Help" item (Ctrl+? and F1), which shows this window.
     static QAction *createShowHelpAction(QObject *parent);
 
+    // Runs on the window when it is built, or at once when it exists (the application's
+    // shortcuts are added this way).
+    using WindowSetup = std::function<void(QWidget &window)>;
+    void setWindowSetup(WindowSetup setup);
+
 private:
     HelpWindowController() = default;
     HelpContentView *createWindow();
@@ -41,4 +49,5 @@ private:
     // The window lives until the application quits; a guarded pointer, because the widget must
     // not outlive the application object, which this controller does.
     QPointer<HelpContentView> m_window;
+    WindowSetup m_windowSetup;
 };

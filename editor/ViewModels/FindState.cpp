@@ -4,6 +4,7 @@
 #include "TextAccess.h"
 
 #include <algorithm>
+#include <utility>
 
 FindState::FindState(QObject *parent)
     : QObject(parent)
@@ -62,6 +63,8 @@ QString FindState::matchCountText() const
 {
     if (m_searchText.isEmpty())
         return {};
+    if (isSearching())
+        return QStringLiteral("Searching…");
     if (m_matchRanges.isEmpty() || !m_currentMatchIndex)
         return QStringLiteral("No matches");
     return QStringLiteral("%1 of %2").arg(*m_currentMatchIndex + 1).arg(m_matchRanges.size());
@@ -78,14 +81,18 @@ const TextMatcher &FindState::matcher()
 }
 
 // The current match is kept by its ordinal position: it stays while it is below the new count.
+// Steps asked for during the search are then taken, as if the matches had been there at once.
 void FindState::publishMatches(MatchList ranges)
 {
+    const qsizetype steps = std::exchange(m_pendingSteps, 0);
     setMatchRanges(std::move(ranges));
     if (m_matchRanges.isEmpty())
         setCurrentMatchIndex(std::nullopt);
     else if (!m_currentMatchIndex || *m_currentMatchIndex >= m_matchRanges.size())
         setCurrentMatchIndex(0);
     m_matchesFollowSearch = true;
+    if (steps != 0)
+        step(steps);
 }
 
 void FindState::updateMatches(QStringView text)
@@ -123,6 +130,7 @@ bool FindState::isSearching() const
 
 void FindState::cancelSearch()
 {
+    m_pendingSteps = 0;
     if (!isSearching())
         return;
     m_slicedSearch->cancel();
@@ -139,6 +147,7 @@ void FindState::finishSlicedSearch()
         = m_isCaseSensitive ? Qt::CaseSensitive : Qt::CaseInsensitive;
     if (searched->searchText() == m_searchText && searched->caseSensitivity() == sensitivity)
         publishMatches(std::move(found));
+    m_pendingSteps = 0; // asked for matches that were dropped
     emit searchingChanged();
 }
 
@@ -160,19 +169,29 @@ void FindState::updateMatchesAfterEdit(
 
 void FindState::findNext()
 {
-    const qsizetype count = m_matchRanges.size();
-    if (count == 0)
-        return;
-    setCurrentMatchIndex(m_currentMatchIndex ? (*m_currentMatchIndex + 1) % count : 0);
+    if (isSearching())
+        ++m_pendingSteps;
+    else
+        step(1);
 }
 
 void FindState::findPrevious()
 {
+    if (isSearching())
+        --m_pendingSteps;
+    else
+        step(-1);
+}
+
+// Forwards or, for a negative count, backwards; wraps at either end. Without a current match the
+// first step forwards lands on the first match, the first step backwards on the last.
+void FindState::step(qsizetype steps)
+{
     const qsizetype count = m_matchRanges.size();
     if (count == 0)
         return;
-    setCurrentMatchIndex(
-        m_currentMatchIndex ? (*m_currentMatchIndex - 1 + count) % count : count - 1);
+    const qsizetype from = m_currentMatchIndex ? *m_currentMatchIndex : (steps > 0 ? -1 : 0);
+    setCurrentMatchIndex(((from + steps) % count + count) % count);
 }
 
 void FindState::show(FindMode mode)

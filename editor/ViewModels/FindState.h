@@ -41,7 +41,8 @@ public:
     void setCurrentMatchIndex(std::optional<qsizetype> index);
 
     qsizetype matchCount() const { return m_matchRanges.size(); }
-    // "" with no search text, "No matches", or "3 of 12".
+    // "" with no search text, "Searching…" while a long text is searched, "No matches", or
+    // "3 of 12".
     QString matchCountText() const;
 
     // Searches the whole text again.
@@ -61,6 +62,8 @@ public:
     void updateMatchesAfterEdit(
         const TextAccess &text, qsizetype position, qsizetype removed, qsizetype added);
 
+    // While a search is under way, the step is taken once its matches are published (the
+    // matches shown then may be an older search's).
     void findNext();
     void findPrevious();
     void show(FindMode mode);
@@ -89,6 +92,7 @@ signals:
 private:
     const TextMatcher &matcher();
     void publishMatches(MatchList ranges);
+    void step(qsizetype steps);
     void finishSlicedSearch();
 
     bool m_isVisible = false;
@@ -102,4 +106,6 @@ private:
     SlicedSearch *m_slicedSearch = nullptr; // created for the first long text
     // Whether m_matchRanges are the result of searching for the current search text and case.
     bool m_matchesFollowSearch = false;
+    // Find Next (+1) and Find Previous (-1) asked for while a search was under way.
+    qsizetype m_pendingSteps = 0;
 };

@@ -9,6 +9,8 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 namespace {
 
 QToolButton *makeIconButton(const QString &iconName, const QString &fallbackText, QWidget *parent)
@@ -89,11 +91,19 @@ void DefaultFileTypesSection::showAddExtensionDialog()
         m_manager->addExtension(*text);
 }
 
+// The next row (or the new last one) is selected and the focus stays in the list: a "−" button
+// disabled while it had the focus would hand it on to the next control, Reset to Defaults.
 void DefaultFileTypesSection::removeSelectedExtension()
 {
     const std::optional<QString> selected = selectedExtension();
-    if (selected && m_manager->removeExtension(*selected))
-        m_list->clearSelection();
+    if (!selected)
+        return;
+    const int row = m_list->row(m_list->selectedItems().constFirst());
+    m_list->setFocus(Qt::OtherFocusReason);
+    if (m_manager->removeExtension(*selected) && m_list->count() > 0) {
+        const int next = std::min(row, m_list->count() - 1);
+        m_list->setCurrentRow(next, QItemSelectionModel::ClearAndSelect);
+    }
     updateRemoveButton();
 }
 

@@ -240,18 +240,23 @@ void FindDialogView::refresh()
         m_replaceField->setText(m_state->replaceText());
     if (m_caseToggle->isChecked() != m_state->isCaseSensitive())
         m_caseToggle->setChecked(m_state->isCaseSensitive());
+    const bool searching = m_state->isSearching();
     const QString count = m_state->matchCountText();
     if (m_matchCount->text() != count)
         m_matchCount->setText(count);
-    const QString countLabel = FindBarAccessibilityStrings::matchCountLabel(count);
+    const QString countLabel = FindBarAccessibilityStrings::matchCountLabel(count, searching);
     if (m_matchCount->accessibleName() != countLabel)
         m_matchCount->setAccessibleName(countLabel);
+    const QString countHint = FindBarAccessibilityStrings::matchCountDescription(searching);
+    if (m_matchCount->accessibleDescription() != countHint)
+        m_matchCount->setAccessibleDescription(countHint);
+    // A step asked for while searching is taken when the matches arrive.
     const bool hasMatches = m_state->matchCount() > 0;
-    m_previous->setEnabled(hasMatches);
-    m_next->setEnabled(hasMatches);
+    m_previous->setEnabled(hasMatches || searching);
+    m_next->setEnabled(hasMatches || searching);
     // While a long text is still being searched the matches may be those of an older search
     // text: nothing is replaced until they are current.
-    const bool current = !m_state->isSearching();
+    const bool current = !searching;
     m_replace->setEnabled(current && m_state->currentMatchIndex().has_value());
     m_replaceAll->setEnabled(current && hasMatches);
 }

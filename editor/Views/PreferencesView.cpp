@@ -9,6 +9,7 @@
 #include "DesktopColorScheme.h"
 #include "FontSizeEditor.h"
 #include "Settings.h"
+#include "UserPrompts.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -230,8 +231,11 @@ void PreferencesView::addResetRow(QVBoxLayout *layout)
     layout->addWidget(makeDivider(this));
     auto *reset = new QPushButton(tr("Reset to Defaults"), this);
     reset->setObjectName(QStringLiteral("scrivlet.preferences.resetToDefaults"));
-    // Takes effect at once, without a question: every value it sets can be set back here.
-    connect(reset, &QPushButton::clicked, this, [this] { m_settings.resetToDefaults(); });
+    // One key press on a focused button must not wipe every setting: it asks first.
+    connect(reset, &QPushButton::clicked, this, [this] {
+        if (UserPrompts::current().confirmResetSettings(window()))
+            m_settings.resetToDefaults();
+    });
     auto *row = new QHBoxLayout;
     row->addStretch(1);
     row->addWidget(reset);

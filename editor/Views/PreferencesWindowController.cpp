@@ -79,6 +79,8 @@ void PreferencesWindowController::buildWindow()
     window->resize(contentSize);
     auto *close = new QShortcut(QKeySequence::Close, window);
     connect(close, &QShortcut::activated, window, &QWidget::close);
+    if (m_windowSetup)
+        m_windowSetup(*window);
 
     const QWidget *active = QApplication::activeWindow();
     const QScreen *screen = active ? active->screen() : QGuiApplication::primaryScreen();

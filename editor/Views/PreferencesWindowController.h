@@ -39,6 +39,9 @@ public:
     // Builds the file-manager extension pane for each new window (the view hosts it as row 16).
     using PaneFactory = std::function<QWidget *()>;
     void setFinderExtensionPaneFactory(PaneFactory factory);
+    // Runs on each new window (the application's shortcuts are added this way).
+    using WindowSetup = std::function<void(QWidget &window)>;
+    void setWindowSetup(WindowSetup setup) { m_windowSetup = std::move(setup); }
 
 private:
     void buildWindow();
@@ -47,4 +50,5 @@ private:
     QPointer<QWidget> m_window;
     QPointer<PreferencesView> m_view;
     PaneFactory m_paneFactory;
+    WindowSetup m_windowSetup;
 };
