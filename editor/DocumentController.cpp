@@ -155,10 +155,14 @@ QString DocumentController::nextUntitledName() const
 void DocumentController::track(DocumentWindow *window)
 {
     m_windows.append(window);
-    connect(window, &QObject::destroyed, this, [this, window] {
-        m_windows.removeAll(window);
-        emit windowsChanged();
-    });
+    // A closing window is dropped at once: until it is deleted it must not be handed out as the
+    // window of its file, nor be listed in the session.
+    const auto forget = [this, window] {
+        if (m_windows.removeAll(window) > 0)
+            emit windowsChanged();
+    };
+    connect(window, &DocumentWindow::closed, this, forget);
+    connect(window, &QObject::destroyed, this, forget);
     connect(window, &DocumentWindow::displayNameChanged, this, &DocumentController::windowsChanged);
     connect(window, &DocumentWindow::openFilesRequested, this, &DocumentController::openFiles);
     connect(window, &DocumentWindow::saved, m_recentFiles, &RecentFiles::add);

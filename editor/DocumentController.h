@@ -56,8 +56,9 @@ private:
 
     Settings &m_settings;
     RecentFiles *m_recentFiles = nullptr;
-    // Kept current by each window's destroyed(), which compares pointers only: a QPointer to a
-    // window being destroyed would be cast to a type it no longer has.
+    // Open windows, in the order they were made: a window leaves when its close is accepted (or
+    // it is destroyed). Compared by pointer only: a QPointer to a window being destroyed would be
+    // cast to a type it no longer has.
     QList<DocumentWindow *> m_windows;
     const DraftStore *m_draftStore = nullptr;
 };
