@@ -57,7 +57,7 @@ DocumentWindow::DocumentWindow(Settings &settings, QWidget *parent)
             m_file->setLoaded(m_contentView->filePath());
         m_holdsWholeText = true;
         endLoading();
-        restoreCursorAfterReload();
+        placeCursorAfterLoad();
         if (m_loader->longLineLayout())
             showLongLineNotice();
         else
@@ -321,13 +321,14 @@ void DocumentWindow::reload()
     load(filePath());
 }
 
-void DocumentWindow::restoreCursorAfterReload()
+// The view's cursor sat where the text was appended, so it ends after it; a text is read from its
+// start, and a reload goes back to where the cursor was.
+void DocumentWindow::placeCursorAfterLoad()
 {
-    if (m_cursorBeforeReload < 0)
-        return;
     ScrivletTextView *view = m_contentView->textView();
     QTextCursor cursor(view->document());
-    cursor.setPosition(std::min(m_cursorBeforeReload, view->document()->characterCount() - 1));
+    if (m_cursorBeforeReload >= 0)
+        cursor.setPosition(std::min(m_cursorBeforeReload, view->document()->characterCount() - 1));
     view->setTextCursor(cursor);
     view->ensureCursorVisible();
     m_cursorBeforeReload = -1;

@@ -86,7 +86,7 @@ private:
     void updateTitle();
     void onChangedOnDisk();
     void keepOwnVersion();
-    void restoreCursorAfterReload();
+    void placeCursorAfterLoad();
     void recordDraftsFromHere();
     void closeDocument(QCloseEvent *event);
     std::optional<DocumentError> writeFile(const QString &path);
