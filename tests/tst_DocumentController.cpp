@@ -150,6 +150,7 @@ void TestDocumentController::roundTripsThroughTheEditor()
     DocumentWindow *window = openLoaded(path);
     QVERIFY(window);
     QVERIFY(!window->isModified());
+    QVERIFY(!window->isWindowModified()); // the title's marker
     QVERIFY(window->save());
     QCOMPARE(contents(path), saved);
     QVERIFY(m_prompts->errors.isEmpty());
