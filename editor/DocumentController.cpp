@@ -20,6 +20,17 @@ QString canonicalOrAbsolute(const QString &path)
     return canonical.isEmpty() ? info.absoluteFilePath() : canonical;
 }
 
+// A draft is made at the first edit and its journal written a moment later, so a crash in
+// between leaves one without a single edit: an untitled text that comes back empty, or a file's
+// draft that would only repeat its file. Neither holds anything unsaved.
+bool recoversNothing(
+    const DraftStore &store, const DraftStore::Draft &draft, const QString &recoveredText)
+{
+    if (draft.filePath.isEmpty())
+        return recoveredText.isEmpty();
+    return draft.base == DraftStore::BaseKind::File && store.journalSize(draft.id) == 0;
+}
+
 } // namespace
 
 DocumentController::DocumentController(Settings &settings, QObject *parent)
@@ -103,6 +114,10 @@ DocumentWindow *DocumentController::restoreDraft(const QString &draftId)
     if (!draft || !text) {
         qWarning("Draft %s could not be recovered; it is kept in %s", qPrintable(draftId),
             qPrintable(m_draftStore->folder()));
+        return nullptr;
+    }
+    if (recoversNothing(*m_draftStore, *draft, *text)) {
+        m_draftStore->remove(draftId);
         return nullptr;
     }
     DocumentWindow *window = createWindow();

@@ -40,7 +40,8 @@ public:
     // From now on every window keeps a draft of its edits in `store` (not owned).
     void setDraftStore(const DraftStore *store) { m_draftStore = store; }
     const DraftStore *draftStore() const { return m_draftStore; }
-    // Opens a window with the draft's recovered text; nothing when it cannot be recovered.
+    // Opens a window with the draft's recovered text; nothing when it cannot be recovered (the
+    // draft is kept), or when it recovers nothing unsaved (the draft is removed).
     DocumentWindow *restoreDraft(const QString &draftId);
 
 signals:

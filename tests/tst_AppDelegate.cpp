@@ -38,6 +38,8 @@ private slots:
     void fileMenuCleanup();
     void quitKeepsEveryTextAndRelaunchRestoresIt();
     void reopenSettingFalseClosesOnlyUneditedDocuments();
+    void draftsWithoutEditsBringNothingBack_data();
+    void draftsWithoutEditsBringNothingBack();
 
 private:
     void launch();
@@ -275,6 +277,50 @@ void TestAppDelegate::reopenSettingFalseClosesOnlyUneditedDocuments()
     QCOMPARE(open.size(), 1);
     QCOMPARE(DocumentTextAccess::plainText(*open[0]->contentView()->textView()->document()),
         u"draft text"_s);
+}
+
+void TestAppDelegate::draftsWithoutEditsBringNothingBack_data()
+{
+    QTest::addColumn<bool>("ofFile");
+    QTest::addColumn<QStringList>(
+        "inserted"); // journal records, each inserting at 0 ("-": removes 1)
+    QTest::addColumn<bool>("comesBack");
+    QTest::addRow("untitled, killed before its journal") << false << QStringList() << false;
+    QTest::addRow("untitled, emptied again") << false << QStringList {u"x"_s, u"-"_s} << false;
+    QTest::addRow("untitled with text") << false << QStringList {u"kept"_s} << true;
+    QTest::addRow("file, killed before its journal") << true << QStringList() << false;
+    QTest::addRow("file with an edit") << true << QStringList {u"mine "_s} << true;
+}
+
+// A draft is described at the first edit and its journal follows a moment later; a kill in
+// between once brought back an empty "Untitled" that stayed edited in every later session.
+void TestAppDelegate::draftsWithoutEditsBringNothingBack()
+{
+    QFETCH(bool, ofFile);
+    QFETCH(QStringList, inserted);
+    QFETCH(bool, comesBack);
+    DraftStore::Draft draft;
+    draft.id = u"0b3f1c2e-6a1d-4c55-9d7e-2f4a8e9b1c01"_s;
+    draft.untitledName = u"Untitled"_s;
+    if (ofFile) {
+        draft.filePath = writeFile(u"based.txt"_s, "file");
+        draft.base = DraftStore::BaseKind::File;
+        draft.baseStamp = FileStamp::of(draft.filePath);
+    }
+    QVERIFY(m_drafts->writeDescription(draft));
+    for (const QString &text : std::as_const(inserted)) {
+        const DraftStore::Edit edit
+            = text == u"-" ? DraftStore::Edit {0, 1, {}} : DraftStore::Edit {0, 0, text};
+        QVERIFY(m_drafts->appendEdits(draft.id, {edit}));
+    }
+
+    const QList<DocumentWindow *> restored = m_delegate->restoreSession();
+    QCOMPARE(restored.size(), comesBack ? 1 : 0);
+    QCOMPARE(m_drafts->drafts().size(), comesBack ? 1 : 0);
+    if (comesBack) {
+        QTRY_VERIFY(!restored.first()->isLoading());
+        QVERIFY(restored.first()->isModified());
+    }
 }
 
 SCRIVLET_TEST_MAIN(TestAppDelegate)
