@@ -10,6 +10,7 @@
 
 #include <QApplication>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QScreen>
 #include <QTimer>
 
@@ -46,17 +47,25 @@ bool AppDelegate::isTestRun(const QStringList &arguments, const QProcessEnvironm
         || environment.contains(u"XCInjectBundleInto"_s) || arguments.contains(u"-XCTest"_s);
 }
 
+// Only an explicit "no" keeps the last session's files closed. Unsaved texts come back either way:
+// leaving them out would throw away text the user never discarded.
 QList<DocumentWindow *> AppDelegate::restoreSession()
 {
+    const QList<SessionStore::Entry> entries = m_session.read();
+    // The session is written afresh when this launch quits, which may happen during the restore.
+    m_session.clear();
+    const bool reopenFiles = !m_settings.contains(SettingKey::ReopenDocumentsOnLaunch)
+        || m_settings.reopenDocumentsOnLaunch();
     QList<DocumentWindow *> restored;
     QStringList restoredDrafts;
-    for (const SessionStore::Entry &entry : m_session.read()) {
+    for (const SessionStore::Entry &entry : entries) {
         DocumentWindow *window = nullptr;
         if (!entry.draftId.isEmpty() && m_drafts.draft(entry.draftId)) {
             window = m_documents.restoreDraft(entry.draftId);
             restoredDrafts.append(entry.draftId);
         }
-        if (!window && !entry.filePath.isEmpty() && QFileInfo::exists(entry.filePath))
+        if (!window && reopenFiles && !entry.filePath.isEmpty()
+            && QFileInfo::exists(entry.filePath))
             window = m_documents.openFile(entry.filePath);
         if (window)
             restored.append(window);
@@ -68,9 +77,6 @@ QList<DocumentWindow *> AppDelegate::restoreSession()
         if (DocumentWindow *window = m_documents.restoreDraft(draft.id))
             restored.append(window);
     }
-    m_session.clear();
-    for (DocumentWindow *window : restored)
-        m_restored.append(window);
     return restored;
 }
 
@@ -82,7 +88,6 @@ void AppDelegate::applicationDidFinishLaunching(
         return;
     if (m_registerFileExtensions)
         m_registerFileExtensions();
-    closeRestoredDocumentsIfAsked();
     // The close-permission question is DocumentWindow::closeEvent's, for every document.
     if (dismissOpenPanelIfPresent())
         QTimer::singleShot(0, this, &AppDelegate::createBlankDocumentIfNeeded);
@@ -91,22 +96,6 @@ void AppDelegate::applicationDidFinishLaunching(
     showDefaultHandlerPromptIfNeeded();
     // The File menu is tidied each time it opens and the Help menu is built with each window's
     // menu bar (ScrivletApp), so both hold from the first window on.
-}
-
-// Only an explicit "no" closes what the last session reopened. A document whose unsaved text
-// was recovered stays open: closing it would throw away text the user never discarded.
-void AppDelegate::closeRestoredDocumentsIfAsked()
-{
-    if (!m_settings.contains(SettingKey::ReopenDocumentsOnLaunch)
-        || m_settings.reopenDocumentsOnLaunch())
-        return;
-    for (const QPointer<DocumentWindow> &window : std::as_const(m_restored)) {
-        if (window && !window->isModified() && !window->isLoading())
-            window->close();
-        else if (window && window->isLoading())
-            window->closeForQuit();
-    }
-    m_restored.clear();
 }
 
 bool AppDelegate::dismissOpenPanelIfPresent()

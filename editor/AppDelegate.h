@@ -2,7 +2,6 @@
 
 #include <QList>
 #include <QObject>
-#include <QPointer>
 #include <QProcessEnvironment>
 #include <QStringList>
 
@@ -34,7 +33,8 @@ public:
     // An automated test run: everything after turning off window tabbing is skipped.
     static bool isTestRun(const QStringList &arguments, const QProcessEnvironment &environment);
 
-    // Reopens the windows of the last session and the drafts a crash left behind.
+    // Reopens the windows of the last session (its files only when reopening is not turned off)
+    // and every unsaved text: drafts of the session and those a crash left behind.
     QList<DocumentWindow *> restoreSession();
     void applicationDidFinishLaunching(
         const QStringList &arguments, const QProcessEnvironment &environment);
@@ -70,13 +70,11 @@ signals:
 
 private:
     void pollForOpenPanel(int attemptsRemaining);
-    void closeRestoredDocumentsIfAsked();
 
     Settings &m_settings;
     DocumentController &m_documents;
     const DraftStore &m_drafts;
     const SessionStore &m_session;
-    QList<QPointer<DocumentWindow>> m_restored;
     std::function<void()> m_registerFileExtensions;
     std::function<void()> m_makeDefaultTextEditor;
 };
