@@ -9,7 +9,6 @@
 #include "UserPrompts.h"
 
 #include <QApplication>
-#include <QFileDialog>
 #include <QFileInfo>
 #include <QScreen>
 #include <QTimer>
@@ -17,11 +16,6 @@
 using namespace Qt::StringLiterals;
 
 namespace {
-
-bool isOpenPanel(const QWidget *window)
-{
-    return window->windowTitle() == u"Open" || qobject_cast<const QFileDialog *>(window);
-}
 
 // A panel is a tool window (the find panel) or a dialog; neither is a document window.
 bool isPanel(const QWidget *window)
@@ -89,47 +83,17 @@ void AppDelegate::applicationDidFinishLaunching(
     if (m_registerFileExtensions)
         m_registerFileExtensions();
     // The close-permission question is DocumentWindow::closeEvent's, for every document.
-    if (dismissOpenPanelIfPresent())
-        QTimer::singleShot(0, this, &AppDelegate::createBlankDocumentIfNeeded);
-    else
-        pollForOpenPanel(openPanelChecks);
+    createBlankDocumentIfNeeded();
     showDefaultHandlerPromptIfNeeded();
     // The File menu is tidied each time it opens and the Help menu is built with each window's
     // menu bar (ScrivletApp), so both hold from the first window on.
 }
 
-bool AppDelegate::dismissOpenPanelIfPresent()
-{
-    bool closed = false;
-    for (QWidget *window : QApplication::topLevelWidgets()) {
-        if (window->isVisible() && isOpenPanel(window)) {
-            window->close();
-            closed = true;
-        }
-    }
-    return closed;
-}
-
-void AppDelegate::pollForOpenPanel(int attemptsRemaining)
-{
-    if (attemptsRemaining < 1) {
-        createBlankDocumentIfNeeded();
-        return;
-    }
-    QTimer::singleShot(openPanelCheckIntervalMilliseconds, this, [this, attemptsRemaining] {
-        if (dismissOpenPanelIfPresent())
-            createBlankDocumentIfNeeded();
-        else
-            pollForOpenPanel(attemptsRemaining - 1);
-    });
-}
-
 void AppDelegate::createBlankDocumentIfNeeded()
 {
-    const QList<QWidget *> windows = QApplication::topLevelWidgets();
-    const bool documentShown = std::any_of(windows.cbegin(), windows.cend(), [](QWidget *window) {
-        return window->isVisible() && !isPanel(window) && window->windowTitle() != u"Open";
-    });
+    const QList<DocumentWindow *> windows = m_documents.windows();
+    const bool documentShown = std::any_of(windows.cbegin(), windows.cend(),
+        [](const DocumentWindow *window) { return window->isVisible(); });
     if (!documentShown)
         m_documents.newDocument();
     QTimer::singleShot(centringDelayMilliseconds, this, &AppDelegate::ensureWindowIsOnScreen);

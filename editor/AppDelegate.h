@@ -15,7 +15,7 @@ class SessionStore;
 class Settings;
 
 // The application's own behaviour around its documents: the launch sequence (ending with one
-// blank document and no stray Open dialog, the one-time default-editor question), restoring the
+// blank document when nothing else opened, the one-time default-editor question), restoring the
 // last session and any drafts a crash left, and quitting without ever losing text: every edited
 // document is saved to its file, or kept as a draft, before the application ends.
 class AppDelegate : public QObject
@@ -23,8 +23,6 @@ class AppDelegate : public QObject
     Q_OBJECT
 
 public:
-    static constexpr int openPanelChecks = 10;
-    static constexpr int openPanelCheckIntervalMilliseconds = 50;
     static constexpr int centringDelayMilliseconds = 300;
 
     AppDelegate(Settings &settings, DocumentController &documents, const DraftStore &drafts,
@@ -39,7 +37,7 @@ public:
     void applicationDidFinishLaunching(
         const QStringList &arguments, const QProcessEnvironment &environment);
 
-    bool dismissOpenPanelIfPresent();
+    // A new document, unless the session or the command line opened one.
     void createBlankDocumentIfNeeded();
     void ensureWindowIsOnScreen();
     void showDefaultHandlerPromptIfNeeded();
@@ -69,8 +67,6 @@ signals:
     void launchSettled();
 
 private:
-    void pollForOpenPanel(int attemptsRemaining);
-
     Settings &m_settings;
     DocumentController &m_documents;
     const DraftStore &m_drafts;

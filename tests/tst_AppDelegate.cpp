@@ -33,8 +33,8 @@ private slots:
     void testMarkersStopTheLaunch();
     void defaultHandlerPromptShowsOnce_data();
     void defaultHandlerPromptShowsOnce();
-    void lateOpenPanelIsClosedAndOneBlankDocumentCreated();
-    void visibleDocumentMeansNoBlankDocument();
+    void blankDocumentOnlyWhenNothingOpened_data();
+    void blankDocumentOnlyWhenNothingOpened();
     void fileMenuCleanup_data();
     void fileMenuCleanup();
     void quitKeepsEveryTextAndRelaunchRestoresIt();
@@ -146,33 +146,28 @@ void TestAppDelegate::defaultHandlerPromptShowsOnce()
     QCOMPARE(madeDefault, answer ? 1 : 0);
 }
 
-void TestAppDelegate::lateOpenPanelIsClosedAndOneBlankDocumentCreated()
+void TestAppDelegate::blankDocumentOnlyWhenNothingOpened_data()
 {
-    m_settings->setHasShownDefaultHandlerPrompt(true);
-    QWidget openPanel;
-    openPanel.setWindowTitle(u"Open"_s);
-    QTimer::singleShot(200, &openPanel, [&openPanel] { openPanel.show(); });
-    QSignalSpy settled(m_delegate.get(), &AppDelegate::launchSettled);
-    m_delegate->applicationDidFinishLaunching({u"scrivlet"_s}, {});
-    QTRY_COMPARE(settled.count(), 1);
-    QVERIFY(!openPanel.isVisible());
-    QCOMPARE(m_documents->windows().size(), 1);
-    QTest::qWait(600);
-    QCOMPARE(settled.count(), 1);
+    QTest::addColumn<bool>("fileOpened");
+    QTest::addRow("nothing opened") << false;
+    QTest::addRow("a file opened") << true;
 }
 
-void TestAppDelegate::visibleDocumentMeansNoBlankDocument()
+void TestAppDelegate::blankDocumentOnlyWhenNothingOpened()
 {
+    QFETCH(bool, fileOpened);
     m_settings->setHasShownDefaultHandlerPrompt(true);
-    m_documents->openFile(writeFile(u"shown.txt"_s, "text"));
+    if (fileOpened)
+        m_documents->openFile(writeFile(u"shown.txt"_s, "text"));
     QSignalSpy settled(m_delegate.get(), &AppDelegate::launchSettled);
-    QElapsedTimer clock;
-    clock.start();
     m_delegate->applicationDidFinishLaunching({u"scrivlet"_s}, {});
-    QTRY_COMPARE(settled.count(), 1);
-    // Without an Open panel the tenth check decides, about half a second in.
-    QVERIFY(clock.elapsed()
-        >= AppDelegate::openPanelChecks * AppDelegate::openPanelCheckIntervalMilliseconds);
+    // Decided at once: nothing is waited for.
+    QCOMPARE(settled.count(), 1);
+    const QList<DocumentWindow *> windows = m_documents->windows();
+    QCOMPARE(windows.size(), 1);
+    QCOMPARE(windows.first()->filePath().isEmpty(), !fileOpened);
+    QTest::qWait(100);
+    QCOMPARE(settled.count(), 1);
     QCOMPARE(m_documents->windows().size(), 1);
 }
 
