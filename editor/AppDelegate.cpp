@@ -94,7 +94,7 @@ void AppDelegate::createBlankDocumentIfNeeded()
     const QList<DocumentWindow *> windows = m_documents.windows();
     const bool documentShown = std::any_of(windows.cbegin(), windows.cend(),
         [](const DocumentWindow *window) { return window->isVisible(); });
-    if (!documentShown)
+    if (!documentShown && !m_terminating)
         m_documents.newDocument();
     QTimer::singleShot(centringDelayMilliseconds, this, &AppDelegate::ensureWindowIsOnScreen);
     emit launchSettled();
@@ -131,9 +131,12 @@ void AppDelegate::ensureWindowIsOnScreen()
 
 void AppDelegate::showDefaultHandlerPromptIfNeeded()
 {
-    if (m_settings.hasShownDefaultHandlerPrompt())
+    if (m_settings.hasShownDefaultHandlerPrompt() || m_terminating)
         return;
     const bool yes = UserPrompts::current().askToBecomeDefaultTextEditor();
+    // Ended by a termination request, the question was never answered: it comes again.
+    if (m_terminating)
+        return;
     m_settings.setHasShownDefaultHandlerPrompt(true);
     if (yes && m_makeDefaultTextEditor)
         m_makeDefaultTextEditor();
@@ -187,4 +190,16 @@ void AppDelegate::quit()
     for (DocumentWindow *window : m_documents.windows())
         window->closeForQuit();
     QCoreApplication::quit();
+}
+
+void AppDelegate::terminate()
+{
+    m_terminating = true;
+    quit();
+    // A question still open (an alert, the close prompt) runs an event loop of its own, which
+    // quit() leaves running: exit() ends every loop, and a question asked after it returns at
+    // once. An alert during the launch runs before the main loop, which then ends as it starts.
+    QCoreApplication::exit(0);
+    QMetaObject::invokeMethod(
+        QCoreApplication::instance(), [] { QCoreApplication::exit(0); }, Qt::QueuedConnection);
 }

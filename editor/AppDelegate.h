@@ -48,6 +48,9 @@ public:
     // Keeps every document's text (in its file or a draft), records the session, closes the
     // windows without asking and ends the event loop.
     void quit();
+    // A termination request (SIGTERM, logout): quits as quit() does, also while a question waits
+    // for its answer, and asks nothing more.
+    void terminate();
     // Keeps every document's text and records the session, without closing anything (the
     // desktop session is ending and may yet be cancelled).
     void preserveAll();
@@ -71,6 +74,7 @@ private:
     DocumentController &m_documents;
     const DraftStore &m_drafts;
     const SessionStore &m_session;
+    bool m_terminating = false;
     std::function<void()> m_registerFileExtensions;
     std::function<void()> m_makeDefaultTextEditor;
 };

@@ -108,8 +108,8 @@ int main(int argc, char *argv[])
     wireInstance(instance, documents, newFiles, delegate);
 
     TerminationSignals termination;
-    QObject::connect(
-        &termination, &TerminationSignals::terminationRequested, &delegate, &AppDelegate::quit);
+    QObject::connect(&termination, &TerminationSignals::terminationRequested, &delegate,
+        &AppDelegate::terminate);
     QObject::connect(&app, &QGuiApplication::commitDataRequest, &delegate,
         [&delegate](QSessionManager &) { delegate.preserveAll(); });
 
