@@ -78,7 +78,7 @@ void wireInstance(SingleInstance &instance, DocumentController &documents,
 int main(int argc, char *argv[])
 {
     // Answered before QApplication, which needs a display.
-    if (const std::optional<int> exitCode = CommandLine::answerHelpOrVersion(argc, argv))
+    if (const std::optional<int> exitCode = CommandLine::answerBeforeApplication(argc, argv))
         return *exitCode;
     QApplication app(argc, argv);
     QApplication::setApplicationName(u"Scrivlet"_s);
