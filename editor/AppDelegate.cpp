@@ -9,18 +9,13 @@
 #include "UserPrompts.h"
 
 #include <QApplication>
-#include <QFileDialog>
+#include <QFileInfo>
 #include <QScreen>
 #include <QTimer>
 
 using namespace Qt::StringLiterals;
 
 namespace {
-
-bool isOpenPanel(const QWidget *window)
-{
-    return window->windowTitle() == u"Open" || qobject_cast<const QFileDialog *>(window);
-}
 
 // A panel is a tool window (the find panel) or a dialog; neither is a document window.
 bool isPanel(const QWidget *window)
@@ -46,17 +41,25 @@ bool AppDelegate::isTestRun(const QStringList &arguments, const QProcessEnvironm
         || environment.contains(u"XCInjectBundleInto"_s) || arguments.contains(u"-XCTest"_s);
 }
 
+// Only an explicit "no" keeps the last session's files closed. Unsaved texts come back either way:
+// leaving them out would throw away text the user never discarded.
 QList<DocumentWindow *> AppDelegate::restoreSession()
 {
+    const QList<SessionStore::Entry> entries = m_session.read();
+    // The session is written afresh when this launch quits, which may happen during the restore.
+    m_session.clear();
+    const bool reopenFiles = !m_settings.contains(SettingKey::ReopenDocumentsOnLaunch)
+        || m_settings.reopenDocumentsOnLaunch();
     QList<DocumentWindow *> restored;
     QStringList restoredDrafts;
-    for (const SessionStore::Entry &entry : m_session.read()) {
+    for (const SessionStore::Entry &entry : entries) {
         DocumentWindow *window = nullptr;
         if (!entry.draftId.isEmpty() && m_drafts.draft(entry.draftId)) {
             window = m_documents.restoreDraft(entry.draftId);
             restoredDrafts.append(entry.draftId);
         }
-        if (!window && !entry.filePath.isEmpty() && QFileInfo::exists(entry.filePath))
+        if (!window && reopenFiles && !entry.filePath.isEmpty()
+            && QFileInfo::exists(entry.filePath))
             window = m_documents.openFile(entry.filePath);
         if (window)
             restored.append(window);
@@ -68,9 +71,6 @@ QList<DocumentWindow *> AppDelegate::restoreSession()
         if (DocumentWindow *window = m_documents.restoreDraft(draft.id))
             restored.append(window);
     }
-    m_session.clear();
-    for (DocumentWindow *window : restored)
-        m_restored.append(window);
     return restored;
 }
 
@@ -82,66 +82,19 @@ void AppDelegate::applicationDidFinishLaunching(
         return;
     if (m_registerFileExtensions)
         m_registerFileExtensions();
-    closeRestoredDocumentsIfAsked();
     // The close-permission question is DocumentWindow::closeEvent's, for every document.
-    if (dismissOpenPanelIfPresent())
-        QTimer::singleShot(0, this, &AppDelegate::createBlankDocumentIfNeeded);
-    else
-        pollForOpenPanel(openPanelChecks);
+    createBlankDocumentIfNeeded();
     showDefaultHandlerPromptIfNeeded();
     // The File menu is tidied each time it opens and the Help menu is built with each window's
     // menu bar (ScrivletApp), so both hold from the first window on.
 }
 
-// Only an explicit "no" closes what the last session reopened. A document whose unsaved text
-// was recovered stays open: closing it would throw away text the user never discarded.
-void AppDelegate::closeRestoredDocumentsIfAsked()
-{
-    if (!m_settings.contains(SettingKey::ReopenDocumentsOnLaunch)
-        || m_settings.reopenDocumentsOnLaunch())
-        return;
-    for (const QPointer<DocumentWindow> &window : std::as_const(m_restored)) {
-        if (window && !window->isModified() && !window->isLoading())
-            window->close();
-        else if (window && window->isLoading())
-            window->closeForQuit();
-    }
-    m_restored.clear();
-}
-
-bool AppDelegate::dismissOpenPanelIfPresent()
-{
-    bool closed = false;
-    for (QWidget *window : QApplication::topLevelWidgets()) {
-        if (window->isVisible() && isOpenPanel(window)) {
-            window->close();
-            closed = true;
-        }
-    }
-    return closed;
-}
-
-void AppDelegate::pollForOpenPanel(int attemptsRemaining)
-{
-    if (attemptsRemaining < 1) {
-        createBlankDocumentIfNeeded();
-        return;
-    }
-    QTimer::singleShot(openPanelCheckIntervalMilliseconds, this, [this, attemptsRemaining] {
-        if (dismissOpenPanelIfPresent())
-            createBlankDocumentIfNeeded();
-        else
-            pollForOpenPanel(attemptsRemaining - 1);
-    });
-}
-
 void AppDelegate::createBlankDocumentIfNeeded()
 {
-    const QList<QWidget *> windows = QApplication::topLevelWidgets();
-    const bool documentShown = std::any_of(windows.cbegin(), windows.cend(), [](QWidget *window) {
-        return window->isVisible() && !isPanel(window) && window->windowTitle() != u"Open";
-    });
-    if (!documentShown)
+    const QList<DocumentWindow *> windows = m_documents.windows();
+    const bool documentShown = std::any_of(windows.cbegin(), windows.cend(),
+        [](const DocumentWindow *window) { return window->isVisible(); });
+    if (!documentShown && !m_terminating)
         m_documents.newDocument();
     QTimer::singleShot(centringDelayMilliseconds, this, &AppDelegate::ensureWindowIsOnScreen);
     emit launchSettled();
@@ -178,9 +131,12 @@ void AppDelegate::ensureWindowIsOnScreen()
 
 void AppDelegate::showDefaultHandlerPromptIfNeeded()
 {
-    if (m_settings.hasShownDefaultHandlerPrompt())
+    if (m_settings.hasShownDefaultHandlerPrompt() || m_terminating)
         return;
     const bool yes = UserPrompts::current().askToBecomeDefaultTextEditor();
+    // Ended by a termination request, the question was never answered: it comes again.
+    if (m_terminating)
+        return;
     m_settings.setHasShownDefaultHandlerPrompt(true);
     if (yes && m_makeDefaultTextEditor)
         m_makeDefaultTextEditor();
@@ -234,4 +190,16 @@ void AppDelegate::quit()
     for (DocumentWindow *window : m_documents.windows())
         window->closeForQuit();
     QCoreApplication::quit();
+}
+
+void AppDelegate::terminate()
+{
+    m_terminating = true;
+    quit();
+    // A question still open (an alert, the close prompt) runs an event loop of its own, which
+    // quit() leaves running: exit() ends every loop, and a question asked after it returns at
+    // once. An alert during the launch runs before the main loop, which then ends as it starts.
+    QCoreApplication::exit(0);
+    QMetaObject::invokeMethod(
+        QCoreApplication::instance(), [] { QCoreApplication::exit(0); }, Qt::QueuedConnection);
 }

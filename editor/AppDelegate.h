@@ -2,7 +2,6 @@
 
 #include <QList>
 #include <QObject>
-#include <QPointer>
 #include <QProcessEnvironment>
 #include <QStringList>
 
@@ -16,7 +15,7 @@ class SessionStore;
 class Settings;
 
 // The application's own behaviour around its documents: the launch sequence (ending with one
-// blank document and no stray Open dialog, the one-time default-editor question), restoring the
+// blank document when nothing else opened, the one-time default-editor question), restoring the
 // last session and any drafts a crash left, and quitting without ever losing text: every edited
 // document is saved to its file, or kept as a draft, before the application ends.
 class AppDelegate : public QObject
@@ -24,8 +23,6 @@ class AppDelegate : public QObject
     Q_OBJECT
 
 public:
-    static constexpr int openPanelChecks = 10;
-    static constexpr int openPanelCheckIntervalMilliseconds = 50;
     static constexpr int centringDelayMilliseconds = 300;
 
     AppDelegate(Settings &settings, DocumentController &documents, const DraftStore &drafts,
@@ -34,12 +31,13 @@ public:
     // An automated test run: everything after turning off window tabbing is skipped.
     static bool isTestRun(const QStringList &arguments, const QProcessEnvironment &environment);
 
-    // Reopens the windows of the last session and the drafts a crash left behind.
+    // Reopens the windows of the last session (its files only when reopening is not turned off)
+    // and every unsaved text: drafts of the session and those a crash left behind.
     QList<DocumentWindow *> restoreSession();
     void applicationDidFinishLaunching(
         const QStringList &arguments, const QProcessEnvironment &environment);
 
-    bool dismissOpenPanelIfPresent();
+    // A new document, unless the session or the command line opened one.
     void createBlankDocumentIfNeeded();
     void ensureWindowIsOnScreen();
     void showDefaultHandlerPromptIfNeeded();
@@ -50,6 +48,9 @@ public:
     // Keeps every document's text (in its file or a draft), records the session, closes the
     // windows without asking and ends the event loop.
     void quit();
+    // A termination request (SIGTERM, logout): quits as quit() does, also while a question waits
+    // for its answer, and asks nothing more.
+    void terminate();
     // Keeps every document's text and records the session, without closing anything (the
     // desktop session is ending and may yet be cancelled).
     void preserveAll();
@@ -69,14 +70,11 @@ signals:
     void launchSettled();
 
 private:
-    void pollForOpenPanel(int attemptsRemaining);
-    void closeRestoredDocumentsIfAsked();
-
     Settings &m_settings;
     DocumentController &m_documents;
     const DraftStore &m_drafts;
     const SessionStore &m_session;
-    QList<QPointer<DocumentWindow>> m_restored;
+    bool m_terminating = false;
     std::function<void()> m_registerFileExtensions;
     std::function<void()> m_makeDefaultTextEditor;
 };

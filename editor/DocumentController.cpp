@@ -20,6 +20,17 @@ QString canonicalOrAbsolute(const QString &path)
     return canonical.isEmpty() ? info.absoluteFilePath() : canonical;
 }
 
+// A draft is made at the first edit and its journal written a moment later, so a crash in
+// between leaves one without a single edit: an untitled text that comes back empty, or a file's
+// draft that would only repeat its file. Neither holds anything unsaved.
+bool recoversNothing(
+    const DraftStore &store, const DraftStore::Draft &draft, const QString &recoveredText)
+{
+    if (draft.filePath.isEmpty())
+        return recoveredText.isEmpty();
+    return draft.base == DraftStore::BaseKind::File && store.journalSize(draft.id) == 0;
+}
+
 } // namespace
 
 DocumentController::DocumentController(Settings &settings, QObject *parent)
@@ -105,6 +116,10 @@ DocumentWindow *DocumentController::restoreDraft(const QString &draftId)
             qPrintable(m_draftStore->folder()));
         return nullptr;
     }
+    if (recoversNothing(*m_draftStore, *draft, *text)) {
+        m_draftStore->remove(draftId);
+        return nullptr;
+    }
     DocumentWindow *window = createWindow();
     window->restoreDraft(*draft, std::move(*text));
     window->show();
@@ -155,10 +170,14 @@ QString DocumentController::nextUntitledName() const
 void DocumentController::track(DocumentWindow *window)
 {
     m_windows.append(window);
-    connect(window, &QObject::destroyed, this, [this, window] {
-        m_windows.removeAll(window);
-        emit windowsChanged();
-    });
+    // A closing window is dropped at once: until it is deleted it must not be handed out as the
+    // window of its file, nor be listed in the session.
+    const auto forget = [this, window] {
+        if (m_windows.removeAll(window) > 0)
+            emit windowsChanged();
+    };
+    connect(window, &DocumentWindow::closed, this, forget);
+    connect(window, &QObject::destroyed, this, forget);
     connect(window, &DocumentWindow::displayNameChanged, this, &DocumentController::windowsChanged);
     connect(window, &DocumentWindow::openFilesRequested, this, &DocumentController::openFiles);
     connect(window, &DocumentWindow::saved, m_recentFiles, &RecentFiles::add);

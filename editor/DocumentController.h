@@ -40,7 +40,8 @@ public:
     // From now on every window keeps a draft of its edits in `store` (not owned).
     void setDraftStore(const DraftStore *store) { m_draftStore = store; }
     const DraftStore *draftStore() const { return m_draftStore; }
-    // Opens a window with the draft's recovered text; nothing when it cannot be recovered.
+    // Opens a window with the draft's recovered text; nothing when it cannot be recovered (the
+    // draft is kept), or when it recovers nothing unsaved (the draft is removed).
     DocumentWindow *restoreDraft(const QString &draftId);
 
 signals:
@@ -56,8 +57,9 @@ private:
 
     Settings &m_settings;
     RecentFiles *m_recentFiles = nullptr;
-    // Kept current by each window's destroyed(), which compares pointers only: a QPointer to a
-    // window being destroyed would be cast to a type it no longer has.
+    // Open windows, in the order they were made: a window leaves when its close is accepted (or
+    // it is destroyed). Compared by pointer only: a QPointer to a window being destroyed would be
+    // cast to a type it no longer has.
     QList<DocumentWindow *> m_windows;
     const DraftStore *m_draftStore = nullptr;
 };

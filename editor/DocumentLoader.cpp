@@ -158,6 +158,10 @@ void DocumentLoader::startInserting(QString text)
     if (m_document) {
         m_document->setUndoRedoEnabled(false);
         m_document->clear();
+        // clear() reports the document modified yet leaves it marked unmodified, so finish()
+        // would report nothing and the report would stand whenever no text follows (an empty
+        // file). Marked as reported, finish() then reports it unmodified.
+        m_document->setModified(true);
     }
     insertNextSlice();
 }

@@ -55,8 +55,9 @@ DocumentWindow::DocumentWindow(Settings &settings, QWidget *parent)
     connect(m_loader, &DocumentLoader::finished, this, [this] {
         if (!m_contentView->filePath().isEmpty())
             m_file->setLoaded(m_contentView->filePath());
+        m_holdsWholeText = true;
         endLoading();
-        restoreCursorAfterReload();
+        placeCursorAfterLoad();
         if (m_loader->longLineLayout())
             showLongLineNotice();
         else
@@ -84,6 +85,7 @@ void DocumentWindow::load(const QString &path)
     m_contentView->setFilePath(info.absoluteFilePath());
     updateTitle();
     m_contentView->textView()->setReadOnly(true);
+    m_holdsWholeText = false;
     m_loadingBar->setFileName(info.fileName());
     m_loadingBar->setProgress(0, 1);
     QTimer::singleShot(loadingBarDelayMilliseconds, this, &DocumentWindow::showLoadingBar);
@@ -109,6 +111,7 @@ void DocumentWindow::restoreDraft(const DraftStore::Draft &draft, QString text)
         m_contentView->setFilePath(QFileInfo(draft.filePath).absoluteFilePath());
     updateTitle();
     m_contentView->textView()->setReadOnly(true);
+    m_holdsWholeText = false;
     if (m_drafts)
         m_drafts->pause();
     m_loader->loadText(std::move(text));
@@ -131,7 +134,13 @@ void DocumentWindow::recordDraftsFromHere()
 
 QString DocumentWindow::preserveForQuit()
 {
-    if (!isModified() || m_loader->isLoading()) {
+    // A text that never arrived whole is nobody's edit; a draft being restored stays as it is.
+    if (!m_holdsWholeText) {
+        if (m_restoredDraft)
+            return m_restoredDraft->id;
+        return m_drafts ? m_drafts->draftId() : QString();
+    }
+    if (!isModified()) {
         if (m_drafts && !isModified())
             m_drafts->discard();
         return m_drafts ? m_drafts->draftId() : QString();
@@ -210,6 +219,7 @@ void DocumentWindow::editAnyway()
     m_longLineStrip->hide();
     m_contentView->setLongLineDisplay(nullptr, nullptr);
     m_contentView->textView()->setReadOnly(true);
+    m_holdsWholeText = false;
     QApplication::setOverrideCursor(Qt::WaitCursor);
     connect(
         m_loader, &DocumentLoader::finished, this, [] { QApplication::restoreOverrideCursor(); },
@@ -268,8 +278,9 @@ bool DocumentWindow::saveAs()
 
 bool DocumentWindow::saveTo(const QString &path)
 {
-    if (m_loader->isLoading())
-        return false; // the document does not hold the whole file yet
+    // Part of a text would replace the whole file (or make a truncated copy of it).
+    if (!m_holdsWholeText)
+        return false;
     const bool sameFile = QFileInfo(path).absoluteFilePath() == filePath();
     if (sameFile && m_file->isChangedOnDisk()
         && !UserPrompts::current().confirmOverwriteNewer(this, displayName()))
@@ -306,13 +317,14 @@ void DocumentWindow::reload()
     load(filePath());
 }
 
-void DocumentWindow::restoreCursorAfterReload()
+// The view's cursor sat where the text was appended, so it ends after it; a text is read from its
+// start, and a reload goes back to where the cursor was.
+void DocumentWindow::placeCursorAfterLoad()
 {
-    if (m_cursorBeforeReload < 0)
-        return;
     ScrivletTextView *view = m_contentView->textView();
     QTextCursor cursor(view->document());
-    cursor.setPosition(std::min(m_cursorBeforeReload, view->document()->characterCount() - 1));
+    if (m_cursorBeforeReload >= 0)
+        cursor.setPosition(std::min(m_cursorBeforeReload, view->document()->characterCount() - 1));
     view->setTextCursor(cursor);
     view->ensureCursorVisible();
     m_cursorBeforeReload = -1;
@@ -363,17 +375,22 @@ QWidget *DocumentWindow::createDiskChangeNotice()
 void DocumentWindow::closeEvent(QCloseEvent *event)
 {
     closeDocument(event);
+    if (!event->isAccepted())
+        return;
     // Tearing the document down reports changes too; they are not edits to record.
-    if (event->isAccepted() && m_drafts)
+    if (m_drafts)
         m_drafts->pause();
+    emit closed();
 }
 
 void DocumentWindow::closeDocument(QCloseEvent *event)
 {
     if (m_loader->isLoading())
         m_loader->cancel();
-    if (m_closingForQuit) {
-        event->accept(); // preserveForQuit() has kept the text
+    // preserveForQuit() has kept the text; a part of a text is no edit to ask about, and any
+    // draft behind it stays for the next launch.
+    if (m_closingForQuit || !m_holdsWholeText) {
+        event->accept();
         return;
     }
     if (!isModified()) {
@@ -382,7 +399,13 @@ void DocumentWindow::closeDocument(QCloseEvent *event)
         event->accept();
         return;
     }
-    switch (UserPrompts::current().askSaveChanges(this)) {
+    const UserPrompts::SaveChangesAnswer answer = UserPrompts::current().askSaveChanges(this);
+    // Quitting while the question was open (a termination request) has kept the text already.
+    if (m_closingForQuit) {
+        event->accept();
+        return;
+    }
+    switch (answer) {
     case UserPrompts::SaveChangesAnswer::Save:
         event->setAccepted(save());
         return;

@@ -31,6 +31,10 @@ public:
 
     ContentView *contentView() const { return m_contentView; }
     bool isLoading() const;
+    // Whether the document holds its whole text: false from the start of a load until it
+    // finishes, and for good after a load that failed or was cancelled. Only such a text is
+    // ever written to a file.
+    bool holdsWholeText() const { return m_holdsWholeText; }
 
     // Opens `path` into this window's document, read off the GUI thread. A file that cannot be
     // read opens nothing: loadFailed() carries the reason.
@@ -72,6 +76,8 @@ signals:
     void saved(const QString &path);
     void openFilesRequested(const QStringList &paths);
     void displayNameChanged();
+    // The window accepted its close; it is deleted soon after and must not be used again.
+    void closed();
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -80,7 +86,7 @@ private:
     void updateTitle();
     void onChangedOnDisk();
     void keepOwnVersion();
-    void restoreCursorAfterReload();
+    void placeCursorAfterLoad();
     void recordDraftsFromHere();
     void closeDocument(QCloseEvent *event);
     std::optional<DocumentError> writeFile(const QString &path);
@@ -106,4 +112,5 @@ private:
     DraftRecorder *m_drafts = nullptr;
     std::optional<DraftStore::Draft> m_restoredDraft;
     bool m_closingForQuit = false;
+    bool m_holdsWholeText = true;
 };

@@ -84,7 +84,7 @@ void wireInstance(SingleInstance &instance, DocumentController &documents,
 int main(int argc, char *argv[])
 {
     // Answered before QApplication, which needs a display.
-    if (const std::optional<int> exitCode = CommandLine::answerHelpOrVersion(argc, argv))
+    if (const std::optional<int> exitCode = CommandLine::answerBeforeApplication(argc, argv))
         return *exitCode;
     QApplication app(argc, argv);
     QApplication::setApplicationName(u"Scrivlet"_s);
@@ -114,8 +114,8 @@ int main(int argc, char *argv[])
     wireInstance(instance, documents, newFiles, delegate);
 
     TerminationSignals termination;
-    QObject::connect(
-        &termination, &TerminationSignals::terminationRequested, &delegate, &AppDelegate::quit);
+    QObject::connect(&termination, &TerminationSignals::terminationRequested, &delegate,
+        &AppDelegate::terminate);
     QObject::connect(&app, &QGuiApplication::commitDataRequest, &delegate,
         [&delegate](QSessionManager &) { delegate.preserveAll(); });
 

@@ -1,4 +1,5 @@
-// scrivlet-finder-sync FOLDER: what the file-manager hooks run for "New Text Document".
+// scrivlet-finder-sync [--] FOLDER: what the file-manager hooks run for "New Text Document".
+// scrivlet-finder-sync --help | --version: says what it is, touching nothing.
 // scrivlet-finder-sync --write-icon FILE SCALE: writes the command's icon (used by the build).
 
 #include "BookmarkManager.h"
@@ -13,8 +14,49 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
 
 namespace {
+
+constexpr char usage[] = "Usage: scrivlet-finder-sync [--] FOLDER\n";
+
+// An option is never a folder: the file manager passes a path, and a folder whose name starts
+// with "-" comes after "--". Answers --help and --version (0) and refuses other options (2);
+// nothing when FOLDER is at `*folderIndex`.
+std::optional<int> answerOptions(int argc, char *argv[], int *folderIndex)
+{
+    *folderIndex = 1;
+    if (argc < 2 || argv[1][0] != '-' || std::strcmp(argv[1], "-") == 0)
+        return std::nullopt;
+    const char *option = argv[1];
+    if (std::strcmp(option, "--") == 0) {
+        *folderIndex = 2;
+        return std::nullopt;
+    }
+    if (std::strcmp(option, "-h") == 0 || std::strcmp(option, "--help") == 0) {
+        std::fputs(usage, stdout);
+        std::fputs("\nCreates an empty text file in FOLDER, named as Scrivlet's settings say, and\n"
+                   "opens it when they ask for that. File managers run it for \"New Text\n"
+                   "Document\".\n"
+                   "\n"
+                   "Options:\n"
+                   "  -h, --help     Show this help and exit.\n"
+                   "      --version  Show the version and exit.\n"
+                   "  --             Treat the next argument as the folder, even if it starts "
+                   "with -.\n",
+            stdout);
+        return 0;
+    }
+    if (std::strcmp(option, "--version") == 0) {
+        std::fputs("scrivlet-finder-sync (Scrivlet) " SCRIVLET_VERSION "\n", stdout);
+        return 0;
+    }
+    std::fprintf(stderr,
+        "scrivlet-finder-sync: unknown option '%s'\n%sTry 'scrivlet-finder-sync --help' for more "
+        "information.\n",
+        option, usage);
+    return 2;
+}
 
 int writeIcon(int argc, char *argv[])
 {
@@ -35,16 +77,19 @@ int main(int argc, char *argv[])
 {
     if (argc > 1 && std::strcmp(argv[1], "--write-icon") == 0)
         return writeIcon(argc, argv);
+    int folderIndex = 1;
+    if (const std::optional<int> exitCode = answerOptions(argc, argv, &folderIndex))
+        return *exitCode;
 
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("scrivlet-finder-sync"));
     FinderSync finderSync(BookmarkManager::shared(), WorkspaceOpener::desktop(),
         QCoreApplication::applicationFilePath());
-    if (argc < 2) {
+    if (argc <= folderIndex) {
         finderSync.createNewTextDocument(std::nullopt);
         return 1;
     }
-    const QByteArray nativePath = argv[1];
+    const QByteArray nativePath = argv[folderIndex];
     const QString path = QFile::decodeName(nativePath);
     const FinderSync::TargetPath form = QFile::encodeName(path) == nativePath
         ? FinderSync::TargetPath::Exact

@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QUrl>
 
+#include <algorithm>
 #include <cstdio>
 
 using namespace Qt::StringLiterals;
@@ -43,6 +44,40 @@ std::optional<QString> localPathOf(const QString &fileUrl)
     if (path.contains(QChar(0)))
         return std::nullopt;
     return path;
+}
+
+// What QApplication takes out of the arguments itself (Qt's options and the X11 platform's), with
+// "-" or "--": those in the first list take the next argument as their value.
+const QStringList toolkitOptionsWithValue {u"platform"_s, u"platformpluginpath"_s,
+    u"platformtheme"_s, u"plugin"_s, u"qwindowgeometry"_s, u"geometry"_s, u"qwindowtitle"_s,
+    u"title"_s, u"qwindowicon"_s, u"icon"_s, u"session"_s, u"style"_s, u"stylesheet"_s,
+    u"display"_s, u"name"_s};
+const QStringList toolkitFlags {
+    u"reverse"_s, u"testability"_s, u"widgetcount"_s, u"nograb"_s, u"dograb"_s, u"sync"_s};
+const QStringList toolkitValuePrefixes {
+    u"style="_s, u"stylesheet="_s, u"session="_s, u"qmljsdebugger="_s};
+
+// The arguments without the toolkit's options, as QApplication would leave them.
+QStringList withoutToolkitOptions(const QStringList &arguments)
+{
+    QStringList kept = arguments.mid(0, 1);
+    for (qsizetype index = 1; index < arguments.size(); ++index) {
+        const QString &argument = arguments[index];
+        if (argument == u"--") {
+            kept.append(arguments.mid(index));
+            break;
+        }
+        const QString name = argument.startsWith(u"--") ? argument.mid(2)
+            : argument.startsWith(u'-')                 ? argument.mid(1)
+                                                        : QString();
+        if (toolkitOptionsWithValue.contains(name))
+            ++index;
+        else if (!toolkitFlags.contains(name)
+            && std::none_of(toolkitValuePrefixes.cbegin(), toolkitValuePrefixes.cend(),
+                [&name](const QString &prefix) { return name.startsWith(prefix); }))
+            kept.append(argument);
+    }
+    return kept;
 }
 
 QString usageError(const QString &problem)
@@ -122,12 +157,14 @@ QStringList CommandLine::argumentsOf(int argc, char **argv)
     return arguments;
 }
 
-std::optional<int> CommandLine::answerHelpOrVersion(int argc, char **argv)
+CommandLine CommandLine::parseBeforeApplication(const QStringList &arguments)
 {
-    const CommandLine commandLine = parse(argumentsOf(argc, argv), QString());
-    if (commandLine.action() == Action::Fail || commandLine.action() == Action::Run)
-        return std::nullopt;
-    return commandLine.report();
+    return parse(withoutToolkitOptions(arguments), QString());
+}
+
+std::optional<int> CommandLine::answerBeforeApplication(int argc, char **argv)
+{
+    return parseBeforeApplication(argumentsOf(argc, argv)).report();
 }
 
 std::optional<int> CommandLine::report() const

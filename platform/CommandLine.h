@@ -17,10 +17,13 @@ public:
     static CommandLine parse(const QStringList &arguments, const QString &workingDirectory);
     static QStringList argumentsOf(int argc, char **argv);
 
-    // Answers --help and --version before an application object exists, so that both work on a
-    // terminal without a display. Other arguments are left for parse() after QApplication has
-    // taken its own options (-platform, -style, …) out of the list.
-    static std::optional<int> answerHelpOrVersion(int argc, char **argv);
+    // The arguments as the program got them, before QApplication has taken its own options
+    // (-platform NAME, -style NAME, …) out: those are passed over here.
+    static CommandLine parseBeforeApplication(const QStringList &arguments);
+    // Answers --help, --version and usage errors before an application object exists, so that
+    // they work on a terminal without a display. The files are taken by parse() once
+    // QApplication has removed its own options.
+    static std::optional<int> answerBeforeApplication(int argc, char **argv);
 
     Action action() const { return m_action; }
     // Absolute file paths and scrivlet: URLs, in the order given.

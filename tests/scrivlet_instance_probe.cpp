@@ -12,7 +12,7 @@
 
 int main(int argc, char *argv[])
 {
-    if (const std::optional<int> exitCode = CommandLine::answerHelpOrVersion(argc, argv))
+    if (const std::optional<int> exitCode = CommandLine::answerBeforeApplication(argc, argv))
         return *exitCode;
     QApplication app(argc, argv);
     const CommandLine commandLine

@@ -18,6 +18,8 @@ class TestCommandLine : public QObject
 private slots:
     void parses_data();
     void parses();
+    void answersBeforeTheToolkitStarts_data();
+    void answersBeforeTheToolkitStarts();
     void uriRoundTripKeepsThePath_data();
     void uriRoundTripKeepsThePath();
     void refusesUrisThatNameNoLocalFile_data();
@@ -91,6 +93,38 @@ void TestCommandLine::parses()
         QVERIFY2(commandLine.message().contains(messagePart), qPrintable(commandLine.message()));
     }
     QCOMPARE(commandLine.hasTestMarker(), arguments.contains(u"-XCTest"_qs));
+}
+
+void TestCommandLine::answersBeforeTheToolkitStarts_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<CommandLine::Action>("action");
+    using Action = CommandLine::Action;
+    QTest::addRow("unknown option") << QStringList {u"--bogus"_qs} << Action::Fail;
+    QTest::addRow("unknown option after a file")
+        << QStringList {u"a.txt"_qs, u"-n"_qs} << Action::Fail;
+    QTest::addRow("file URL of another computer")
+        << QStringList {u"file://server/a.txt"_qs} << Action::Fail;
+    QTest::addRow("toolkit options with their values") << QStringList {u"-platform"_qs,
+        u"offscreen"_qs, u"--style"_qs, u"Fusion"_qs, u"-display"_qs, u":1"_qs, u"a.txt"_qs}
+                                                       << Action::Run;
+    QTest::addRow("toolkit flags and name=value options") << QStringList {u"-reverse"_qs,
+        u"--style=Fusion"_qs, u"-qmljsdebugger=port:1"_qs} << Action::Run;
+    QTest::addRow("toolkit option next to an unknown one")
+        << QStringList {u"-style"_qs, u"Fusion"_qs, u"--bogus"_qs} << Action::Fail;
+    QTest::addRow("after --, an option name is a file")
+        << QStringList {u"--"_qs, u"--bogus"_qs} << Action::Run;
+    QTest::addRow("help") << QStringList {u"-platform"_qs, u"xcb"_qs, u"--help"_qs}
+                          << Action::ShowHelp;
+}
+
+// Without a display QApplication aborts, so whatever ends the program must be told before it.
+void TestCommandLine::answersBeforeTheToolkitStarts()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(CommandLine::Action, action);
+    arguments.prepend(u"scrivlet"_qs);
+    QCOMPARE(CommandLine::parseBeforeApplication(arguments).action(), action);
 }
 
 void TestCommandLine::uriRoundTripKeepsThePath_data()

@@ -31,6 +31,8 @@ private slots:
     void roundTripsThroughTheEditor_data();
     void roundTripsThroughTheEditor();
     void openingAnOpenFileBringsItsWindowForward();
+    void closedWindowIsNeverHandedOut_data();
+    void closedWindowIsNeverHandedOut();
     void untitledNamesTakeTheLowestFreeNumber();
     void unreadableFilesOpenNothing_data();
     void unreadableFilesOpenNothing();
@@ -150,6 +152,7 @@ void TestDocumentController::roundTripsThroughTheEditor()
     DocumentWindow *window = openLoaded(path);
     QVERIFY(window);
     QVERIFY(!window->isModified());
+    QVERIFY(!window->isWindowModified()); // the title's marker
     QVERIFY(window->save());
     QCOMPARE(contents(path), saved);
     QVERIFY(m_prompts->errors.isEmpty());
@@ -164,6 +167,51 @@ void TestDocumentController::openingAnOpenFileBringsItsWindowForward()
     QCOMPARE(m_documents->openFile(m_folder->path() + u"/./once.txt"_s), first);
     QCOMPARE(m_documents->windows().size(), 1);
     QCOMPARE(m_documents->recentFiles().paths().value(0), QFileInfo(path).absoluteFilePath());
+}
+
+void TestDocumentController::closedWindowIsNeverHandedOut_data()
+{
+    QTest::addColumn<bool>("whileLoading");
+    QTest::addRow("loaded") << false;
+    QTest::addRow("still loading") << true;
+}
+
+// A window whose close was accepted lives on until the event loop deletes it; asked for its file
+// meanwhile, the controller once gave it out again, and a text that never finished loading was
+// then saved over the file.
+void TestDocumentController::closedWindowIsNeverHandedOut()
+{
+    QFETCH(bool, whileLoading);
+    QByteArray text;
+    for (int line = 0; line < (whileLoading ? 300000 : 3); ++line)
+        text += "line " + QByteArray::number(line) + '\n';
+    const QString path = writeFile(u"closing.txt"_s, text);
+    m_prompts->saveChangesAnswer = UserPrompts::SaveChangesAnswer::Save;
+    DocumentWindow *window = m_documents->openFile(path);
+    QVERIFY(window);
+    QTRY_VERIFY(window->contentView()->textView()->document()->characterCount() > 1);
+    if (whileLoading)
+        QVERIFY2(window->isLoading(), "the file loaded too fast to close it while loading");
+    else
+        QTRY_VERIFY(!window->isLoading());
+
+    QVERIFY(window->close());
+    QCOMPARE(m_prompts->saveChangesQuestions, 0);
+    QVERIFY(!m_documents->windows().contains(window));
+    QCOMPARE(m_documents->windowForFile(path), nullptr);
+    if (whileLoading) {
+        // Not yet deleted, the window writes nothing of a text it never held whole.
+        QVERIFY(!window->holdsWholeText());
+        QVERIFY(!window->save());
+        window->preserveForQuit();
+        QCOMPARE(contents(path), text);
+    }
+
+    DocumentWindow *again = m_documents->openFile(path);
+    QVERIFY(again != window);
+    QTRY_VERIFY(!again->isLoading());
+    QCOMPARE(again->contentView()->documentText().wholeText(), QString::fromLatin1(text));
+    QVERIFY(!again->isModified());
 }
 
 void TestDocumentController::untitledNamesTakeTheLowestFreeNumber()
