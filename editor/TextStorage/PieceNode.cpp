@@ -191,7 +191,8 @@ NodePtr extendLastPiece(const NodePtr &root, qsizetype units)
     if (node.right)
         return withChildren(node, node.left, extendLastPiece(node.right, units));
     const QStringView piece(node.piece.data(), node.piece.size() + units);
-    return makeNode(piece, summarize(piece), node.left, NodePtr(), node.priority);
+    const Summary summary = combine(node.pieceSummary, summarize(piece.sliced(node.piece.size())));
+    return makeNode(piece, summary, node.left, NodePtr(), node.priority);
 }
 
 QStringView lastPiece(const NodePtr &root)

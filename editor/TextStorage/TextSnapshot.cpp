@@ -85,20 +85,24 @@ qsizetype TextSnapshot::lineAt(qsizetype offset) const
     return breaks;
 }
 
+// Reads on from the line's start to its break, rather than looking the next line up: a line is
+// usually far shorter than the piece a second lookup would scan.
 LineSpan TextSnapshot::lineSpan(qsizetype line) const
 {
     LineSpan span;
-    line = std::clamp<qsizetype>(line, 0, lineCount() - 1);
     span.start = lineStart(line);
-    if (line + 1 == lineCount()) {
-        span.length = length() - span.start;
-        return span;
+    TextChunkReader reader = chunks(span.start);
+    for (QStringView chunk = reader.next(); !chunk.isEmpty(); chunk = reader.next()) {
+        const auto end = std::find_if(chunk.begin(), chunk.end(),
+            [](QChar unit) { return unit == LineFeed || unit == CarriageReturn; });
+        span.length += end - chunk.begin();
+        if (end == chunk.end())
+            continue;
+        const bool pair
+            = *end == CarriageReturn && unitAt(span.start + span.length + 1) == LineFeed;
+        span.breakLength = pair ? 2 : 1;
+        break;
     }
-    const qsizetype next = lineStart(line + 1);
-    const bool pair = next - span.start >= 2 && unitAt(next - 1) == LineFeed
-        && unitAt(next - 2) == CarriageReturn;
-    span.breakLength = pair ? 2 : 1;
-    span.length = next - span.start - span.breakLength;
     return span;
 }
 
