@@ -76,6 +76,73 @@ QString randomInsertion(QRandomGenerator &random)
     return text;
 }
 
+// A piece tree with its history and the plain string it must equal, edited at random: typing at
+// the caret, edits anywhere (some large, some grouped), undo and redo.
+struct RandomSession
+{
+    explicit RandomSession(quint32 seed)
+        : random(seed)
+        , text(initialText(random))
+        , tree(text)
+        , states {text}
+    { }
+
+    // Lines of every kind, longer than a piece, so that the tree starts from several pieces of
+    // the loaded text.
+    static QString initialText(QRandomGenerator &random)
+    {
+        QString text;
+        for (int i = 0; i < 20; ++i)
+            text += randomInsertion(random) + u"start text\r\n"_s.repeated(50);
+        return text;
+    }
+
+    void step()
+    {
+        const int action = random.bounded(20);
+        if (action < 3 && history.canUndo()) {
+            caret = *history.undo(tree);
+            text = states[std::size_t(history.undoCount())];
+        } else if (action < 5 && history.canRedo()) {
+            caret = *history.redo(tree);
+            text = states[std::size_t(history.undoCount())];
+        } else {
+            const qsizetype before = history.undoCount();
+            history.beginGroup();
+            for (int edits = action == 11 ? 3 : 1; edits > 0; --edits)
+                edit(action);
+            history.endGroup();
+            if (history.undoCount() > before)
+                states.resize(std::size_t(before + 1)); // no redo after a new step
+            states.resize(std::max(states.size(), std::size_t(history.undoCount() + 1)));
+            states[std::size_t(history.undoCount())] = text;
+        }
+    }
+
+    void edit(int action)
+    {
+        qsizetype offset = std::min(caret, text.size());
+        qsizetype removed = 0;
+        QString inserted = QString(QChar(u"ab \r\n"_s[random.bounded(5)]));
+        if (action >= 11) { // anywhere, not typing
+            offset = qsizetype(random.bounded(quint64(text.size() + 1)));
+            removed = std::min<qsizetype>(
+                random.bounded(action == 19 ? 5000 : 12), text.size() - offset);
+            inserted = randomInsertion(random);
+        }
+        history.replace(tree, offset, removed, inserted);
+        text.replace(offset, removed, inserted);
+        caret = offset + inserted.size();
+    }
+
+    QRandomGenerator random;
+    QString text;
+    PieceTree tree;
+    EditHistory history;
+    std::vector<QString> states; // the text at each undo count
+    qsizetype caret = 0;
+};
+
 } // namespace
 
 class TestPieceTree : public QObject
@@ -240,62 +307,29 @@ void TestPieceTree::randomEdits()
     const quint32 seed = qEnvironmentVariableIsSet("SCRIVLET_TEST_SEED")
         ? quint32(qEnvironmentVariableIntValue("SCRIVLET_TEST_SEED"))
         : QRandomGenerator::global()->generate();
-    QRandomGenerator random(seed);
-    QString text;
-    for (int i = 0; i < 20; ++i)
-        text += randomInsertion(random) + u"start text\r\n"_s.repeated(50);
-    PieceTree tree(text);
-    EditHistory history;
-    std::vector<QString> states {text}; // the text at each undo count
+    RandomSession session(seed);
     std::vector<std::pair<TextSnapshot, QString>> snapshots;
-    qsizetype caret = 0;
     for (int step = 0; step < 20000; ++step) {
         auto failure = qScopeGuard([&] {
             qWarning("randomEdits failed at step %d; SCRIVLET_TEST_SEED=%u repeats it", step, seed);
         });
-        const int action = random.bounded(20);
-        if (action < 3 && history.canUndo()) {
-            caret = *history.undo(tree);
-            text = states[std::size_t(history.undoCount())];
-        } else if (action < 5 && history.canRedo()) {
-            caret = *history.redo(tree);
-            text = states[std::size_t(history.undoCount())];
-        } else {
-            qsizetype offset = std::min(caret, text.size());
-            qsizetype removed = 0;
-            QString inserted = QString(QChar(u"ab \r\n"_s[random.bounded(5)]));
-            if (action >= 12) { // anywhere, not typing
-                offset = qsizetype(random.bounded(quint64(text.size() + 1)));
-                removed = std::min<qsizetype>(
-                    random.bounded(action == 19 ? 5000 : 12), text.size() - offset);
-                inserted = randomInsertion(random);
-            }
-            const qsizetype before = history.undoCount();
-            history.replace(tree, offset, removed, inserted);
-            text.replace(offset, removed, inserted);
-            caret = offset + inserted.size();
-            if (history.undoCount() > before)
-                states.resize(std::size_t(before + 1)); // no redo after a new step
-            states.resize(std::max(states.size(), std::size_t(history.undoCount() + 1)));
-            states[std::size_t(history.undoCount())] = text;
-        }
-        QVERIFY2(caret >= 0 && caret <= text.size(),
-            qPrintable(
-                u"caret %1 of %2 after action %3"_s.arg(caret).arg(text.size()).arg(action)));
-        QCOMPARE(tree.toString(), text);
-        compareLookups(tree.snapshot(), text, random, false);
+        session.step();
+        const QString &text = session.text;
+        QVERIFY(session.caret >= 0 && session.caret <= text.size());
+        QCOMPARE(session.tree.toString(), text);
+        compareLookups(session.tree.snapshot(), text, session.random, false);
         if (QTest::currentTestFailed())
             return;
-        const qsizetype from = qsizetype(random.bounded(quint64(text.size() + 1)));
-        const qsizetype count = qsizetype(random.bounded(quint64(text.size() - from + 1)));
-        QCOMPARE(readChunks(tree.chunks(from, count)), text.mid(from, count));
+        const qsizetype from = qsizetype(session.random.bounded(quint64(text.size() + 1)));
+        const qsizetype count = qsizetype(session.random.bounded(quint64(text.size() - from + 1)));
+        QCOMPARE(readChunks(session.tree.chunks(from, count)), text.mid(from, count));
         if (step % 250 == 0)
-            snapshots.emplace_back(tree.snapshot(), text);
+            snapshots.emplace_back(session.tree.snapshot(), text);
         failure.dismiss();
     }
     for (const auto &[snapshot, expected] : snapshots) {
         QCOMPARE(snapshot.toString(), expected);
-        compareLookups(snapshot, expected, random, false);
+        compareLookups(snapshot, expected, session.random, false);
         if (QTest::currentTestFailed())
             return;
     }

@@ -14,7 +14,7 @@
 // The tree is a treap, rebalanced by split and merge only. Split and merge touch one root-to-leaf
 // path each, which is exactly what path copying needs; a red-black or AVL tree would copy the
 // nodes its rotations and recolourings reach as well, with far more code. Priorities are
-// pseudo-random, so the expected depth is about 2 ln n (about 25 for the 25,000 pieces of 100 MB).
+// pseudo-random, so the expected depth is about 2 ln n (about 20 for the 25,000 pieces of 100 MB).
 namespace PieceTreeDetail {
 
 // Line breaks are LF, CR LF and a lone CR, as the document loader counts lines. The counts are
