@@ -2,7 +2,8 @@
 //   bench_piece_tree PATH              build, random edits, typing, line lookups, snapshot and a
 //                                      full read of the snapshot, each with its ratio to QString
 //   bench_piece_tree memory PATH       peak and final resident memory of a process that loads
-//                                      PATH into a piece tree, beside one that keeps the QString
+//                                      PATH into a piece tree (whole, or block by block), beside
+//                                      one that keeps the QString
 // The QString side of the lookups is given a line-start index built once (not timed), as an
 // editor over a bare string would need one. QString edits move the whole text, so fewer of them
 // are timed and the figures compare per edit.
@@ -12,12 +13,14 @@
 #include <QCoreApplication>
 #include <QProcess>
 #include <QRandomGenerator>
+#include <QStringDecoder>
 
 #include <sys/resource.h>
 
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <optional>
 #include <vector>
 
 using namespace Qt::StringLiterals;
@@ -172,23 +175,29 @@ void compareSnapshots(const QString &text)
     std::printf("  (checksums %s)\n", ours == reference ? "agree" : "DIFFER");
 }
 
+// Loads PATH as one variant does and reports its memory: "string" decodes the whole file into a
+// QString (as the editor does today), "tree" hands that string to a piece tree, "tree-blocks"
+// reads and decodes 16 MiB at a time into the tree, never holding the file's bytes whole.
 int memoryChild(const QString &variant, const QString &path)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return 1;
     std::optional<QString> string;
-    std::optional<PieceTree> tree;
-    {
-        const QByteArray bytes = file.readAll();
-        string = QString::fromUtf8(bytes);
+    PieceTree tree;
+    if (variant == u"tree-blocks") {
+        QStringDecoder decoder(QStringDecoder::Utf8);
+        while (!file.atEnd())
+            tree.appendLoadedText(decoder.decode(file.read(16 * 1024 * 1024)));
+    } else {
+        string = QString::fromUtf8(file.readAll());
+        if (variant == u"tree") {
+            tree.appendLoadedText(std::move(*string));
+            string.reset();
+        }
     }
-    if (variant == u"tree") {
-        tree.emplace(std::move(*string));
-        string.reset();
-    }
-    std::printf("peak_mb %.1f\nresident_mb %.1f\nlines %lld\n", peakResidentMegabytes(),
-        residentMegabytes(), static_cast<long long>(tree ? tree->lineCount() : 0));
+    std::printf("peak_mb %.1f\nresident_mb %.1f\nlength %lld\n", peakResidentMegabytes(),
+        residentMegabytes(), static_cast<long long>(string ? string->size() : tree.length()));
     return 0;
 }
 
@@ -203,19 +212,25 @@ double childValue(const QByteArray &output, const char *key)
 
 int compareMemory(const QString &path)
 {
-    QByteArray outputs[2];
-    const QString variants[2] = {u"tree"_s, u"string"_s};
-    for (int i = 0; i < 2; ++i) {
+    const QString variants[3] = {u"string"_s, u"tree"_s, u"tree-blocks"_s};
+    QByteArray outputs[3];
+    for (int i = 0; i < 3; ++i) {
         QProcess child;
         child.start(QCoreApplication::applicationFilePath(), {u"memory-one"_s, variants[i], path});
         if (!child.waitForFinished(-1) || child.exitCode() != 0)
             return 1;
         outputs[i] = child.readAllStandardOutput();
     }
-    printRatio(
-        "memory-peak", childValue(outputs[0], "peak_mb"), childValue(outputs[1], "peak_mb"), "MiB");
-    printRatio("memory-resident", childValue(outputs[0], "resident_mb"),
-        childValue(outputs[1], "resident_mb"), "MiB");
+    for (int i = 1; i < 3; ++i) {
+        const QByteArray name = "memory-peak-" + variants[i].toUtf8();
+        printRatio(name.constData(), childValue(outputs[i], "peak_mb"),
+            childValue(outputs[0], "peak_mb"), "MiB");
+        const QByteArray resident = "memory-resident-" + variants[i].toUtf8();
+        printRatio(resident.constData(), childValue(outputs[i], "resident_mb"),
+            childValue(outputs[0], "resident_mb"), "MiB");
+    }
+    std::printf("  (text length %.0f units, %.1f MiB as UTF-16)\n",
+        childValue(outputs[0], "length"), childValue(outputs[0], "length") * 2 / 1048576.0);
     return 0;
 }
 

@@ -193,6 +193,12 @@ void TestPieceTree::lookups()
             return;
         QCOMPARE(tree.toString(), text);
 
+        PieceTree loaded(text.first(cut));
+        loaded.appendLoadedText(text.sliced(cut));
+        compareLookups(loaded.snapshot(), text, random, text.size() < 100);
+        if (QTest::currentTestFailed())
+            return;
+
         PieceTree reversed;
         reversed.insert(0, QStringView(text).sliced(cut));
         reversed.insert(0, QStringView(text).first(cut));

@@ -11,9 +11,14 @@ PieceTree::PieceTree()
 { }
 
 PieceTree::PieceTree(QString original)
-    : m_buffers(std::make_shared<TextBuffers>(std::move(original)))
+    : m_buffers(std::make_shared<TextBuffers>())
 {
-    m_text = TextSnapshot(build({m_buffers->original()}), m_buffers);
+    m_text = TextSnapshot(build({m_buffers->keep(std::move(original))}), m_buffers);
+}
+
+void PieceTree::appendLoadedText(QString block)
+{
+    m_text.m_root = merge(m_text.m_root, build({m_buffers->keep(std::move(block))}));
 }
 
 PieceTree::~PieceTree() = default;

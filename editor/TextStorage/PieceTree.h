@@ -25,6 +25,11 @@ public:
     PieceTree(const PieceTree &) = delete;
     PieceTree &operator=(const PieceTree &) = delete;
 
+    // Adds the next block of a file being loaded at the end, without copying it, so that a loader
+    // can decode a few megabytes at a time and never hold the whole file twice. A CR LF split
+    // between two blocks is one line break.
+    void appendLoadedText(QString block);
+
     const TextSnapshot &snapshot() const { return m_text; }
 
     qsizetype length() const { return m_text.length(); }

@@ -3,9 +3,15 @@
 #include <algorithm>
 #include <cstring>
 
-TextBuffers::TextBuffers(QString original)
-    : m_original(std::move(original))
-{ }
+QStringView TextBuffers::keep(QString text)
+{
+    // A decoder sizes its output for the worst case (one unit per byte); what it did not use
+    // would stay allocated as long as the text.
+    if (text.capacity() > text.size() + text.size() / 8)
+        text.squeeze();
+    m_kept.push_back(std::move(text));
+    return m_kept.back();
+}
 
 std::vector<QStringView> TextBuffers::append(QStringView text)
 {

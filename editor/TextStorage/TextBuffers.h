@@ -6,17 +6,18 @@
 #include <memory>
 #include <vector>
 
-// The memory every piece points into: the decoded original text, never changed, and the text
+// The memory every piece points into: the decoded text of the file, never changed, and the text
 // inserted since, appended to fixed-size blocks that are never moved or freed while any snapshot
 // lives. Only the owning PieceTree appends, on its own thread; readers on other threads only
 // follow the pointers held by the pieces of their snapshot, which lie in text already written.
 class TextBuffers
 {
 public:
-    explicit TextBuffers(QString original);
+    TextBuffers() = default;
     Q_DISABLE_COPY_MOVE(TextBuffers)
 
-    QStringView original() const { return m_original; }
+    // Keeps decoded text of the file, without copying it, for as long as the buffers live.
+    QStringView keep(QString text);
     // Copies `text` into the append blocks and returns the stored runs, in order; a run never
     // spans two blocks.
     std::vector<QStringView> append(QStringView text);
@@ -29,7 +30,8 @@ private:
 
     char16_t *newBlock(qsizetype units);
 
-    const QString m_original;
+    // Moving a QString leaves its units where they are, so pieces stay valid as this grows.
+    std::vector<QString> m_kept;
     std::vector<std::unique_ptr<char16_t[]>> m_blocks;
     char16_t *m_free = nullptr;
     qsizetype m_freeUnits = 0;
