@@ -8,6 +8,7 @@
 // editor over a bare string would need one. QString edits move the whole text, so fewer of them
 // are timed and the figures compare per edit.
 #include "BenchSupport.h"
+#include "EditHistory.h"
 #include "PieceTree.h"
 
 #include <QCoreApplication>
@@ -45,7 +46,7 @@ double residentMegabytes()
 
 void printRatio(const char *name, double ours, double reference, const char *unit)
 {
-    std::printf("%s: %.4f %s piece tree, %.4f %s QString, ratio %.2f\n", name, ours, unit,
+    std::printf("%s: %.4f %s piece tree, %.4f %s QString, ratio %.3g\n", name, ours, unit,
         reference, unit, ours / reference);
     std::fflush(stdout);
 }
@@ -105,7 +106,16 @@ void compareEdits(const QString &text)
     timer.restart();
     for (qsizetype i = 0, at = text.size() / 2; i < 100; ++i, ++at)
         string.insert(at, typed[i % 10]);
-    printRatio("typing", typing, double(timer.nsecsElapsed()) / 1e3 / 100, "us");
+    const double stringTyping = double(timer.nsecsElapsed()) / 1e3 / 100;
+    printRatio("typing", typing, stringTyping, "us");
+
+    // The same through the edit history, which records each word as one step.
+    EditHistory history;
+    timer.restart();
+    for (qsizetype i = 0, at = text.size() / 3; i < 10000; ++i, ++at)
+        history.replace(tree, at, 0, QStringView(typed).sliced(i % 10, 1));
+    const double recorded = double(timer.nsecsElapsed()) / 1e3 / 10000;
+    printRatio("typing-with-history", recorded, stringTyping, "us");
 }
 
 void compareLookups(const QString &text)

@@ -14,7 +14,7 @@ class TextBuffers;
 // remove and every lookup are O(log n) in the number of pieces, and the file's text is held once,
 // never copied. It keeps every code unit as given (NUL, lone CR, lone surrogates, U+2029,
 // noncharacters). snapshot() is O(1) and is not changed by later edits. Not thread-safe itself:
-// one thread edits; snapshots go anywhere.
+// one thread edits and copies snapshot() there; the copies may then go to any thread.
 class PieceTree
 {
 public:
