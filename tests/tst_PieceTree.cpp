@@ -157,6 +157,8 @@ private slots:
     void cleanState();
     void randomEdits();
     void snapshotReadOnAnotherThread();
+    void balance_data();
+    void balance();
 };
 
 void TestPieceTree::lookups_data()
@@ -371,6 +373,34 @@ void TestPieceTree::snapshotReadOnAnotherThread()
     reader.join();
     QCOMPARE(mismatches.load(), 0);
     QVERIFY(reads >= 2);
+}
+
+void TestPieceTree::balance_data()
+{
+    QTest::addColumn<int>("stride");
+    QTest::addColumn<int>("removeEvery");
+    QTest::addRow("a letter after every letter of the file") << 2 << 0;
+    QTest::addRow("inserting again and again at one place") << 0 << 0;
+    QTest::addRow("deleting every other letter") << 1 << 1;
+}
+
+// Thousands of edits that cut the same pieces again and again leave the tree shallow (a few times
+// log2 of the number of pieces): cut pieces must not line up in a chain.
+void TestPieceTree::balance()
+{
+    QFETCH(int, stride);
+    QFETCH(int, removeEvery);
+    PieceTree tree(QString(20000, u'a'));
+    constexpr int edits = 8000;
+    for (int i = 0; i < edits; ++i) {
+        const qsizetype offset = 1 + qsizetype(i) * stride;
+        if (removeEvery > 0)
+            tree.remove(offset, 1);
+        else
+            tree.insert(offset, i % 2 == 0 ? u"b"_s : u"c"_s);
+    }
+    QVERIFY2(tree.snapshot().treeDepth() <= 4 * 14,
+        qPrintable(u"depth %1"_s.arg(tree.snapshot().treeDepth())));
 }
 
 QTEST_GUILESS_MAIN(TestPieceTree)

@@ -51,12 +51,34 @@ std::pair<Summary, Summary> splitSummary(const Node &node, qsizetype offset)
     return {a, b};
 }
 
+NodePtr leaf(QStringView piece, Summary summary)
+{
+    return makeNode(piece, summary, NodePtr(), NodePtr(), nextPriority());
+}
+
+// The halves of a cut piece are new pieces with priorities of their own: halves sharing the
+// priority of the piece they came from would, after many cuts in one place, line up in a chain.
 std::pair<NodePtr, NodePtr> splitInsidePiece(const Node &node, qsizetype offset)
 {
     const auto [a, b] = splitSummary(node, offset);
-    // Both halves keep the node's priority: each has only one of its subtrees below it.
-    return {makeNode(node.piece.first(offset), a, node.left, NodePtr(), node.priority),
-        makeNode(node.piece.sliced(offset), b, NodePtr(), node.right, node.priority)};
+    return {merge(node.left, leaf(node.piece.first(offset), a)),
+        merge(leaf(node.piece.sliced(offset), b), node.right)};
+}
+
+// `node` with `left` as its left subtree, where a new half piece in `left` may outrank `node`
+// and then rises above it.
+NodePtr joinLeft(const NodePtr &left, const Node &node)
+{
+    if (!left || left->priority <= node.priority)
+        return withChildren(node, left, node.right);
+    return withChildren(*left, left->left, joinLeft(left->right, node));
+}
+
+NodePtr joinRight(const Node &node, const NodePtr &right)
+{
+    if (!right || right->priority <= node.priority)
+        return withChildren(node, node.left, right);
+    return withChildren(*right, joinRight(node, right->left), right->right);
 }
 
 } // namespace
@@ -133,13 +155,13 @@ std::pair<NodePtr, NodePtr> split(const NodePtr &root, qsizetype offset)
     const qsizetype leftLength = summaryOf(node.left).length;
     if (offset <= leftLength) {
         auto [first, second] = split(node.left, offset);
-        return {std::move(first), withChildren(node, std::move(second), node.right)};
+        return {std::move(first), joinLeft(second, node)};
     }
     const qsizetype inPiece = offset - leftLength;
     if (inPiece < node.piece.size())
         return splitInsidePiece(node, inPiece);
     auto [first, second] = split(node.right, inPiece - node.piece.size());
-    return {withChildren(node, node.left, std::move(first)), std::move(second)};
+    return {joinRight(node, first), std::move(second)};
 }
 
 NodePtr merge(const NodePtr &first, const NodePtr &second)
@@ -193,6 +215,11 @@ NodePtr extendLastPiece(const NodePtr &root, qsizetype units)
     const QStringView piece(node.piece.data(), node.piece.size() + units);
     const Summary summary = combine(node.pieceSummary, summarize(piece.sliced(node.piece.size())));
     return makeNode(piece, summary, node.left, NodePtr(), node.priority);
+}
+
+int depth(const NodePtr &root)
+{
+    return root ? 1 + std::max(depth(root->left), depth(root->right)) : 0;
 }
 
 QStringView lastPiece(const NodePtr &root)

@@ -94,6 +94,7 @@ NodePtr merge(const NodePtr &first, const NodePtr &second);
 NodePtr build(const std::vector<QStringView> &pieces);
 // `root` with its last piece grown by `units` stored right after it.
 NodePtr extendLastPiece(const NodePtr &root, qsizetype units);
+int depth(const NodePtr &root);
 // The last piece of `root`, empty for none.
 QStringView lastPiece(const NodePtr &root);
 

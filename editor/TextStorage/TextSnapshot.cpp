@@ -168,6 +168,11 @@ TextSnapshot TextSnapshot::joined(const TextSnapshot &first, const TextSnapshot 
     return TextSnapshot(merge(first.m_root, second.m_root), first.m_buffers);
 }
 
+int TextSnapshot::treeDepth() const
+{
+    return depth(m_root);
+}
+
 qsizetype TextSnapshot::rawBreaksBefore(qsizetype offset) const
 {
     qsizetype breaks = 0;

@@ -74,6 +74,9 @@ public:
     // Whether `other` reads from the same buffers, so that its pieces can be put into this text.
     bool sharesBuffersWith(const TextSnapshot &other) const { return m_buffers == other.m_buffers; }
 
+    // The depth of the tree of pieces, which stays logarithmic in their number: a diagnostic.
+    int treeDepth() const;
+
 private:
     friend class PieceTree;
     TextSnapshot(PieceTreeDetail::NodePtr root, std::shared_ptr<const TextBuffers> buffers);
