@@ -22,6 +22,8 @@ void PieceTree::appendLoadedText(QString block)
 }
 
 PieceTree::~PieceTree() = default;
+PieceTree::PieceTree(PieceTree &&other) noexcept = default;
+PieceTree &PieceTree::operator=(PieceTree &&other) noexcept = default;
 
 TextSnapshot PieceTree::insert(qsizetype offset, QStringView text)
 {

@@ -24,6 +24,9 @@ public:
     ~PieceTree();
     PieceTree(const PieceTree &) = delete;
     PieceTree &operator=(const PieceTree &) = delete;
+    // A reloaded document swaps in a new tree; snapshots of the old one stay valid.
+    PieceTree(PieceTree &&other) noexcept;
+    PieceTree &operator=(PieceTree &&other) noexcept;
 
     // Adds the next block of a file being loaded at the end, without copying it, so that a loader
     // can decode a few megabytes at a time and never hold the whole file twice. A CR LF split

@@ -26,7 +26,7 @@ class TextChunkReader
 public:
     // The next chunk, empty at the end.
     QStringView next();
-    bool atEnd() const { return m_remaining == 0; }
+    bool atEnd() const { return m_remaining == 0 || m_path.empty(); }
 
 private:
     friend class TextSnapshot;
