@@ -207,29 +207,43 @@ NodePtr build(const std::vector<QStringView> &pieces)
     return right;
 }
 
-NodePtr extendLastPiece(const NodePtr &root, qsizetype units)
+QStringView pieceEndingAt(const NodePtr &root, qsizetype offset)
+{
+    for (const Node *node = root.get(); node;) {
+        const qsizetype leftLength = summaryOf(node->left).length;
+        const qsizetype pieceEnd = leftLength + node->piece.size();
+        if (offset == pieceEnd)
+            return node->piece;
+        if (offset > leftLength && offset < pieceEnd)
+            return {};
+        if (offset < pieceEnd) {
+            node = node->left.get();
+        } else {
+            offset -= pieceEnd;
+            node = node->right.get();
+        }
+    }
+    return {};
+}
+
+NodePtr extendPieceEndingAt(const NodePtr &root, qsizetype offset, qsizetype units)
 {
     const Node &node = *root;
-    if (node.right)
-        return withChildren(node, node.left, extendLastPiece(node.right, units));
+    const qsizetype pieceEnd = summaryOf(node.left).length + node.piece.size();
+    if (offset < pieceEnd)
+        return withChildren(node, extendPieceEndingAt(node.left, offset, units), node.right);
+    if (offset > pieceEnd) {
+        return withChildren(
+            node, node.left, extendPieceEndingAt(node.right, offset - pieceEnd, units));
+    }
     const QStringView piece(node.piece.data(), node.piece.size() + units);
     const Summary summary = combine(node.pieceSummary, summarize(piece.sliced(node.piece.size())));
-    return makeNode(piece, summary, node.left, NodePtr(), node.priority);
+    return makeNode(piece, summary, node.left, node.right, node.priority);
 }
 
 int depth(const NodePtr &root)
 {
     return root ? 1 + std::max(depth(root->left), depth(root->right)) : 0;
-}
-
-QStringView lastPiece(const NodePtr &root)
-{
-    const Node *node = root.get();
-    if (!node)
-        return {};
-    while (node->right)
-        node = node->right.get();
-    return node->piece;
 }
 
 } // namespace PieceTreeDetail

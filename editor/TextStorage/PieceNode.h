@@ -92,10 +92,10 @@ std::pair<NodePtr, NodePtr> split(const NodePtr &root, qsizetype offset);
 NodePtr merge(const NodePtr &first, const NodePtr &second);
 // A balanced tree of `pieces`, in order, each cut to MaxPieceUnits, in linear time.
 NodePtr build(const std::vector<QStringView> &pieces);
-// `root` with its last piece grown by `units` stored right after it.
-NodePtr extendLastPiece(const NodePtr &root, qsizetype units);
+// The piece that ends at `offset`, empty when `offset` lies inside a piece or at the start.
+QStringView pieceEndingAt(const NodePtr &root, qsizetype offset);
+// `root` with the piece ending at `offset` grown by `units` stored right after it.
+NodePtr extendPieceEndingAt(const NodePtr &root, qsizetype offset, qsizetype units);
 int depth(const NodePtr &root);
-// The last piece of `root`, empty for none.
-QStringView lastPiece(const NodePtr &root);
 
 } // namespace PieceTreeDetail

@@ -25,15 +25,27 @@ PieceTree::~PieceTree() = default;
 PieceTree::PieceTree(PieceTree &&other) noexcept = default;
 PieceTree &PieceTree::operator=(PieceTree &&other) noexcept = default;
 
+// Typing goes on where the previous insertion ended in the buffer, so it grows that piece (one
+// path copied) instead of adding a piece per key. The inserted text comes back as a tree of its
+// own over the same units, without cutting it out of the text again.
 TextSnapshot PieceTree::insert(qsizetype offset, QStringView text)
 {
     offset = std::clamp<qsizetype>(offset, 0, length());
     if (text.isEmpty())
         return TextSnapshot({}, m_buffers);
-    auto [before, after] = split(m_text.m_root, offset);
-    before = storeText(text, before);
-    m_text.m_root = merge(before, after);
-    return m_text.slice(offset, text.size());
+    const QStringView last = pieceEndingAt(m_text.m_root, offset);
+    const char16_t *lastEnd = last.isEmpty() ? nullptr : last.utf16() + last.size();
+    const bool fits = last.size() + text.size() <= MaxPieceUnits;
+    const bool extends = lastEnd && lastEnd == m_buffers->appendPosition() && fits;
+    const std::vector<QStringView> runs = m_buffers->append(text);
+    NodePtr inserted = build(runs);
+    if (extends && runs.size() == 1 && runs.front().utf16() == lastEnd) {
+        m_text.m_root = extendPieceEndingAt(m_text.m_root, offset, text.size());
+    } else {
+        auto [before, after] = split(m_text.m_root, offset);
+        m_text.m_root = merge(merge(before, inserted), after);
+    }
+    return TextSnapshot(std::move(inserted), m_buffers);
 }
 
 TextSnapshot PieceTree::remove(qsizetype offset, qsizetype length)
@@ -55,18 +67,4 @@ void PieceTree::insert(qsizetype offset, const TextSnapshot &fragment)
     offset = std::clamp<qsizetype>(offset, 0, length());
     auto [before, after] = split(m_text.m_root, offset);
     m_text.m_root = merge(merge(before, fragment.m_root), after);
-}
-
-// Appends `text` to the buffers and returns `before` followed by it. Typing goes on where the
-// previous insertion ended in the buffer, so it grows that piece instead of adding one per key.
-NodePtr PieceTree::storeText(QStringView text, const NodePtr &before)
-{
-    const QStringView last = lastPiece(before);
-    const bool extends = !last.isEmpty()
-        && last.utf16() + last.size() == m_buffers->appendPosition()
-        && last.size() + text.size() <= MaxPieceUnits;
-    const std::vector<QStringView> runs = m_buffers->append(text);
-    if (extends && runs.size() == 1 && runs.front().utf16() == last.utf16() + last.size())
-        return extendLastPiece(before, text.size());
-    return merge(before, build(runs));
 }

@@ -57,8 +57,6 @@ public:
     void insert(qsizetype offset, const TextSnapshot &fragment);
 
 private:
-    PieceTreeDetail::NodePtr storeText(QStringView text, const PieceTreeDetail::NodePtr &before);
-
     std::shared_ptr<TextBuffers> m_buffers;
     TextSnapshot m_text;
 };
