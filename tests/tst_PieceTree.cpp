@@ -175,6 +175,8 @@ void TestPieceTree::lookups_data()
         << QString(u"a\uFDD0\uFDD1\uFFFE"_s + QChar(0) + u"\n"_s);
     QTest::addRow("lone surrogates") << QString(QChar(0xDC00) + u"x\r"_s + QChar(0xD800));
     QTest::addRow("longer than a piece") << QString(u"line of text\r\n"_s.repeated(700));
+    // The loaded text is cut into pieces of 4096 units: here between the CR and the LF.
+    QTest::addRow("CR LF across pieces of the file") << QString(QString(4095, u'a') + u"\r\nb"_s);
 }
 
 // The text built whole, and built from two insertions cut at every place (so that a CR and its
