@@ -87,8 +87,8 @@ QColor pick(double hue, const QColor &background, const QColor &text,
     std::vector<double> hues {hue};
     for (int degrees = 0; degrees < 360; degrees += 15)
         hues.push_back(degrees / 360.0);
-    const auto apartFromHue = [hue](double other) {
-        const double apart = std::abs(other - hue);
+    const auto apartFromHue = [hue](double candidate) {
+        const double apart = std::abs(candidate - hue);
         return std::min(apart, 1.0 - apart);
     };
     std::stable_sort(hues.begin(), hues.end(),
