@@ -194,5 +194,5 @@ EditableText &ContentView::documentText()
 
 void ContentView::registerWithFindPanel()
 {
-    FindPanelController::shared().registerActiveDocument(m_findState, &documentText());
+    FindPanelController::shared().registerActiveDocument(m_findState, &documentText(), window());
 }

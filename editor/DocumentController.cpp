@@ -9,6 +9,10 @@
 
 #include <QFileInfo>
 
+#include <cerrno>
+
+#include <sys/stat.h>
+
 using namespace Qt::StringLiterals;
 
 namespace {
@@ -29,6 +33,16 @@ bool recoversNothing(
     if (draft.filePath.isEmpty())
         return recoveredText.isEmpty();
     return draft.base == DraftStore::BaseKind::File && store.journalSize(draft.id) == 0;
+}
+
+// A name to be created, as other editors take it: nothing is there (not even a dangling link) and
+// its folder exists. Any other reason a file cannot be read is reported instead.
+bool namesNewFile(const QString &absolutePath)
+{
+    struct stat info = {};
+    if (::lstat(QFile::encodeName(absolutePath).constData(), &info) == 0 || errno != ENOENT)
+        return false;
+    return QFileInfo(QFileInfo(absolutePath).absolutePath()).isDir();
 }
 
 } // namespace
@@ -76,6 +90,12 @@ DocumentWindow *DocumentController::openFile(const QString &path)
         return open;
     }
     const QString absolute = QFileInfo(path).absoluteFilePath();
+    if (namesNewFile(absolute)) {
+        DocumentWindow *window = createWindow();
+        window->startNewFile(absolute);
+        window->show();
+        return window;
+    }
     // What can be told without reading is told before any window appears.
     if (const std::optional<DocumentError> problem = ScrivletDocument::checkReadable(absolute)) {
         reportOpenFailure(nullptr, absolute, *problem);

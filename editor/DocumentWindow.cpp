@@ -94,6 +94,17 @@ void DocumentWindow::load(const QString &path)
     m_loader->load(path);
 }
 
+void DocumentWindow::startNewFile(const QString &path)
+{
+    const QString absolute = QFileInfo(path).absoluteFilePath();
+    m_contentView->setFilePath(absolute);
+    // The stamp of a missing file: a file another program puts there later is a change on disk.
+    m_file->setLoaded(absolute);
+    if (m_drafts)
+        m_drafts->startFrom(absolute);
+    updateTitle();
+}
+
 void DocumentWindow::enableDrafts(const DraftStore &store)
 {
     m_drafts = new DraftRecorder(m_contentView->textView()->document(), store, this);

@@ -39,6 +39,9 @@ public:
     // Opens `path` into this window's document, read off the GUI thread. A file that cannot be
     // read opens nothing: loadFailed() carries the reason.
     void load(const QString &path);
+    // Makes this empty window the document of `path`, a file that does not exist yet: nothing is
+    // written until the first save, which creates it there.
+    void startNewFile(const QString &path);
 
     // The document's file ("" until it is first saved) and the file behind it.
     QString filePath() const;

@@ -1,5 +1,6 @@
 #include "PrintCommand.h"
 
+#include <QFileInfo>
 #include <QPlainTextEdit>
 #include <QPrintDialog>
 #include <QPrinter>
@@ -21,12 +22,22 @@ QPlainTextEdit *PrintCommand::findTextView(QWidget *view)
     return nullptr;
 }
 
+QString PrintCommand::documentName(const QWidget &window)
+{
+    if (!window.windowFilePath().isEmpty())
+        return QFileInfo(window.windowFilePath()).fileName();
+    QString title = window.windowTitle();
+    return title.remove(QStringLiteral("[*]"));
+}
+
 void PrintCommand::printWindow(QWidget *window)
 {
     QPlainTextEdit *textView = findTextView(window);
     if (!textView)
         return;
     QPrinter printer(QPrinter::HighResolution);
+    // The print dialog proposes the document's name, its extension replaced, for a PDF file.
+    printer.setDocName(documentName(*window));
     auto *dialog = new QPrintDialog(&printer, window);
     dialog->setAttribute(Qt::WA_DeleteOnClose, false);
     const std::unique_ptr<QPrintDialog> owner(dialog);

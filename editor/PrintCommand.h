@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QString>
+
 class QPlainTextEdit;
 class QPrinter;
 class QWidget;
@@ -12,5 +14,7 @@ public:
     static QPlainTextEdit *findTextView(QWidget *view);
     // Shows the print dialog for the window's text view.
     static void printWindow(QWidget *window);
+    // The name the printed document goes by: the window's file name, else its title ("Untitled").
+    static QString documentName(const QWidget &window);
     static void print(const QPlainTextEdit &textView, QPrinter &printer);
 };

@@ -17,6 +17,7 @@
 #include "Settings.h"
 #include "SingleInstance.h"
 #include "TerminationSignals.h"
+#include "WindowAppearance.h"
 
 #include <QApplication>
 #include <QDir>
@@ -105,6 +106,7 @@ int main(int argc, char *argv[])
 
     const DraftStore drafts;
     const SessionStore session;
+    WindowAppearance::follow(Settings::shared());
     DocumentController documents(Settings::shared());
     documents.setDraftStore(&drafts);
     ScrivletApp commands(Settings::shared(), documents);

@@ -34,6 +34,7 @@ private slots:
     void closedWindowIsNeverHandedOut_data();
     void closedWindowIsNeverHandedOut();
     void untitledNamesTakeTheLowestFreeNumber();
+    void missingNameOpensAnEmptyDocumentSavedThere();
     void unreadableFilesOpenNothing_data();
     void unreadableFilesOpenNothing();
     void binaryFilesAsk_data();
@@ -226,13 +227,36 @@ void TestDocumentController::untitledNamesTakeTheLowestFreeNumber()
     QCOMPARE(m_documents->newDocument()->displayName(), u"Untitled 3"_s);
 }
 
+void TestDocumentController::missingNameOpensAnEmptyDocumentSavedThere()
+{
+    const QString path = m_folder->filePath(u"notes.txt"_s);
+    DocumentWindow *window = m_documents->openFile(path);
+    QVERIFY(window);
+    QVERIFY(m_prompts->errors.isEmpty());
+    QCOMPARE(window->displayName(), u"notes.txt"_s);
+    QCOMPARE(window->filePath(), path);
+    QVERIFY(!window->isModified());
+    QVERIFY(window->contentView()->textView()->document()->isEmpty());
+    QVERIFY(!QFileInfo::exists(path));
+    QCOMPARE(m_documents->openFile(path), window);
+    QCOMPARE(m_documents->windows().size(), 1);
+
+    type(window, u"first line\n"_s);
+    QVERIFY(window->save());
+    QVERIFY(m_prompts->errors.isEmpty());
+    QCOMPARE(contents(path), QByteArray("first line\n"));
+    QVERIFY(!window->isModified());
+}
+
 void TestDocumentController::unreadableFilesOpenNothing_data()
 {
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("expected");
     QTest::addRow("folder") << u"folder"_s << u"The file does not contain readable content."_s;
     QTest::addRow("FIFO") << u"fifo"_s << u"The file does not contain readable content."_s;
-    QTest::addRow("missing") << u"missing.txt"_s << u"No such file"_s;
+    QTest::addRow("missing folder") << u"nowhere/missing.txt"_s << u"No such file"_s;
+    QTest::addRow("dangling link") << u"dangling.txt"_s << u"No such file"_s;
+    QTest::addRow("below a file") << u"plain.txt/missing.txt"_s << u"Not a directory"_s;
 }
 
 void TestDocumentController::unreadableFilesOpenNothing()
@@ -241,7 +265,10 @@ void TestDocumentController::unreadableFilesOpenNothing()
     QFETCH(QString, expected);
     QVERIFY(QDir(m_folder->path()).mkdir(u"folder"_s));
     QVERIFY(::mkfifo(QFile::encodeName(m_folder->filePath(u"fifo"_s)).constData(), 0600) == 0);
+    QVERIFY(QFile::link(m_folder->filePath(u"gone.txt"_s), m_folder->filePath(u"dangling.txt"_s)));
+    writeFile(u"plain.txt"_s, "text");
     QVERIFY(!m_documents->openFile(m_folder->filePath(name)));
+    QVERIFY(!QFileInfo::exists(m_folder->filePath(u"gone.txt"_s)));
     QVERIFY(m_documents->windows().isEmpty());
     QCOMPARE(m_prompts->errors.size(), 1);
     QVERIFY2(m_prompts->errors.first().contains(expected), qPrintable(m_prompts->errors.first()));

@@ -183,11 +183,26 @@ void TestDocumentWindow::highlightsMarkTheCurrentMatchAndSkipStaleRanges()
     view.findState()->setCurrentMatchIndex(1);
     const auto selections = view.textView()->extraSelections();
     QCOMPARE(selections.size(), 3);
-    QCOMPARE(selections.at(0).format.background().color(), HighlightColors::matchBackground());
-    QCOMPARE(
-        selections.at(1).format.background().color(), HighlightColors::currentMatchBackground());
+    const auto fills = [&view] {
+        const QPalette palette = view.textView()->palette();
+        return HighlightColors::forColors(
+            palette.color(QPalette::Base), palette.color(QPalette::Text));
+    };
+    QCOMPARE(selections.at(0).format.background().color(), fills().match);
+    QCOMPARE(selections.at(1).format.background().color(), fills().currentMatch);
     QCOMPARE(selections.at(2).cursor.selectionEnd(), 11); // ends exactly at the end: shown
     QVERIFY(!view.textView()->document()->isUndoAvailable());
+
+    // New editor colours repaint the matches in fills that suit them.
+    const QColor before = fills().match;
+    m_settings->setEditorBackgroundColor(u"#003366"_qs);
+    m_settings->setEditorTextColor(u"#FFFFFF"_qs);
+    QCOMPARE(view.textView()->palette().color(QPalette::Base), QColor(0x00, 0x33, 0x66));
+    const auto repainted = view.textView()->extraSelections();
+    QCOMPARE(repainted.size(), 3);
+    QVERIFY(repainted.at(0).format.background().color() != before);
+    QCOMPARE(repainted.at(0).format.background().color(), fills().match);
+    QCOMPARE(repainted.at(1).format.background().color(), fills().currentMatch);
 }
 
 void TestDocumentWindow::revealScrollsWithoutMovingTheCursor()

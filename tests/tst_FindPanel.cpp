@@ -20,7 +20,9 @@
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QToolButton>
+#include <QWindow>
 
+#include <algorithm>
 #include <memory>
 
 Q_DECLARE_METATYPE(std::optional<QRect>)
@@ -74,6 +76,8 @@ private slots:
     void initialPosition_data();
     void initialPosition();
     void modeToggleFitsThePanelKeepingItsTopEdge();
+    void everyOpeningFitsItsMode_data();
+    void everyOpeningFitsItsMode();
     void escapeEndsTheSearchCloseButtonOnlyHides();
     void findNextWithThePanelHidden_data();
     void findNextWithThePanelHidden();
@@ -185,6 +189,32 @@ void TestFindPanel::modeToggleFitsThePanelKeepingItsTopEdge()
     QCOMPARE(panel->frameGeometry().top(), top);
 }
 
+void TestFindPanel::everyOpeningFitsItsMode_data()
+{
+    QTest::addColumn<FindMode>("before");
+    QTest::addColumn<FindMode>("after");
+    QTest::addRow("replace, then find") << FindMode::FindAndReplace << FindMode::Find;
+    QTest::addRow("find, then replace") << FindMode::Find << FindMode::FindAndReplace;
+}
+
+// Escape hides the panel; opening it again in the other mode leaves no band nor cut-off row.
+void TestFindPanel::everyOpeningFitsItsMode()
+{
+    QFETCH(FindMode, before);
+    QFETCH(FindMode, after);
+    ContentView view(*m_settings);
+    openOver(view, u"one two"_qs, u"one"_qs, before);
+    const int beforeHeight = controller().panel()->height();
+    QTest::keyClick(searchField(), Qt::Key_Escape);
+    QVERIFY(!controller().panel()->isVisible());
+
+    controller().showPanel(after);
+    FindPanel *panel = controller().panel();
+    QVERIFY(panel->height() != beforeHeight);
+    QCOMPARE(panel->height(), controller().dialog()->sizeHint().height());
+    QCOMPARE(panel->windowTitle(), after == FindMode::Find ? u"Find"_qs : u"Find and Replace"_qs);
+}
+
 void TestFindPanel::escapeEndsTheSearchCloseButtonOnlyHides()
 {
     ContentView view(*m_settings);
@@ -254,9 +284,16 @@ void TestFindPanel::panelFollowsTheActiveWindow()
     QTest::keyClicks(searchField(), u"alpha"_qs);
     QCOMPARE(first.contentView()->findState()->matchCount(), 2);
 
+    FindPanel *panel = controller().panel();
+    QCOMPARE(panel->windowHandle()->transientParent(), first.windowHandle());
+    panel->move(50, 60);
     activate(second);
     QTRY_COMPARE(controller().dialog()->findState(), second.contentView()->findState());
     QCOMPARE(searchField()->text(), u"gamma"_qs);
+    // It stays above the window it serves, where it was.
+    QCOMPARE(panel->windowHandle()->transientParent(), second.windowHandle());
+    QVERIFY(panel->isVisible());
+    QCOMPARE(panel->pos(), QPoint(50, 60));
     // Now served by the panel, the second window keeps its matches current on edits.
     QTest::keyClick(searchField(), Qt::Key_A);
     QTest::keyClick(searchField(), Qt::Key_Backspace);
@@ -403,6 +440,11 @@ void TestFindPanel::menuCommandsJoinTheEditMenu()
     QCOMPARE(controller().panel(), panel);
     QCOMPARE(panel->windowTitle(), u"Find and Replace"_qs);
     QVERIFY(control<QLineEdit>("scrivlet.findBar.replaceField")->isVisible());
+    // Help answers F1 while the panel has the focus.
+    const QList<QAction *> panelActions = panel->actions();
+    QVERIFY(std::any_of(panelActions.cbegin(), panelActions.cend(), [](const QAction *action) {
+        return action->shortcuts().contains(QKeySequence(Qt::Key_F1));
+    }));
 }
 
 void TestFindPanel::closedWindowStaysServedUntilAnotherRegisters()

@@ -313,8 +313,6 @@ void TestFindState::accessibilityLabelAndColors()
     QCOMPARE(FindBarAccessibilityStrings::matchCountLabel(QString()), u"No search results"_qs);
     QCOMPARE(
         FindBarAccessibilityStrings::matchCountLabel(u"2 of 5"_qs), u"Search results: 2 of 5"_qs);
-    QCOMPARE(HighlightColors::matchBackground(), QColor::fromRgbF(1, 1, 0, 0.3f));
-    QCOMPARE(HighlightColors::currentMatchBackground(), QColor::fromRgbF(1, 0.5f, 0, 0.5f));
 }
 
 void TestFindState::longTextIsSearchedInSlices_data()

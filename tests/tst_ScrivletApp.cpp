@@ -205,6 +205,8 @@ void TestScrivletApp::printsTheTextInTheEditorFont()
         .insertText(u"Printed line one\nline two, caf\u00e9"_s);
     QCOMPARE(PrintCommand::findTextView(window), window->contentView()->textView());
     QCOMPARE(PrintCommand::findTextView(nullptr), nullptr);
+    // Edited, so the title carries the modified marker, which is no part of the name.
+    QCOMPARE(PrintCommand::documentName(*window), u"Untitled"_s);
 
     QPrinter printer;
     printer.setOutputFormat(QPrinter::PdfFormat);

@@ -60,6 +60,8 @@ private slots:
     void filePath();
     void longPathIsShortenedInTheMiddle_data();
     void longPathIsShortenedInTheMiddle();
+    void pathLosesFoldersBeforeItsName_data();
+    void pathLosesFoldersBeforeItsName();
     void copyingTheShortenedPathCopiesAllOfIt();
     void namesAndAccessibility();
     void appearance();
@@ -153,6 +155,7 @@ void TestStatusBarView::longPathIsShortenedInTheMiddle_data()
     // Wider than half the room for the path: an even cut in the middle would shorten it.
     QTest::addRow("long name") << QStringLiteral("minutes-of-the-annual-general-meeting.txt")
                                << 900;
+    QTest::addRow("long name, 640 px") << QStringLiteral("a_very_long_file_name.txt") << 640;
 }
 
 // The beginning of the path and the whole file name stay visible; the tooltip keeps everything.
@@ -181,6 +184,66 @@ void TestStatusBarView::longPathIsShortenedInTheMiddle()
     showAtWidth(bar, 4000);
     QCOMPARE(label->text(), path);
     QVERIFY(!label->isElided());
+}
+
+enum class Cut { None, Folder, Name };
+Q_DECLARE_METATYPE(Cut)
+
+void TestStatusBarView::pathLosesFoldersBeforeItsName_data()
+{
+    QTest::addColumn<QString>("path");
+    // The room: the width of an ellipsis and the file name with its separator, plus this.
+    QTest::addColumn<int>("extra");
+    QTest::addColumn<Cut>("cut");
+
+    const QString longFolder = deepPath(QStringLiteral("notes.txt"));
+    const QString longName = QStringLiteral("/home/writer/")
+        + QStringLiteral("minutes-of-the-annual-general-meeting-and-the-board-meeting.txt");
+    QTest::addRow("long folder, room for the name and more") << longFolder << 200 << Cut::Folder;
+    QTest::addRow("long folder, room for the name only") << longFolder << 0 << Cut::Folder;
+    QTest::addRow("long folder, no room for the separator") << longFolder << -2 << Cut::Folder;
+    QTest::addRow("long folder, name too long") << longFolder << -20 << Cut::Name;
+    QTest::addRow("long name, room for it") << longName << 10 << Cut::Folder;
+    QTest::addRow("long name, half the room") << longName << -200 << Cut::Name;
+    QTest::addRow("everything fits") << QStringLiteral("/tmp/a.txt") << 100 << Cut::None;
+    QTest::addRow("no folder") << QStringLiteral("minutes-of-the-annual-general-meeting.txt") << -60
+                               << Cut::Name;
+}
+
+// Pure layout arithmetic on the label's own font: which part gives way at a given width.
+void TestStatusBarView::pathLosesFoldersBeforeItsName()
+{
+    QFETCH(QString, path);
+    QFETCH(int, extra);
+    QFETCH(Cut, cut);
+
+    const QFontMetrics metrics(QApplication::font());
+    const QString name = path.mid(path.lastIndexOf(QLatin1Char('/')) + 1);
+    const int width = metrics.horizontalAdvance(ellipsis)
+        + metrics.horizontalAdvance(QLatin1Char('/') + name) + extra;
+    const QString shown = ElidedLabel::elideKeepingTail(path, QLatin1Char('/'), metrics, width);
+
+    QVERIFY2(metrics.horizontalAdvance(shown) <= width, qPrintable(shown));
+    switch (cut) {
+    case Cut::None:
+        QCOMPARE(shown, path);
+        break;
+    case Cut::Folder:
+        QVERIFY2(shown.endsWith(name), qPrintable(shown));
+        QVERIFY2(shown.contains(ellipsis), qPrintable(shown));
+        // The room beyond the name goes to the folder's start.
+        if (extra >= 100)
+            QVERIFY2(shown.startsWith(QStringLiteral("/home")), qPrintable(shown));
+        break;
+    case Cut::Name: {
+        const qsizetype cutAt = shown.indexOf(ellipsis);
+        QVERIFY2(cutAt > 0 && cutAt < shown.size() - 1, qPrintable(shown));
+        // The name keeps its start and its end, where its extension is.
+        QVERIFY2(name.startsWith(shown.left(cutAt)), qPrintable(shown));
+        QVERIFY2(name.endsWith(shown.mid(cutAt + 1)), qPrintable(shown));
+        break;
+    }
+    }
 }
 
 void TestStatusBarView::copyingTheShortenedPathCopiesAllOfIt()

@@ -103,18 +103,31 @@ void ElidedLabel::updateShownText()
 QString ElidedLabel::elided(int width) const
 {
     const QFontMetrics metrics = fontMetrics();
+    if (m_mode == Qt::ElideMiddle && !m_tailSeparator.isNull())
+        return elideKeepingTail(m_singleLineText, m_tailSeparator, metrics, width);
     if (metrics.horizontalAdvance(m_singleLineText) <= width)
         return m_singleLineText;
-    const qsizetype tailStart
-        = m_tailSeparator.isNull() ? -1 : m_singleLineText.lastIndexOf(m_tailSeparator);
-    if (m_mode == Qt::ElideMiddle && tailStart > 0) {
-        const QString tail = m_singleLineText.mid(tailStart);
-        const int headWidth = width - metrics.horizontalAdvance(tail);
-        // The head keeps a little of its start next to the ellipsis, or it says nothing.
-        if (headWidth >= width / 3) {
-            return metrics.elidedText(m_singleLineText.left(tailStart), Qt::ElideRight, headWidth)
-                + tail;
-        }
-    }
     return metrics.elidedText(m_singleLineText, m_mode, width);
+}
+
+QString ElidedLabel::elideKeepingTail(
+    const QString &text, QChar separator, const QFontMetrics &metrics, int width)
+{
+    if (metrics.horizontalAdvance(text) <= width)
+        return text;
+    const qsizetype tailStart = text.lastIndexOf(separator);
+    if (tailStart <= 0)
+        return metrics.elidedText(text, Qt::ElideMiddle, width);
+    const QString tail = text.mid(tailStart);
+    const int headWidth = width - metrics.horizontalAdvance(tail);
+    if (headWidth >= metrics.horizontalAdvance(ellipsis)) {
+        const QString head = metrics.elidedText(text.left(tailStart), Qt::ElideRight, headWidth);
+        if (!head.isEmpty())
+            return head + tail;
+    }
+    // Without its separator the name may still fit after an ellipsis that shows folders are cut.
+    const QString name = tail.mid(1);
+    if (metrics.horizontalAdvance(ellipsis + name) <= width)
+        return ellipsis + name;
+    return metrics.elidedText(name, Qt::ElideMiddle, width);
 }

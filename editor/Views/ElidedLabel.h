@@ -17,9 +17,15 @@ public:
     void setFullText(const QString &text);
     bool isElided() const { return text() != m_singleLineText; }
 
-    // With middle elision, the text from the last `separator` on stays whole while it takes at
-    // most two thirds of the width, so a path keeps its file name; the ellipsis goes before it.
+    // With middle elision, the text from the last `separator` on stays whole while it fits, so a
+    // path keeps its file name and loses its folders first; see elideKeepingTail().
     void setWholeTailAfter(QChar separator);
+
+    // `text` shortened to `width`: whole if it fits; else the part before the last `separator`
+    // cut at its end, keeping its start and the whole tail ("/home/wr…/notes.txt"); and only when
+    // the tail alone does not fit next to an ellipsis, the tail cut in its middle.
+    static QString elideKeepingTail(
+        const QString &text, QChar separator, const QFontMetrics &metrics, int width);
 
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override;

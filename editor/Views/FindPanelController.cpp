@@ -4,10 +4,14 @@
 #include "FindMenuCommands.h"
 #include "FindPanel.h"
 #include "FindState.h"
+#include "HelpContentView.h"
+#include "HelpWindowController.h"
 #include "TextAccess.h"
 
 #include <QApplication>
+#include <QLayout>
 #include <QScreen>
+#include <QWindow>
 
 #include <algorithm>
 
@@ -59,11 +63,15 @@ FindDialogView *FindPanelController::dialog() const
     return m_panel ? qobject_cast<FindDialogView *>(m_panel->content()) : nullptr;
 }
 
-void FindPanelController::registerActiveDocument(FindState *findState, EditableText *documentText)
+void FindPanelController::registerActiveDocument(
+    FindState *findState, EditableText *documentText, QWidget *documentWindow)
 {
     const bool changed = findState != m_findState || documentText != m_documentText;
     m_findState = findState;
     m_documentText = documentText;
+    if (documentWindow)
+        m_documentWindow = documentWindow->window();
+    keepAboveDocumentWindow();
     // Clicking back and forth between a window and the panel registers the same document again;
     // only another document rebuilds the dialog.
     if (changed && m_panel) {
@@ -105,6 +113,7 @@ void FindPanelController::showPanel(FindMode mode)
         m_findState->show(mode);
     if (!m_panel)
         createPanel(mode);
+    keepAboveDocumentWindow();
     updatePanelContent();
     m_panel->show();
     m_panel->raise();
@@ -120,6 +129,7 @@ void FindPanelController::createPanel(FindMode mode)
     // The Find commands' shortcuts also work while the panel is the active window, for example
     // Find Next with the focus in the search field.
     (new FindMenuCommands(m_panel))->addShortcutsTo(m_panel);
+    m_panel->addAction(HelpWindowController::createShowHelpAction(m_panel));
     // The panel lives until the application quits; deleting it after the application object is
     // gone would be too late.
     connect(qApp, &QCoreApplication::aboutToQuit, this, [this] { delete m_panel; });
@@ -132,6 +142,33 @@ void FindPanelController::createPanel(FindMode mode)
     const QScreen *screen = active ? active->screen() : QGuiApplication::primaryScreen();
     const QRect available = screen ? screen->availableGeometry() : QRect();
     m_panel->move(initialPosition(frame, m_panel->frameGeometry().size(), available));
+}
+
+// A window manager keeps a transient above its owner, also when the owner is clicked; a panel
+// owned by no window (or by the whole application) may go behind a document under some of them,
+// openbox for one. The owner is read when the panel is mapped, so a panel on screen is mapped
+// again, where it was and without taking the focus from the window just activated.
+void FindPanelController::keepAboveDocumentWindow()
+{
+    if (!m_panel)
+        return;
+    QWindow *owner = m_documentWindow ? m_documentWindow->windowHandle() : nullptr;
+    if (!owner)
+        return;
+    m_panel->winId();
+    QWindow *panelWindow = m_panel->windowHandle();
+    if (!panelWindow || panelWindow->transientParent() == owner)
+        return;
+    panelWindow->setTransientParent(owner);
+    if (!m_panel->isVisible())
+        return;
+    const QPoint position = m_panel->pos();
+    const bool activating = !m_panel->testAttribute(Qt::WA_ShowWithoutActivating);
+    m_panel->setAttribute(Qt::WA_ShowWithoutActivating, true);
+    m_panel->hide();
+    m_panel->move(position);
+    m_panel->show();
+    m_panel->setAttribute(Qt::WA_ShowWithoutActivating, !activating);
 }
 
 void FindPanelController::updatePanelContent()
@@ -167,6 +204,10 @@ void FindPanelController::resizePanelToFit()
 // The frame grows or shrinks downwards: resizing a window keeps its top-left corner.
 void FindPanelController::fitPanel()
 {
+    // The panel's minimum comes from its layout, which still measures the content it had before
+    // (a hidden panel's layout waits for the next show): the taller replace rows would keep it
+    // tall.
+    m_panel->layout()->activate();
     const QSize fitting = m_panel->content()->sizeHint();
     m_panel->resize(std::max(fitting.width(), panelWidth), fitting.height());
 }

@@ -35,8 +35,10 @@ public:
         const std::optional<QRect> &activeWindowFrame, QSize panelFrame, const QRect &screen);
 
     // Called by a document window each time it becomes active, and at once when it already is.
-    // The text must live as long as the find state, or until releaseDocument().
-    void registerActiveDocument(FindState *findState, EditableText *documentText);
+    // The text must live as long as the find state, or until releaseDocument(). The panel stays
+    // above `documentWindow` (a transient of it) until another window registers.
+    void registerActiveDocument(
+        FindState *findState, EditableText *documentText, QWidget *documentWindow = nullptr);
     // Called by a document window that closes. If its search is the one served, the controller
     // keeps it (without a document to search or change) until another window registers.
     void releaseDocument(FindState *findState);
@@ -59,6 +61,7 @@ signals:
 private:
     FindPanelController() = default;
     void createPanel(FindMode mode);
+    void keepAboveDocumentWindow();
     void updatePanelContent();
     void dropPanelContent();
     void fitPanel();
@@ -67,6 +70,7 @@ private:
     QPointer<FindState> m_findState;
     EditableText *m_documentText = nullptr;
     QPointer<FindPanel> m_panel;
+    QPointer<QWidget> m_documentWindow;
     // A closed window's search, kept while it is the one served, and the empty text it works on.
     QPointer<FindState> m_closedState;
     std::unique_ptr<EditableText> m_closedText;

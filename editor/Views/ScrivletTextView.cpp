@@ -149,12 +149,28 @@ void ScrivletTextView::setMatchHighlights(const MatchList *ranges, std::optional
     refreshVisibleHighlights();
 }
 
+HighlightColors::Pair ScrivletTextView::highlightFills() const
+{
+    return HighlightColors::forColors(palette().color(QPalette::Active, QPalette::Base),
+        palette().color(QPalette::Active, QPalette::Text));
+}
+
+// The fills follow the editor's colours, so a new palette (a colour setting, the appearance)
+// paints the matches anew.
+void ScrivletTextView::changeEvent(QEvent *event)
+{
+    QPlainTextEdit::changeEvent(event);
+    if (event->type() == QEvent::PaletteChange)
+        refreshVisibleHighlights();
+}
+
 // Extra selections are display-only: they never reach the document or its undo stack.
 void ScrivletTextView::refreshVisibleHighlights()
 {
     QList<QTextEdit::ExtraSelection> selections;
     const qsizetype length = document()->characterCount() - 1;
     if (m_matchRanges && !m_matchRanges->isEmpty() && length >= 0) {
+        const HighlightColors::Pair fills = highlightFills();
         const QTextBlock first = firstVisibleBlock();
         qsizetype visibleEnd = first.position();
         const qreal bottom = viewport()->height();
@@ -176,9 +192,8 @@ void ScrivletTextView::refreshVisibleHighlights()
             selection.cursor = QTextCursor(document());
             selection.cursor.setPosition(int(it->location));
             selection.cursor.setPosition(int(it->end()), QTextCursor::KeepAnchor);
-            selection.format.setBackground(index == m_currentMatch
-                    ? HighlightColors::currentMatchBackground()
-                    : HighlightColors::matchBackground());
+            selection.format.setBackground(
+                index == m_currentMatch ? fills.currentMatch : fills.match);
             selections.append(selection);
         }
     }
@@ -244,7 +259,7 @@ void ScrivletTextView::paintEvent(QPaintEvent *event)
     const qreal strength = m_pulse->currentValue().toReal();
     QPainter painter(viewport());
     painter.setRenderHint(QPainter::Antialiasing);
-    QColor fill = HighlightColors::currentMatchBackground();
+    QColor fill = highlightFills().currentMatch;
     fill.setAlphaF(float(0.9 * strength));
     const qreal grow = 3.0 * strength;
     QPainterPath path;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "HighlightColors.h"
 #include "MatchRange.h"
 
 #include <QPlainTextEdit>
@@ -60,6 +61,7 @@ signals:
 protected:
     void resizeEvent(QResizeEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
+    void changeEvent(QEvent *event) override;
     bool canInsertFromMimeData(const QMimeData *source) const override;
     void dropEvent(QDropEvent *event) override;
     void insertFromMimeData(const QMimeData *source) override;
@@ -67,6 +69,7 @@ protected:
 private:
     void updateViewportMargins();
     void refreshVisibleHighlights();
+    HighlightColors::Pair highlightFills() const;
     QRectF rangeRect(const MatchRange &range) const;
 
     LineNumberGutter *m_gutter = nullptr;
