@@ -91,8 +91,8 @@ void TestFinderExtensionSettingsView::showsDefaultsAndTheExtensionState_data()
 {
     QTest::addColumn<bool>("enabled");
     QTest::addColumn<QString>("status");
-    QTest::addRow("disabled") << false << u"Finder extension is not enabled"_qs;
-    QTest::addRow("enabled") << true << u"Finder extension is enabled"_qs;
+    QTest::addRow("disabled") << false << u"File-manager extension is not enabled"_qs;
+    QTest::addRow("enabled") << true << u"File-manager extension is enabled"_qs;
 }
 
 void TestFinderExtensionSettingsView::showsDefaultsAndTheExtensionState()

@@ -275,7 +275,7 @@ void TestHelpWindowController::marksHitsAndReadsInOrder()
         readout);
     QCOMPARE(readout.mid(0, 6),
         (QStringList {u"heading: Working with Documents"_qs, u"\u2022"_qs, u"New Document"_qs,
-            u"Cmd+N creates a new blank document in its own window."_qs, u"\u2022"_qs,
+            u"Ctrl+N creates a new blank document in its own window."_qs, u"\u2022"_qs,
             u"Open"_qs}));
 }
 
@@ -290,14 +290,14 @@ void TestHelpWindowController::shortcutTableHasDividersBeforeGroups()
         const auto *label = qobject_cast<HelpTextLabel *>(cell);
         column << (label ? label->plainText() : u"---"_qs);
     }
-    QCOMPARE(column.size(), 25);
+    QCOMPARE(column.size(), 26);
     QCOMPARE(column.indexOf(u"---"_qs), 6);
-    QCOMPARE(column.at(7), u"Cmd+Z"_qs);
-    QCOMPARE(column.at(14), u"Cmd+F"_qs);
-    QCOMPARE(column.at(13), u"---"_qs);
-    QCOMPARE(column.at(19), u"---"_qs);
-    QCOMPARE(column.at(20), u"Cmd+Shift+L"_qs);
-    QCOMPARE(column.last(), u"Cmd+,"_qs);
+    QCOMPARE(column.at(7), u"Ctrl+Z"_qs);
+    QCOMPARE(column.at(14), u"---"_qs);
+    QCOMPARE(column.at(15), u"Ctrl+F"_qs);
+    QCOMPARE(column.at(20), u"---"_qs);
+    QCOMPARE(column.at(21), u"Ctrl+Shift+L"_qs);
+    QCOMPARE(column.last(), u"Ctrl+,"_qs);
 }
 
 SCRIVLET_TEST_MAIN(TestHelpWindowController)

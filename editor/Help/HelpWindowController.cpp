@@ -1,5 +1,6 @@
 #include "HelpWindowController.h"
 
+#include "CommandShortcuts.h"
 #include "HelpContentView.h"
 
 #include <QAction>
@@ -61,8 +62,7 @@ QAction *HelpWindowController::createShowHelpAction(QObject *parent)
 {
     auto *action = new QAction(tr("Scrivlet Help"), parent);
     action->setObjectName(u"scrivlet.menu.help"_s);
-    action->setShortcuts(
-        {QKeySequence(Qt::CTRL | Qt::Key_Question), QKeySequence(QKeySequence::HelpContents)});
+    action->setShortcuts(CommandShortcuts::keys(CommandShortcuts::Command::Help));
     action->setMenuRole(QAction::NoRole);
     connect(action, &QAction::triggered, action, [] { HelpWindowController::shared().showHelp(); });
     return action;
