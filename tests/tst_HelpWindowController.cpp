@@ -91,6 +91,7 @@ private slots:
     void placement();
     void laterShowsReuseTheWindowAndSearch();
     void searchFieldHasFocus();
+    void escapeClearsTheSearchThenCloses();
     void tabReachesEveryControl();
     void pageParts_data();
     void pageParts();
@@ -170,6 +171,31 @@ void TestHelpWindowController::searchFieldHasFocus()
     QCOMPARE(QApplication::focusWidget(), window->searchBar()->field());
     QCOMPARE(window->searchBar()->field()->objectName(), u"scrivlet.help.searchField"_qs);
     QCOMPARE(window->searchBar()->field()->placeholderText(), u"Search Help"_qs);
+}
+
+void TestHelpWindowController::escapeClearsTheSearchThenCloses()
+{
+    HelpContentView *window = shownWindow();
+    QVERIFY(QTest::qWaitForWindowActive(window));
+    QLineEdit *field = window->searchBar()->field();
+    field->setFocus();
+    QTest::keyClicks(field, u"print"_qs);
+    QTest::keyClick(field, Qt::Key_Escape);
+    QVERIFY(window->isVisible());
+    QVERIFY(field->text().isEmpty());
+    QCOMPARE(visibleSectionTitles(window).size(), 12);
+    QTest::keyClick(field, Qt::Key_Escape);
+    QVERIFY(!window->isVisible());
+    // With the focus elsewhere, a search that is shown stays and the window closes at once.
+    window = shownWindow();
+    QVERIFY(QTest::qWaitForWindowActive(window));
+    window->searchBar()->field()->setText(u"print"_qs);
+    QTest::keyClick(window->searchBar()->field(), Qt::Key_Tab);
+    QWidget *other = QApplication::focusWidget();
+    QVERIFY(other && other != window->searchBar()->field());
+    QTest::keyClick(other, Qt::Key_Escape);
+    QVERIFY(!window->isVisible());
+    window->searchBar()->field()->clear();
 }
 
 void TestHelpWindowController::tabReachesEveryControl()
