@@ -53,6 +53,7 @@ GoToLineDialog::GoToLineDialog(QPlainTextEdit *view, QWidget *parent)
     layout->addWidget(m_message);
     layout->addWidget(buttons);
     layout->setSizeConstraint(QLayout::SetFixedSize);
+    m_field->setFocus(Qt::OtherFocusReason);
 }
 
 GoToLineDialog *GoToLineDialog::open(QPlainTextEdit *view)
