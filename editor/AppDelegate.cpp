@@ -35,10 +35,9 @@ AppDelegate::AppDelegate(Settings &settings, DocumentController &documents,
     , m_session(session)
 { }
 
-bool AppDelegate::isTestRun(const QStringList &arguments, const QProcessEnvironment &environment)
+bool AppDelegate::isTestLaunch(const QProcessEnvironment &environment)
 {
-    return environment.contains(u"XCTestBundlePath"_s)
-        || environment.contains(u"XCInjectBundleInto"_s) || arguments.contains(u"-XCTest"_s);
+    return environment.value(u"SCRIVLET_TEST_LAUNCH"_s) == u"1";
 }
 
 // Only an explicit "no" keeps the last session's files closed. Unsaved texts come back either way:
@@ -74,11 +73,9 @@ QList<DocumentWindow *> AppDelegate::restoreSession()
     return restored;
 }
 
-void AppDelegate::applicationDidFinishLaunching(
-    const QStringList &arguments, const QProcessEnvironment &environment)
+void AppDelegate::applicationDidFinishLaunching(const QProcessEnvironment &environment)
 {
-    // Automatic window tabbing has no counterpart here: every document is its own window.
-    if (isTestRun(arguments, environment))
+    if (isTestLaunch(environment))
         return;
     if (m_registerFileExtensions)
         m_registerFileExtensions();

@@ -28,14 +28,14 @@ public:
     AppDelegate(Settings &settings, DocumentController &documents, const DraftStore &drafts,
         const SessionStore &session, QObject *parent = nullptr);
 
-    // An automated test run: everything after turning off window tabbing is skipped.
-    static bool isTestRun(const QStringList &arguments, const QProcessEnvironment &environment);
+    // SCRIVLET_TEST_LAUNCH=1 in the environment: an automated test drives this launch, so it
+    // registers nothing with the desktop, asks nothing and creates no blank document by itself.
+    static bool isTestLaunch(const QProcessEnvironment &environment);
 
     // Reopens the windows of the last session (its files only when reopening is not turned off)
     // and every unsaved text: drafts of the session and those a crash left behind.
     QList<DocumentWindow *> restoreSession();
-    void applicationDidFinishLaunching(
-        const QStringList &arguments, const QProcessEnvironment &environment);
+    void applicationDidFinishLaunching(const QProcessEnvironment &environment);
 
     // A new document, unless the session or the command line opened one.
     void createBlankDocumentIfNeeded();

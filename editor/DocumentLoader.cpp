@@ -85,16 +85,30 @@ void DocumentLoader::load(const QString &path)
         std::optional<LongLineLayout> longLines;
         int lines = 1;
         bool hasNul = false;
+        bool savingChangesBytes = false;
     };
     auto result = std::make_shared<Read>();
     m_reader = QThread::create([path, result] {
-        result->document.emplace(ScrivletDocument::read(path));
-        if (*result->document) {
-            const QString &text = result->document->value().text;
-            result->longLines = LongLineLayout::forText(text);
-            result->lines = countLines(text);
-            result->hasNul = text.contains(QChar(u'\0'));
+        DocumentResult<QByteArray> bytes = ScrivletDocument::readBytes(path);
+        if (!bytes) {
+            result->document.emplace(bytes.error());
+            return;
         }
+        DocumentResult<QString> text = ScrivletDocument::decodeText(*bytes);
+        if (!text) {
+            result->document.emplace(text.error());
+            return;
+        }
+        result->longLines = LongLineLayout::forText(*text);
+        result->lines = countLines(*text);
+        result->hasNul = text->contains(QChar(u'\0'));
+        // Only the question about a binary file tells whether a save would rewrite it.
+        if (result->hasNul) {
+            const DocumentResult<QByteArray> saved = ScrivletDocument::encodeForSave(*text);
+            result->savingChangesBytes = !saved || *saved != *bytes;
+        }
+        bytes = QByteArray();
+        result->document.emplace(ScrivletDocument(std::move(*text)));
     });
     connect(m_reader, &QThread::finished, this, [this, result] {
         m_reader->deleteLater();
@@ -110,7 +124,7 @@ void DocumentLoader::load(const QString &path)
             emit failed(read.error());
             return;
         }
-        if (result->hasNul && m_confirmBinary && !m_confirmBinary()) {
+        if (result->hasNul && m_confirmBinary && !m_confirmBinary(result->savingChangesBytes)) {
             m_loading = false;
             emit cancelled();
             return;

@@ -33,9 +33,10 @@ public:
     // Hands text that is already decoded to the document in slices.
     void loadText(QString text);
     void cancel();
-    // Asked, once a file is read, whether to go on with a file that contains NUL bytes (which
-    // saving as text would change); without it such files open without asking.
-    void setBinaryConfirmation(std::function<bool()> confirm)
+    // Asked, once a file is read, whether to go on with a file that contains NUL characters, and
+    // told whether saving it unedited would write other bytes than the file holds (another
+    // encoding, other line endings); without it such files open without asking.
+    void setBinaryConfirmation(std::function<bool(bool savingChangesBytes)> confirm)
     {
         m_confirmBinary = std::move(confirm);
     }
@@ -79,5 +80,5 @@ private:
     int m_lineCount = 1;
     bool m_loading = false;
     bool m_cancelled = false;
-    std::function<bool()> m_confirmBinary;
+    std::function<bool(bool)> m_confirmBinary;
 };

@@ -43,8 +43,9 @@ DocumentWindow::DocumentWindow(Settings &settings, QWidget *parent)
         &DocumentWindow::openFilesRequested);
     connect(m_file, &DocumentFile::pathChanged, this, &DocumentWindow::updateTitle);
     connect(m_file, &DocumentFile::changedOnDisk, this, &DocumentWindow::onChangedOnDisk);
-    m_loader->setBinaryConfirmation(
-        [this] { return UserPrompts::current().confirmOpenBinary(this, displayName()); });
+    m_loader->setBinaryConfirmation([this](bool savingChangesBytes) {
+        return UserPrompts::current().confirmOpenBinary(this, displayName(), savingChangesBytes);
+    });
 
     connect(m_loader, &DocumentLoader::progress, m_loadingBar, &LoadingBar::setProgress);
     connect(m_loader, &DocumentLoader::lineCountKnown, this,

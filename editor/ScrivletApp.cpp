@@ -1,9 +1,11 @@
 #include "ScrivletApp.h"
 
+#include "CommandShortcuts.h"
 #include "ContentView.h"
 #include "DocumentController.h"
 #include "DocumentWindow.h"
 #include "FileMenuCleanup.h"
+#include "GoToLineDialog.h"
 #include "PrintCommand.h"
 #include "RecentFiles.h"
 #include "ScrivletTextView.h"
@@ -19,14 +21,15 @@
 #include <QMessageBox>
 
 using namespace Qt::StringLiterals;
+using CommandShortcuts::Command;
 
 namespace {
 
-QAction *addAction(QMenu &menu, const QString &title, const QKeySequence &shortcut = {},
+QAction *addAction(QMenu &menu, const QString &title, const QList<QKeySequence> &shortcuts = {},
     const QString &identifier = {})
 {
     QAction *action = menu.addAction(title);
-    action->setShortcut(shortcut);
+    action->setShortcuts(shortcuts);
     if (!identifier.isEmpty())
         action->setObjectName(identifier);
     return action;
@@ -65,19 +68,19 @@ QMenuBar *ScrivletApp::createMenuBar(DocumentWindow &window)
 
 void ScrivletApp::addApplicationShortcutsTo(QWidget &window)
 {
-    const auto add = [&window](const QKeySequence &shortcut, const QString &identifier) {
+    const auto add = [&window](Command command, const QString &identifier) {
         auto *action = new QAction(&window);
-        action->setShortcut(shortcut);
+        action->setShortcuts(CommandShortcuts::keys(command));
         action->setObjectName(identifier);
         window.addAction(action);
         return action;
     };
-    connect(add(QKeySequence::New, u"scrivlet.window.new"_s), &QAction::triggered, &m_documents,
+    connect(add(Command::New, u"scrivlet.window.new"_s), &QAction::triggered, &m_documents,
         &DocumentController::newDocument);
-    connect(add(QKeySequence::Open, u"scrivlet.window.open"_s), &QAction::triggered, &window,
+    connect(add(Command::Open, u"scrivlet.window.open"_s), &QAction::triggered, &window,
         [this, &window] { m_documents.showOpenDialog(&window); });
-    connect(add(QKeySequence(Qt::CTRL | Qt::Key_Q), u"scrivlet.window.quit"_s), &QAction::triggered,
-        this, &ScrivletApp::quit);
+    connect(add(Command::Quit, u"scrivlet.window.quit"_s), &QAction::triggered, this,
+        &ScrivletApp::quit);
 }
 
 void ScrivletApp::quit()
@@ -98,24 +101,24 @@ void ScrivletApp::checkForUpdates() const
 void ScrivletApp::createFileMenu(QMenuBar &bar, DocumentWindow &window)
 {
     QMenu *menu = bar.addMenu(u"&File"_s);
-    connect(addAction(*menu, u"New"_s, QKeySequence::New), &QAction::triggered, &m_documents,
-        &DocumentController::newDocument);
-    connect(addAction(*menu, u"Open..."_s, QKeySequence::Open), &QAction::triggered, &window,
-        [this, &window] { m_documents.showOpenDialog(&window); });
+    connect(addAction(*menu, u"New"_s, CommandShortcuts::keys(Command::New)), &QAction::triggered,
+        &m_documents, &DocumentController::newDocument);
+    connect(addAction(*menu, u"Open..."_s, CommandShortcuts::keys(Command::Open)),
+        &QAction::triggered, &window, [this, &window] { m_documents.showOpenDialog(&window); });
     createOpenRecentMenu(*menu);
     menu->addSeparator();
-    connect(addAction(*menu, u"Close"_s, QKeySequence(Qt::CTRL | Qt::Key_W)), &QAction::triggered,
-        &window, &QWidget::close);
-    connect(addAction(*menu, u"Save"_s, QKeySequence::Save), &QAction::triggered, &window,
-        &DocumentWindow::save);
-    connect(addAction(*menu, u"Save As..."_s, QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S),
+    connect(addAction(*menu, u"Close"_s, CommandShortcuts::keys(Command::Close)),
+        &QAction::triggered, &window, &QWidget::close);
+    connect(addAction(*menu, u"Save"_s, CommandShortcuts::keys(Command::Save)), &QAction::triggered,
+        &window, &DocumentWindow::save);
+    connect(addAction(*menu, u"Save As..."_s, CommandShortcuts::keys(Command::SaveAs),
                 u"scrivlet.menu.saveAs"_s),
         &QAction::triggered, &window, &DocumentWindow::saveAs);
     menu->addSeparator();
-    connect(addAction(*menu, u"Print..."_s, QKeySequence(Qt::CTRL | Qt::Key_P)),
+    connect(addAction(*menu, u"Print..."_s, CommandShortcuts::keys(Command::Print)),
         &QAction::triggered, &window, [&window] { PrintCommand::printWindow(&window); });
     menu->addSeparator();
-    QAction *quit = addAction(*menu, u"Quit"_s, QKeySequence(Qt::CTRL | Qt::Key_Q));
+    QAction *quit = addAction(*menu, u"Quit"_s, CommandShortcuts::keys(Command::Quit));
     quit->setMenuRole(QAction::QuitRole);
     connect(quit, &QAction::triggered, this, &ScrivletApp::quit);
     connect(menu, &QMenu::aboutToShow, menu,
@@ -146,18 +149,18 @@ void ScrivletApp::createEditMenu(QMenuBar &bar, DocumentWindow &window)
 {
     QMenu *menu = bar.addMenu(u"&Edit"_s);
     ScrivletTextView *view = window.contentView()->textView();
-    QAction *undo = addAction(*menu, u"Undo"_s, QKeySequence::Undo);
+    QAction *undo = addAction(*menu, u"Undo"_s, CommandShortcuts::keys(Command::Undo));
     undo->setEnabled(false);
     connect(undo, &QAction::triggered, view, &QPlainTextEdit::undo);
     connect(view, &QPlainTextEdit::undoAvailable, undo, &QAction::setEnabled);
-    QAction *redo = addAction(*menu, u"Redo"_s, QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z));
+    QAction *redo = addAction(*menu, u"Redo"_s, CommandShortcuts::keys(Command::Redo));
     redo->setEnabled(false);
     connect(redo, &QAction::triggered, view, &QPlainTextEdit::redo);
     connect(view, &QPlainTextEdit::redoAvailable, redo, &QAction::setEnabled);
     menu->addSeparator();
-    QAction *cut = addAction(*menu, u"Cut"_s, QKeySequence::Cut);
-    QAction *copy = addAction(*menu, u"Copy"_s, QKeySequence::Copy);
-    QAction *paste = addAction(*menu, u"Paste"_s, QKeySequence::Paste);
+    QAction *cut = addAction(*menu, u"Cut"_s, CommandShortcuts::keys(Command::Cut));
+    QAction *copy = addAction(*menu, u"Copy"_s, CommandShortcuts::keys(Command::Copy));
+    QAction *paste = addAction(*menu, u"Paste"_s, CommandShortcuts::keys(Command::Paste));
     QAction *remove = addAction(*menu, u"Delete"_s);
     cut->setEnabled(false);
     copy->setEnabled(false);
@@ -169,12 +172,15 @@ void ScrivletApp::createEditMenu(QMenuBar &bar, DocumentWindow &window)
     for (QAction *needsSelection : {cut, copy, remove})
         connect(view, &QPlainTextEdit::copyAvailable, needsSelection, &QAction::setEnabled);
     menu->addSeparator();
-    connect(addAction(*menu, u"Select All"_s, QKeySequence::SelectAll), &QAction::triggered, view,
-        &QPlainTextEdit::selectAll);
+    connect(addAction(*menu, u"Select All"_s, CommandShortcuts::keys(Command::SelectAll)),
+        &QAction::triggered, view, &QPlainTextEdit::selectAll);
+    connect(addAction(*menu, u"Go to Line..."_s, CommandShortcuts::keys(Command::GoToLine),
+                u"scrivlet.menu.goToLine"_s),
+        &QAction::triggered, view, [view] { GoToLineDialog::open(view); });
     if (m_extendEditMenu)
         m_extendEditMenu(*menu, window);
     menu->addSeparator();
-    QAction *settings = addAction(*menu, u"Settings…"_s, QKeySequence(Qt::CTRL | Qt::Key_Comma));
+    QAction *settings = addAction(*menu, u"Settings…"_s, CommandShortcuts::keys(Command::Settings));
     settings->setMenuRole(QAction::PreferencesRole);
     connect(settings, &QAction::triggered, this, [this] {
         if (m_showPreferences)
@@ -193,7 +199,7 @@ void ScrivletApp::createWindowMenu(QMenuBar &bar, DocumentWindow &window)
     QMenu *menu = bar.addMenu(u"&Window"_s);
     connect(menu, &QMenu::aboutToShow, menu, [this, menu, &window] {
         menu->clear();
-        connect(addAction(*menu, u"Minimize"_s, QKeySequence(Qt::CTRL | Qt::Key_M)),
+        connect(addAction(*menu, u"Minimize"_s, {QKeySequence(Qt::CTRL | Qt::Key_M)}),
             &QAction::triggered, &window, &QWidget::showMinimized);
         menu->addSeparator();
         auto *group = new QActionGroup(menu);
@@ -215,7 +221,7 @@ void ScrivletApp::createHelpMenu(QMenuBar &bar, DocumentWindow &window)
 {
     QMenu *menu = bar.addMenu(u"&Help"_s);
     QAction *help = addAction(*menu, u"Scrivlet Help"_s);
-    help->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_Question), QKeySequence(Qt::Key_F1)});
+    help->setShortcuts(CommandShortcuts::keys(Command::Help));
     connect(help, &QAction::triggered, this, [this] {
         if (m_showHelp)
             m_showHelp();

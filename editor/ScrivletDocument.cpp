@@ -4,6 +4,7 @@
 
 #include <QFile>
 #include <QScopeGuard>
+#include <QtEndian>
 
 #include <algorithm>
 #include <array>
@@ -177,6 +178,30 @@ std::optional<QString> decodeUtf8(QByteArrayView bytes)
     // Mostly non-ASCII text leaves much of the buffer unused; give it back for a long-lived text.
     if (*length < text.capacity() / 4 * 3)
         text.squeeze();
+    return text;
+}
+
+// UTF-16 announced by its byte-order mark (Windows Notepad writes it), without the mark. An odd
+// byte count or an unpaired surrogate makes it no UTF-16 text, and the other decoders are tried.
+std::optional<QString> decodeUtf16WithByteOrderMark(QByteArrayView bytes)
+{
+    if (bytes.size() < 2 || bytes.size() % 2 != 0)
+        return std::nullopt;
+    const auto first = uchar(bytes[0]);
+    const auto second = uchar(bytes[1]);
+    const bool littleEndian = first == 0xFF && second == 0xFE;
+    if (!littleEndian && !(first == 0xFE && second == 0xFF))
+        return std::nullopt;
+    const qsizetype units = bytes.size() / 2 - 1;
+    QString text(units, Qt::Uninitialized);
+    auto *out = reinterpret_cast<char16_t *>(text.data());
+    const char *in = bytes.data() + 2;
+    if (littleEndian)
+        qFromLittleEndian<char16_t>(in, units, out);
+    else
+        qFromBigEndian<char16_t>(in, units, out);
+    if (!QStringView(text).isValidUtf16())
+        return std::nullopt;
     return text;
 }
 
@@ -386,6 +411,11 @@ ScrivletDocument::ScrivletDocument(QString initialText)
     : text(std::move(initialText))
 { }
 
+DocumentResult<QByteArray> ScrivletDocument::readBytes(const QString &path)
+{
+    return readRegularFile(path);
+}
+
 DocumentResult<ScrivletDocument> ScrivletDocument::read(const QString &path)
 {
     const DocumentResult<QByteArray> bytes = readRegularFile(path);
@@ -400,7 +430,8 @@ DocumentResult<ScrivletDocument> ScrivletDocument::read(const QString &path)
 DocumentResult<QString> ScrivletDocument::decodeText(QByteArrayView bytes)
 {
     using Decoder = std::optional<QString> (*)(QByteArrayView);
-    static constexpr std::array<Decoder, 4> decoders = {
+    static constexpr std::array<Decoder, 5> decoders = {
+        decodeUtf16WithByteOrderMark,
         decodeUtf8,
         LegacyEncodings::decodeLatin1,
         LegacyEncodings::decodeWindows1252,

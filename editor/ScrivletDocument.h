@@ -9,8 +9,9 @@
 #include <optional>
 
 // The document of one window: the whole text of a file, and the codec between that text and the
-// file's bytes. Files are read as UTF-8 or, failing that, as ISO Latin 1, Windows-1252 or Mac OS
-// Roman; they are always saved as UTF-8 with LF line endings and no byte-order mark.
+// file's bytes. Files are read as UTF-16 when a byte-order mark says so, else as UTF-8 or, failing
+// that, as ISO Latin 1, Windows-1252 or Mac OS Roman; they are always saved as UTF-8 with LF line
+// endings. A UTF-8 byte-order mark is text like any other (U+FEFF), so it is saved back as read.
 //
 // Nothing here keeps state between calls, so every function may run on any thread; large files
 // are read and decoded on a worker.
@@ -28,12 +29,16 @@ public:
     // Follows symlinks; anything but a regular file fails with fileReadCorruptFile before it is
     // opened, so a FIFO or a device is never waited on.
     static DocumentResult<ScrivletDocument> read(const QString &path);
+    // The file's bytes, read as read() reads them (same checks, same errors).
+    static DocumentResult<QByteArray> readBytes(const QString &path);
     // What read() would say about `path` without reading it: a missing, unreadable or special
     // file. Nothing when the file may be read.
     static std::optional<DocumentError> checkReadable(const QString &path);
 
-    // The first of UTF-8, ISO Latin 1, Windows-1252 and Mac OS Roman that decodes all of the
-    // bytes. Nothing is stripped or converted: a byte-order mark stays as U+FEFF and CR stays CR.
+    // The first of UTF-16 (well-formed, after an FF FE or FE FF byte-order mark, which is
+    // dropped), UTF-8, ISO Latin 1, Windows-1252 and Mac OS Roman that decodes all of the bytes.
+    // Nothing else is stripped or converted: a UTF-8 byte-order mark stays as U+FEFF and CR
+    // stays CR.
     static DocumentResult<QString> decodeText(QByteArrayView bytes);
 
     // CR and CR LF become LF. Every LF stays, the last one too: a file that ended with a line

@@ -74,10 +74,20 @@ UserPrompts::SaveChangesAnswer UserPrompts::askSaveChanges(QWidget *window)
     return SaveChangesAnswer::Cancel;
 }
 
-bool UserPrompts::confirmOpenBinary(QWidget *window, const QString &fileName)
+QString UserPrompts::openBinaryDetail(bool savingChangesBytes)
+{
+    return savingChangesBytes
+        ? u"It contains NUL characters. Saving it writes it as UTF-8 text with LF line endings, "
+          u"which changes its bytes even if you edit nothing."_s
+        : u"It contains NUL characters. They are kept: saving it without edits writes the same "
+          u"bytes back."_s;
+}
+
+bool UserPrompts::confirmOpenBinary(
+    QWidget *window, const QString &fileName, bool savingChangesBytes)
 {
     return confirmRisk(window, u"The file “%1” appears to be binary."_s.arg(fileName),
-        u"It contains NUL characters. Saving it as text would change it."_s, u"Open Anyway"_s);
+        openBinaryDetail(savingChangesBytes), u"Open Anyway"_s);
 }
 
 bool UserPrompts::confirmOverwriteNewer(QWidget *window, const QString &fileName)

@@ -24,8 +24,11 @@ public:
     virtual void showError(QWidget *window, const QString &message, const QString &detail);
     // Asked before closing a document with unsaved changes.
     virtual SaveChangesAnswer askSaveChanges(QWidget *window);
-    // Asked before opening a file with NUL bytes, which saving as text would change.
-    virtual bool confirmOpenBinary(QWidget *window, const QString &fileName);
+    // Asked before opening a file with NUL characters. `savingChangesBytes`: a save of the
+    // unedited text would not write the file's own bytes; the question says which is the case.
+    virtual bool confirmOpenBinary(
+        QWidget *window, const QString &fileName, bool savingChangesBytes);
+    static QString openBinaryDetail(bool savingChangesBytes);
     // Asked before a save would replace a file that another program changed since.
     virtual bool confirmOverwriteNewer(QWidget *window, const QString &fileName);
     // Asked before Reset to Defaults puts back every setting; true for "Reset".

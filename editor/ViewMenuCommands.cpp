@@ -1,10 +1,12 @@
 #include "ViewMenuCommands.h"
 
+#include "CommandShortcuts.h"
 #include "Settings.h"
 
 #include <QAction>
 
 using namespace Qt::StringLiterals;
+using CommandShortcuts::Command;
 
 std::optional<qint64> ViewMenuCommands::increasedFontSize(qint64 size)
 {
@@ -34,7 +36,7 @@ QList<QAction *> ViewMenuCommands::createActions(Settings &settings, QObject *pa
 {
     auto *lineNumbers = new QAction(lineNumbersTitle(settings.showLineNumbers()), parent);
     lineNumbers->setObjectName(u"scrivlet.menu.toggleLineNumbers"_s);
-    lineNumbers->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_L));
+    lineNumbers->setShortcuts(CommandShortcuts::keys(Command::ToggleLineNumbers));
     QObject::connect(lineNumbers, &QAction::triggered, &settings,
         [&settings] { settings.setShowLineNumbers(!settings.showLineNumbers()); });
     QObject::connect(
@@ -43,7 +45,8 @@ QList<QAction *> ViewMenuCommands::createActions(Settings &settings, QObject *pa
         });
 
     auto *statusBar = new QAction(statusBarTitle(settings.showStatusBar()), parent);
-    statusBar->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Slash));
+    statusBar->setObjectName(u"scrivlet.menu.toggleStatusBar"_s);
+    statusBar->setShortcuts(CommandShortcuts::keys(Command::ToggleStatusBar));
     QObject::connect(statusBar, &QAction::triggered, &settings,
         [&settings] { settings.setShowStatusBar(!settings.showStatusBar()); });
     QObject::connect(&settings, &Settings::showStatusBarChanged, statusBar,
@@ -52,17 +55,15 @@ QList<QAction *> ViewMenuCommands::createActions(Settings &settings, QObject *pa
     auto *separator = new QAction(parent);
     separator->setSeparator(true);
 
-    // Ctrl++ is typed as Ctrl+Shift+= on most layouts, so Ctrl+= answers as well.
     auto *increase = new QAction(u"Increase Font Size"_s, parent);
-    increase->setShortcuts(
-        {QKeySequence(Qt::CTRL | Qt::Key_Plus), QKeySequence(Qt::CTRL | Qt::Key_Equal)});
+    increase->setShortcuts(CommandShortcuts::keys(Command::IncreaseFontSize));
     QObject::connect(increase, &QAction::triggered, &settings, [&settings] {
         if (const std::optional<qint64> size = increasedFontSize(settings.fontSize()))
             settings.setFontSize(*size);
     });
 
     auto *decrease = new QAction(u"Decrease Font Size"_s, parent);
-    decrease->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Minus));
+    decrease->setShortcuts(CommandShortcuts::keys(Command::DecreaseFontSize));
     QObject::connect(decrease, &QAction::triggered, &settings, [&settings] {
         if (const std::optional<qint64> size = decreasedFontSize(settings.fontSize()))
             settings.setFontSize(*size);

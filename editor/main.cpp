@@ -99,8 +99,10 @@ int main(int argc, char *argv[])
         = CommandLine::parse(QApplication::arguments(), QDir::currentPath());
     if (const std::optional<int> exitCode = commandLine.report())
         return *exitCode;
+    const QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    const bool testLaunch = AppDelegate::isTestLaunch(environment);
     SingleInstance instance;
-    if (!commandLine.hasTestMarker()
+    if (!testLaunch
         && instance.start(commandLine.openArguments()) == SingleInstance::Role::Forwarded)
         return 0;
 
@@ -123,9 +125,8 @@ int main(int argc, char *argv[])
 
     delegate.restoreSession();
     openArguments(documents, newFiles, commandLine.openArguments());
-    delegate.applicationDidFinishLaunching(
-        QApplication::arguments(), QProcessEnvironment::systemEnvironment());
-    if (commandLine.hasTestMarker() && documents.windows().isEmpty())
+    delegate.applicationDidFinishLaunching(environment);
+    if (testLaunch && documents.windows().isEmpty())
         documents.newDocument();
     return QApplication::exec();
 }

@@ -92,6 +92,19 @@ std::optional<QString> qtUtf8(QByteArrayView bytes)
     return text;
 }
 
+// Well-formed UTF-16 after its byte-order mark, as Qt decodes it (the mark dropped).
+std::optional<QString> qtMarkedUtf16(QByteArrayView bytes)
+{
+    const bool marked = bytes.startsWith("\xff\xfe") || bytes.startsWith("\xfe\xff");
+    if (!marked || bytes.size() % 2 != 0)
+        return std::nullopt;
+    QStringDecoder utf16(QStringConverter::Utf16, QStringConverter::Flag::Stateless);
+    QString text = utf16.decode(bytes);
+    if (!text.isValidUtf16())
+        return std::nullopt;
+    return text;
+}
+
 bool hasC1Byte(QByteArrayView bytes)
 {
     return std::any_of(
@@ -107,7 +120,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const DocumentResult<QString> decoded = ScrivletDocument::decodeText(bytes);
     FUZZ_CHECK(decoded.hasValue());
     FUZZ_CHECK(decoded->isValidUtf16());
-    if (const std::optional<QString> utf8 = qtUtf8(bytes))
+    if (const std::optional<QString> utf16 = qtMarkedUtf16(bytes))
+        FUZZ_CHECK(*decoded == *utf16);
+    else if (const std::optional<QString> utf8 = qtUtf8(bytes))
         FUZZ_CHECK(*decoded == *utf8);
     else if (!hasC1Byte(bytes))
         FUZZ_CHECK(*decoded == QString::fromLatin1(bytes));

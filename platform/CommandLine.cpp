@@ -123,8 +123,6 @@ void CommandLine::takeOption(const QString &option, QString &error)
     } else if (option == u"--version") {
         if (!answered)
             m_action = Action::ShowVersion;
-    } else if (option == u"-XCTest") {
-        m_testMarker = true;
     } else if (error.isEmpty()) {
         error = usageError(u"unknown option '"_s + option + u"'"_s);
     }

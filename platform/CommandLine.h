@@ -30,8 +30,6 @@ public:
     const QStringList &openArguments() const { return m_openArguments; }
     // The help or version text, or the error, ready to print.
     const QString &message() const { return m_message; }
-    // "-XCTest": the automated-test marker that stops the launch after its first step.
-    bool hasTestMarker() const { return m_testMarker; }
 
     // Prints the message (help and version to stdout, errors to stderr) and returns the exit
     // code, or returns nothing when the program should run.
@@ -51,5 +49,4 @@ private:
     Action m_action = Action::Run;
     QStringList m_openArguments;
     QString m_message;
-    bool m_testMarker = false;
 };

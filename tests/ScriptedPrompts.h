@@ -22,9 +22,10 @@ public:
         ++saveChangesQuestions;
         return saveChangesAnswer;
     }
-    bool confirmOpenBinary(QWidget *, const QString &) override
+    bool confirmOpenBinary(QWidget *, const QString &, bool savingChangesBytes) override
     {
         ++binaryQuestions;
+        binarySaveChangesBytes = savingChangesBytes;
         return openBinary;
     }
     bool confirmOverwriteNewer(QWidget *, const QString &) override
@@ -53,6 +54,7 @@ public:
     int saveChangesQuestions = 0;
     bool openBinary = false;
     int binaryQuestions = 0;
+    bool binarySaveChangesBytes = false;
     bool overwriteNewer = false;
     int overwriteQuestions = 0;
     bool resetSettings = false;

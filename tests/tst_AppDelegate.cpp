@@ -101,29 +101,31 @@ QString TestAppDelegate::writeFile(const QString &name, const QByteArray &bytes)
 
 void TestAppDelegate::testMarkersStopTheLaunch_data()
 {
-    QTest::addColumn<QStringList>("arguments");
     QTest::addColumn<QString>("variable");
-    QTest::addRow("XCTestBundlePath") << QStringList {u"scrivlet"_s} << u"XCTestBundlePath"_s;
-    QTest::addRow("XCInjectBundleInto") << QStringList {u"scrivlet"_s} << u"XCInjectBundleInto"_s;
-    QTest::addRow("-XCTest argument") << QStringList {u"scrivlet"_s, u"-XCTest"_s} << QString();
+    QTest::addColumn<QString>("value");
+    QTest::addColumn<bool>("stops");
+    QTest::addRow("SCRIVLET_TEST_LAUNCH=1") << u"SCRIVLET_TEST_LAUNCH"_s << u"1"_s << true;
+    QTest::addRow("SCRIVLET_TEST_LAUNCH=0") << u"SCRIVLET_TEST_LAUNCH"_s << u"0"_s << false;
+    QTest::addRow("SCRIVLET_TEST_LAUNCH empty") << u"SCRIVLET_TEST_LAUNCH"_s << QString() << false;
+    QTest::addRow("another program's marker")
+        << u"XCTestBundlePath"_s << u"/tmp/x.xctest"_s << false;
 }
 
 void TestAppDelegate::testMarkersStopTheLaunch()
 {
-    QFETCH(QStringList, arguments);
     QFETCH(QString, variable);
+    QFETCH(QString, value);
+    QFETCH(bool, stops);
+    m_settings->setHasShownDefaultHandlerPrompt(true);
     QProcessEnvironment environment;
-    if (!variable.isEmpty())
-        environment.insert(variable, u"1"_s);
+    environment.insert(variable, value);
     bool registered = false;
     m_delegate->setRegisterFileExtensions([&registered] { registered = true; });
     QSignalSpy settled(m_delegate.get(), &AppDelegate::launchSettled);
-    m_delegate->applicationDidFinishLaunching(arguments, environment);
-    QTest::qWait(800);
-    QCOMPARE(settled.count(), 0);
-    QVERIFY(m_documents->windows().isEmpty());
-    QCOMPARE(m_prompts->defaultEditorQuestions, 0);
-    QVERIFY(!registered);
+    m_delegate->applicationDidFinishLaunching(environment);
+    QCOMPARE(settled.count(), stops ? 0 : 1);
+    QCOMPARE(m_documents->windows().isEmpty(), stops);
+    QCOMPARE(registered, !stops);
 }
 
 void TestAppDelegate::defaultHandlerPromptShowsOnce_data()
@@ -160,7 +162,7 @@ void TestAppDelegate::blankDocumentOnlyWhenNothingOpened()
     if (fileOpened)
         m_documents->openFile(writeFile(u"shown.txt"_s, "text"));
     QSignalSpy settled(m_delegate.get(), &AppDelegate::launchSettled);
-    m_delegate->applicationDidFinishLaunching({u"scrivlet"_s}, {});
+    m_delegate->applicationDidFinishLaunching({});
     // Decided at once: nothing is waited for.
     QCOMPARE(settled.count(), 1);
     const QList<DocumentWindow *> windows = m_documents->windows();

@@ -56,9 +56,8 @@ void TestCommandLine::parses_data()
         << QStringList {u"--"_qs, u"-notes.txt"_qs, u"--help"_qs} << Action::Run
         << QStringList {workingDirectory + u"/-notes.txt"_qs, workingDirectory + u"/--help"_qs}
         << QString();
-    QTest::addRow("test marker is no file")
-        << QStringList {u"-XCTest"_qs, u"a.txt"_qs} << Action::Run
-        << QStringList {workingDirectory + u"/a.txt"_qs} << QString();
+    QTest::addRow("no test marker among the options") << QStringList {u"-XCTest"_qs,
+        u"a.txt"_qs} << Action::Fail << QStringList() << u"unknown option '-XCTest'"_qs;
     QTest::addRow("--version") << QStringList {u"--version"_qs} << Action::ShowVersion
                                << QStringList() << u"Scrivlet " SCRIVLET_VERSION "\n"_qs;
     QTest::addRow("--help wins over an unknown option")
@@ -92,7 +91,6 @@ void TestCommandLine::parses()
     } else {
         QVERIFY2(commandLine.message().contains(messagePart), qPrintable(commandLine.message()));
     }
-    QCOMPARE(commandLine.hasTestMarker(), arguments.contains(u"-XCTest"_qs));
 }
 
 void TestCommandLine::answersBeforeTheToolkitStarts_data()

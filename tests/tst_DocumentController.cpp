@@ -276,23 +276,38 @@ void TestDocumentController::unreadableFilesOpenNothing()
 
 void TestDocumentController::binaryFilesAsk_data()
 {
+    QTest::addColumn<QByteArray>("bytes");
     QTest::addColumn<bool>("openAnyway");
-    QTest::addRow("open anyway") << true;
-    QTest::addRow("cancel") << false;
+    QTest::addColumn<bool>("asks");
+    QTest::addColumn<bool>("savingChangesBytes");
+    QTest::addRow("open anyway") << QByteArray("a\0b", 3) << true << true << false;
+    QTest::addRow("cancel") << QByteArray("a\0b", 3) << false << true << false;
+    QTest::addRow("not UTF-8: saving rewrites it")
+        << QByteArray("\xe9\0", 2) << true << true << true;
+    QTest::addRow("CR LF: saving rewrites it") << QByteArray("a\0\r\n", 4) << true << true << true;
+    QTest::addRow("UTF-16 text is no binary") << QByteArray("\xff\xfe"
+                                                            "a\0b\0",
+        6) << true << false << false;
+    QTest::addRow("UTF-16 with a NUL character asks") << QByteArray("\xff\xfe"
+                                                                    "a\0\0\0",
+        6) << true << true << true;
 }
 
 void TestDocumentController::binaryFilesAsk()
 {
+    QFETCH(QByteArray, bytes);
     QFETCH(bool, openAnyway);
+    QFETCH(bool, asks);
+    QFETCH(bool, savingChangesBytes);
     m_prompts->openBinary = openAnyway;
-    DocumentWindow *window = m_documents->openFile(writeFile(u"data.bin"_s, QByteArray("a\0b", 3)));
+    const QPointer<DocumentWindow> window = m_documents->openFile(writeFile(u"data.bin"_s, bytes));
     QVERIFY(window);
-    QTRY_COMPARE(m_prompts->binaryQuestions, 1);
     QTRY_COMPARE(m_documents->windows().size(), openAnyway ? 1 : 0);
-    if (openAnyway) {
+    if (openAnyway)
         QTRY_VERIFY(!window->isLoading());
-        QCOMPARE(window->contentView()->textView()->document()->characterCount(), 4);
-    }
+    QCOMPARE(m_prompts->binaryQuestions, asks ? 1 : 0);
+    if (asks)
+        QCOMPARE(m_prompts->binarySaveChangesBytes, savingChangesBytes);
 }
 
 void TestDocumentController::closingAnEditedDocumentAsks_data()

@@ -1,5 +1,6 @@
 #include "BookmarkManager.h"
 #include "ElidedLabel.h"
+#include "FileManagerHooksPage.h"
 #include "FinderExtensionSettingsView.h"
 #include "TestEnvironment.h"
 
@@ -31,6 +32,8 @@ private slots:
     void authorisesChosenFolders();
     void removesExactlyTheFolderOfItsRow();
     void unavailableStoreShowsDefaultsAndKeepsNothing();
+    void hooksPageClosesFromTheKeyboard_data();
+    void hooksPageClosesFromTheKeyboard();
 
 private:
     template<typename T> T *child(const QString &name) const
@@ -91,8 +94,8 @@ void TestFinderExtensionSettingsView::showsDefaultsAndTheExtensionState_data()
 {
     QTest::addColumn<bool>("enabled");
     QTest::addColumn<QString>("status");
-    QTest::addRow("disabled") << false << u"Finder extension is not enabled"_qs;
-    QTest::addRow("enabled") << true << u"Finder extension is enabled"_qs;
+    QTest::addRow("disabled") << false << u"File-manager extension is not enabled"_qs;
+    QTest::addRow("enabled") << true << u"File-manager extension is enabled"_qs;
 }
 
 void TestFinderExtensionSettingsView::showsDefaultsAndTheExtensionState()
@@ -171,4 +174,22 @@ void TestFinderExtensionSettingsView::unavailableStoreShowsDefaultsAndKeepsNothi
 }
 
 SCRIVLET_TEST_MAIN(TestFinderExtensionSettingsView)
+void TestFinderExtensionSettingsView::hooksPageClosesFromTheKeyboard_data()
+{
+    QTest::addColumn<QKeySequence>("keys");
+    QTest::addRow("Escape") << QKeySequence(Qt::Key_Escape);
+    QTest::addRow("Ctrl+W") << QKeySequence(QKeySequence::Close);
+}
+
+void TestFinderExtensionSettingsView::hooksPageClosesFromTheKeyboard()
+{
+    QFETCH(QKeySequence, keys);
+    FileManagerHooksPage page;
+    page.show();
+    QVERIFY(QTest::qWaitForWindowActive(&page));
+    QWidget *target = page.focusWidget() ? page.focusWidget() : &page;
+    QTest::keySequence(target, keys);
+    QVERIFY(!page.isVisible());
+}
+
 #include "tst_FinderExtensionSettingsView.moc"

@@ -13,7 +13,7 @@ namespace {
 
 const QStringList allTitles {u"Getting Started"_qs, u"Working with Documents"_qs, u"Editing"_qs,
     u"Find & Replace"_qs, u"View Options"_qs, u"Preferences"_qs, u"Appearance"_qs, u"Printing"_qs,
-    u"Finder Extension"_qs, u"Keyboard Shortcuts"_qs, u"Help"_qs, u"Technical Notes"_qs};
+    u"File Manager Extension"_qs, u"Keyboard Shortcuts"_qs, u"Help"_qs, u"Technical Notes"_qs};
 
 QStringList titles(const QList<HelpSection> &sections)
 {
@@ -37,7 +37,7 @@ class TestHelpSearchModel : public QObject
 private slots:
     void contentHasTwelveSectionsInOrder();
     void contentKeepsTypographicCharacters();
-    void shortcutTableHasTwentyTwoRows();
+    void shortcutTableHasTwentyThreeRows();
     void everyBuildHasFreshIds();
     void filters_data();
     void filters();
@@ -56,7 +56,7 @@ void TestHelpSearchModel::contentHasTwelveSectionsInOrder()
     QList<qsizetype> itemCounts;
     for (const HelpSection &section : sections)
         itemCounts << section.items.size();
-    QCOMPARE(itemCounts, (QList<qsizetype> {2, 6, 3, 7, 5, 13, 1, 1, 7, 1, 1, 3}));
+    QCOMPARE(itemCounts, (QList<qsizetype> {2, 6, 4, 7, 5, 13, 1, 1, 7, 1, 1, 3}));
 }
 
 void TestHelpSearchModel::contentKeepsTypographicCharacters()
@@ -72,27 +72,27 @@ void TestHelpSearchModel::contentKeepsTypographicCharacters()
     const HelpItem &dismiss = sectionTitled(sections, u"Find & Replace"_qs).items.last();
     QCOMPARE(dismiss.term, u"Dismiss"_qs);
     QCOMPARE(dismiss.text,
-        u"Press ESC or close the dialog. Your search text is preserved \u2014 reopening the "
+        u"Press Esc or close the dialog. Your search text is preserved \u2014 reopening the "
         u"dialog shows your last search."_qs);
     const HelpItem &open = sectionTitled(sections, u"Working with Documents"_qs).items.at(1);
     QVERIFY(open.text.endsWith(u"choose \"Open With\" > Scrivlet."_qs));
-    const HelpItem &plain = sectionTitled(sections, u"Finder Extension"_qs).items.last();
+    const HelpItem &plain = sectionTitled(sections, u"File Manager Extension"_qs).items.last();
     QCOMPARE(plain.kind, HelpItem::Kind::BulletPlain);
     QCOMPARE(plain.text,
         u"For folders you haven\u2019t authorized, Scrivlet will open to handle the file "
         u"creation."_qs);
 }
 
-void TestHelpSearchModel::shortcutTableHasTwentyTwoRows()
+void TestHelpSearchModel::shortcutTableHasTwentyThreeRows()
 {
     const HelpSection shortcuts
         = sectionTitled(HelpContent::buildSections(), u"Keyboard Shortcuts"_qs);
     QCOMPARE(shortcuts.items.size(), 1);
     const QList<HelpShortcut> rows = shortcuts.items.first().shortcuts;
-    QCOMPARE(rows.size(), 22);
-    QCOMPARE(rows.first(), (HelpShortcut {u"Cmd+N"_qs, u"New document"_qs}));
-    QCOMPARE(rows.at(16), (HelpShortcut {u"ESC"_qs, u"Dismiss Find"_qs}));
-    QCOMPARE(rows.last(), (HelpShortcut {u"Cmd+,"_qs, u"Preferences"_qs}));
+    QCOMPARE(rows.size(), 23);
+    QCOMPARE(rows.first(), (HelpShortcut {u"Ctrl+N"_qs, u"New document"_qs}));
+    QCOMPARE(rows.at(17), (HelpShortcut {u"Esc"_qs, u"Dismiss Find"_qs}));
+    QCOMPARE(rows.last(), (HelpShortcut {u"Ctrl+,"_qs, u"Settings"_qs}));
     // The dividers open the groups that start with Undo, Find and the view toggles.
     QStringList groupStarts;
     for (int row : HelpContent::shortcutDividerRows)
@@ -122,17 +122,17 @@ void TestHelpSearchModel::filters_data()
         << u"print"_qs << QStringList {u"Printing"_qs, u"Keyboard Shortcuts"_qs};
     QTest::addRow("upper case finds the same")
         << u"PRINT"_qs << QStringList {u"Printing"_qs, u"Keyboard Shortcuts"_qs};
-    QTest::addRow("CMD+ in nine sections")
-        << u"CMD+"_qs
+    QTest::addRow("CTRL+ in nine sections")
+        << u"CTRL+"_qs
         << QStringList {u"Getting Started"_qs, u"Working with Documents"_qs, u"Editing"_qs,
                u"Find & Replace"_qs, u"View Options"_qs, u"Preferences"_qs, u"Printing"_qs,
                u"Keyboard Shortcuts"_qs, u"Help"_qs};
-    QTest::addRow("Cmd+, with the comma")
-        << u"Cmd+,"_qs << QStringList {u"Preferences"_qs, u"Keyboard Shortcuts"_qs};
+    QTest::addRow("Ctrl+, with the comma")
+        << u"Ctrl+,"_qs << QStringList {u"Preferences"_qs, u"Keyboard Shortcuts"_qs};
     QTest::addRow("one space is a term found everywhere") << u" "_qs << allTitles;
     QTest::addRow("zzz finds nothing") << u"zzz"_qs << QStringList();
     QTest::addRow("a bullet term alone")
-        << u"smart naming"_qs << QStringList {u"Finder Extension"_qs};
+        << u"smart naming"_qs << QStringList {u"File Manager Extension"_qs};
     QTest::addRow("curly apostrophe")
         << u"DON\u2019T"_qs << QStringList {u"Working with Documents"_qs};
 }
@@ -196,7 +196,7 @@ void TestHelpSearchModel::highlights_data()
     QTest::addRow("every occurrence, any case")
         << u"Print the printout"_qs << u"print"_qs << Ranges {{0, 5}, {10, 5}};
     QTest::addRow("hits never overlap") << u"aaa"_qs << u"aa"_qs << Ranges {{0, 2}};
-    QTest::addRow("Cmd++ holds one cmd+") << u"Cmd++"_qs << u"CMD+"_qs << Ranges {{0, 4}};
+    QTest::addRow("Ctrl++ holds one ctrl+") << u"Ctrl++"_qs << u"CTRL+"_qs << Ranges {{0, 5}};
     QTest::addRow("spaces") << u"a b c"_qs << u" "_qs << Ranges {{1, 1}, {3, 1}};
     QTest::addRow("empty term") << u"text"_qs << QString() << Ranges {};
     QTest::addRow("empty text") << QString() << u"x"_qs << Ranges {};

@@ -91,6 +91,7 @@ private slots:
     void placement();
     void laterShowsReuseTheWindowAndSearch();
     void searchFieldHasFocus();
+    void escapeClearsTheSearchThenCloses();
     void tabReachesEveryControl();
     void pageParts_data();
     void pageParts();
@@ -170,6 +171,31 @@ void TestHelpWindowController::searchFieldHasFocus()
     QCOMPARE(QApplication::focusWidget(), window->searchBar()->field());
     QCOMPARE(window->searchBar()->field()->objectName(), u"scrivlet.help.searchField"_qs);
     QCOMPARE(window->searchBar()->field()->placeholderText(), u"Search Help"_qs);
+}
+
+void TestHelpWindowController::escapeClearsTheSearchThenCloses()
+{
+    HelpContentView *window = shownWindow();
+    QVERIFY(QTest::qWaitForWindowActive(window));
+    QLineEdit *field = window->searchBar()->field();
+    field->setFocus();
+    QTest::keyClicks(field, u"print"_qs);
+    QTest::keyClick(field, Qt::Key_Escape);
+    QVERIFY(window->isVisible());
+    QVERIFY(field->text().isEmpty());
+    QCOMPARE(visibleSectionTitles(window).size(), 12);
+    QTest::keyClick(field, Qt::Key_Escape);
+    QVERIFY(!window->isVisible());
+    // With the focus elsewhere, a search that is shown stays and the window closes at once.
+    window = shownWindow();
+    QVERIFY(QTest::qWaitForWindowActive(window));
+    window->searchBar()->field()->setText(u"print"_qs);
+    QTest::keyClick(window->searchBar()->field(), Qt::Key_Tab);
+    QWidget *other = QApplication::focusWidget();
+    QVERIFY(other && other != window->searchBar()->field());
+    QTest::keyClick(other, Qt::Key_Escape);
+    QVERIFY(!window->isVisible());
+    window->searchBar()->field()->clear();
 }
 
 void TestHelpWindowController::tabReachesEveryControl()
@@ -275,7 +301,7 @@ void TestHelpWindowController::marksHitsAndReadsInOrder()
         readout);
     QCOMPARE(readout.mid(0, 6),
         (QStringList {u"heading: Working with Documents"_qs, u"\u2022"_qs, u"New Document"_qs,
-            u"Cmd+N creates a new blank document in its own window."_qs, u"\u2022"_qs,
+            u"Ctrl+N creates a new blank document in its own window."_qs, u"\u2022"_qs,
             u"Open"_qs}));
 }
 
@@ -290,14 +316,14 @@ void TestHelpWindowController::shortcutTableHasDividersBeforeGroups()
         const auto *label = qobject_cast<HelpTextLabel *>(cell);
         column << (label ? label->plainText() : u"---"_qs);
     }
-    QCOMPARE(column.size(), 25);
+    QCOMPARE(column.size(), 26);
     QCOMPARE(column.indexOf(u"---"_qs), 6);
-    QCOMPARE(column.at(7), u"Cmd+Z"_qs);
-    QCOMPARE(column.at(14), u"Cmd+F"_qs);
-    QCOMPARE(column.at(13), u"---"_qs);
-    QCOMPARE(column.at(19), u"---"_qs);
-    QCOMPARE(column.at(20), u"Cmd+Shift+L"_qs);
-    QCOMPARE(column.last(), u"Cmd+,"_qs);
+    QCOMPARE(column.at(7), u"Ctrl+Z"_qs);
+    QCOMPARE(column.at(14), u"---"_qs);
+    QCOMPARE(column.at(15), u"Ctrl+F"_qs);
+    QCOMPARE(column.at(20), u"---"_qs);
+    QCOMPARE(column.at(21), u"Ctrl+Shift+L"_qs);
+    QCOMPARE(column.last(), u"Ctrl+,"_qs);
 }
 
 SCRIVLET_TEST_MAIN(TestHelpWindowController)

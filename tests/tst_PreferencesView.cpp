@@ -15,6 +15,7 @@
 #include "TestEnvironment.h"
 
 #include <QAbstractButton>
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QCheckBox>
 #include <QColorDialog>
@@ -60,6 +61,9 @@ private slots:
     void resetToDefaultsAsksFirst();
     void systemAppearanceFollowsTheDesktopScheme();
     void windowIsReusedWhileOpenAndRebuiltAfterClosing();
+    void windowFitsTheScreen_data();
+    void windowFitsTheScreen();
+    void escapeClosesTheWindowAfterAnOpenList();
 
 private:
     std::unique_ptr<PreferencesView> makeView();
@@ -492,8 +496,9 @@ void TestPreferencesView::windowIsReusedWhileOpenAndRebuiltAfterClosing()
     controller.showPreferences();
     const QPointer<QWidget> first = controller.window();
     QCOMPARE(first->windowTitle(), u"Scrivlet Settings"_qs);
-    QCOMPARE(first->size(), QSize(480, 700));
-    QCOMPARE(first->minimumSize(), QSize(420, 500));
+    const QSize available = first->screen()->availableGeometry().size();
+    QCOMPARE(first->size(), PreferencesWindowController::fittedSize(available));
+    QCOMPARE(first->minimumSize(), QSize(420, 500).boundedTo(first->size()));
     controller.showPreferences();
     QCOMPARE(controller.window(), first.data());
     first->close();
@@ -507,6 +512,43 @@ void TestPreferencesView::windowIsReusedWhileOpenAndRebuiltAfterClosing()
     controller.setFinderExtensionPaneFactory([] { return new QLabel(u"pane"_qs); });
     QVERIFY(controller.view()->finderExtensionPane());
     QVERIFY(controller.view()->finderExtensionPane()->isVisible());
+}
+
+void TestPreferencesView::windowFitsTheScreen_data()
+{
+    QTest::addColumn<QSize>("available");
+    QTest::addColumn<QSize>("expected");
+    QTest::addRow("1280 × 1024") << QSize(1280, 1024) << QSize(480, 700);
+    // What a 1280 × 1024 screen offers at 1.5 × scale, less a 30 px panel.
+    QTest::addRow("1.5 × scale") << QSize(853, 663) << QSize(480, 623);
+    QTest::addRow("exactly room") << QSize(480, 740) << QSize(480, 700);
+    QTest::addRow("narrow and low") << QSize(400, 300) << QSize(400, 260);
+}
+
+void TestPreferencesView::windowFitsTheScreen()
+{
+    QFETCH(QSize, available);
+    QFETCH(QSize, expected);
+    QCOMPARE(PreferencesWindowController::fittedSize(available), expected);
+}
+
+// An open list takes Escape first; the next one closes the window, as in a dialog.
+void TestPreferencesView::escapeClosesTheWindowAfterAnOpenList()
+{
+    PreferencesWindowController controller(*m_settings);
+    controller.showPreferences();
+    const QPointer<QWidget> window = controller.window();
+    QVERIFY(QTest::qWaitForWindowActive(window));
+    auto *fonts = window->findChild<QComboBox *>(u"scrivlet.preferences.fontPicker"_qs);
+    QVERIFY(fonts);
+    fonts->setFocus();
+    fonts->showPopup();
+    QTRY_VERIFY(fonts->view()->isVisible());
+    QTest::keyClick(fonts->view(), Qt::Key_Escape);
+    QTRY_VERIFY(!fonts->view()->isVisible());
+    QVERIFY(window->isVisible());
+    QTest::keyClick(fonts, Qt::Key_Escape);
+    QTRY_VERIFY(!window);
 }
 
 SCRIVLET_TEST_MAIN(TestPreferencesView)

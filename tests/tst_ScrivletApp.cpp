@@ -1,6 +1,8 @@
 #include "ContentView.h"
 #include "DocumentController.h"
 #include "DocumentWindow.h"
+#include "FindMenuCommands.h"
+#include "HelpContent.h"
 #include "HelpContentView.h"
 #include "HelpWindowController.h"
 #include "PreferencesView.h"
@@ -19,6 +21,7 @@
 #include <QMenuBar>
 #include <QPrinter>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTextCursor>
@@ -34,6 +37,8 @@ private slots:
     void cleanup();
     void menusHaveTheirTitlesShortcutsAndIdentifiers_data();
     void menusHaveTheirTitlesShortcutsAndIdentifiers();
+    void helpWritesTheMenusShortcuts_data();
+    void helpWritesTheMenusShortcuts();
     void togglesNameTheirActionAndFollowTheSetting();
     void fontSizeStepsStopAtTheLimits_data();
     void fontSizeStepsStopAtTheLimits();
@@ -108,7 +113,9 @@ void TestScrivletApp::menusHaveTheirTitlesShortcutsAndIdentifiers_data()
     QTest::addRow("settings") << u"Edit"_s << u"Settings…"_s << QList<K> {K(u"Ctrl+,"_s)}
                               << QString();
     QTest::addRow("help") << u"Help"_s << u"Scrivlet Help"_s
-                          << QList<K> {K(u"Ctrl+?"_s), K(u"F1"_s)} << QString();
+                          << QList<K> {K(u"F1"_s), K(u"Ctrl+?"_s)} << QString();
+    QTest::addRow("go to line") << u"Edit"_s << u"Go to Line..."_s << QList<K> {K(u"Ctrl+L"_s)}
+                                << u"scrivlet.menu.goToLine"_s;
     QTest::addRow("updates") << u"Help"_s << u"Check for Updates..."_s << QList<K> {} << QString();
 }
 
@@ -125,6 +132,76 @@ void TestScrivletApp::menusHaveTheirTitlesShortcutsAndIdentifiers()
     if (!identifier.isEmpty())
         QCOMPARE(action->objectName(), identifier);
     QVERIFY(action->isEnabled());
+}
+
+void TestScrivletApp::helpWritesTheMenusShortcuts_data()
+{
+    QTest::addColumn<QString>("helpRow"); // the action column of the help's shortcut table
+    QTest::addColumn<QString>("menu");
+    QTest::addColumn<QString>("title");
+    QTest::addColumn<bool>("inProse");
+    const auto row = [](const QString &helpRow, const QString &menu, const QString &title,
+                         bool inProse = true) {
+        QTest::addRow("%s", qPrintable(helpRow)) << helpRow << menu << title << inProse;
+    };
+    row(u"New document"_s, u"File"_s, u"New"_s);
+    row(u"Open file"_s, u"File"_s, u"Open..."_s);
+    row(u"Save"_s, u"File"_s, u"Save"_s);
+    row(u"Save As"_s, u"File"_s, u"Save As..."_s);
+    row(u"Close window"_s, u"File"_s, u"Close"_s, false);
+    row(u"Print"_s, u"File"_s, u"Print..."_s);
+    row(u"Undo"_s, u"Edit"_s, u"Undo"_s);
+    row(u"Redo"_s, u"Edit"_s, u"Redo"_s);
+    row(u"Cut"_s, u"Edit"_s, u"Cut"_s);
+    row(u"Copy"_s, u"Edit"_s, u"Copy"_s);
+    row(u"Paste"_s, u"Edit"_s, u"Paste"_s);
+    row(u"Select All"_s, u"Edit"_s, u"Select All"_s);
+    row(u"Go to line"_s, u"Edit"_s, u"Go to Line..."_s);
+    row(u"Find"_s, u"Edit"_s, u"Find..."_s);
+    row(u"Find & Replace"_s, u"Edit"_s, u"Find and Replace..."_s);
+    row(u"Find Next"_s, u"Edit"_s, u"Find Next"_s);
+    row(u"Find Previous"_s, u"Edit"_s, u"Find Previous"_s);
+    row(u"Toggle line numbers"_s, u"View"_s, u"Hide Line Numbers"_s);
+    row(u"Toggle status bar"_s, u"View"_s, u"Hide Status Bar"_s);
+    row(u"Increase font size"_s, u"View"_s, u"Increase Font Size"_s);
+    row(u"Decrease font size"_s, u"View"_s, u"Decrease Font Size"_s);
+    row(u"Settings"_s, u"Edit"_s, u"Settings…"_s);
+}
+
+// The help's table and its prose say the keys the menus answer to, as the menus show them.
+void TestScrivletApp::helpWritesTheMenusShortcuts()
+{
+    QFETCH(QString, helpRow);
+    QFETCH(QString, menu);
+    QFETCH(QString, title);
+    QFETCH(bool, inProse);
+    m_app->setEditMenuExtension([](QMenu &editMenu, DocumentWindow &window) {
+        (new FindMenuCommands(&window))->addTo(&editMenu);
+    });
+    DocumentWindow *window = m_documents->newDocument();
+    QAction *action = findAction(window->menuBar(), menu, title);
+    QVERIFY2(action, qPrintable(title));
+    const QString shown = action->shortcut().toString(QKeySequence::NativeText);
+    QVERIFY(!shown.isEmpty());
+    QVERIFY2(!shown.contains(u"Cmd"_s) && !shown.contains(u"Meta"_s), qPrintable(shown));
+
+    QStringList helpTexts;
+    QString tableKeys;
+    for (const HelpSection &section : HelpContent::buildSections()) {
+        for (const HelpItem &item : section.items) {
+            helpTexts << item.text;
+            for (const HelpShortcut &shortcut : item.shortcuts) {
+                if (shortcut.action == helpRow)
+                    tableKeys = shortcut.shortcut;
+            }
+        }
+    }
+    QCOMPARE(tableKeys, shown);
+    // The prose that teaches the command names the same keys (Ctrl+S is not Ctrl+Shift+S).
+    if (inProse) {
+        const QRegularExpression keys(QRegularExpression::escape(shown) + u"(?![\\w+])"_s);
+        QVERIFY2(helpTexts.join(u'\n').contains(keys), qPrintable(shown));
+    }
 }
 
 void TestScrivletApp::togglesNameTheirActionAndFollowTheSetting()

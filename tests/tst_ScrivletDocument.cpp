@@ -171,6 +171,19 @@ void tst_ScrivletDocument::decodeText_data()
         << "a\xc3\xa9\xe2\x82\xac\xf0\x9f\x98\x80"_ba << u"aé€😀"_s;
     QTest::addRow("U+10FFFF") << "\xf4\x8f\xbf\xbf"_ba << u"\U0010FFFF"_s;
     QTest::addRow("byte-order mark kept") << "\xef\xbb\xbfhi"_ba << u"\uFEFFhi"_s;
+    QTest::addRow("UTF-16 LE with its mark")
+        << "\xff\xfeh\0\xe9\0\x3d\xd8\x00\xde\r\0\n\0"_ba << u"hé😀\r\n"_s;
+    QTest::addRow("UTF-16 BE with its mark")
+        << "\xfe\xff\0h\0\xe9\xd8\x3d\xde\x00\0\n"_ba << u"hé😀\n"_s;
+    QTest::addRow("UTF-16 mark alone") << "\xff\xfe"_ba << QString();
+    QTest::addRow("UTF-16 LE mark then a UTF-8-looking text")
+        << "\xff\xfe\xc3\xa9"_ba << u"\uA9C3"_s;
+    QTest::addRow("UTF-16 with an odd byte count is no UTF-16")
+        << "\xff\xfeh\0i"_ba << QStringView(u"ÿþh\0i", 5).toString();
+    QTest::addRow("UTF-16 with an unpaired surrogate is no UTF-16")
+        << "\xff\xfeh\0\x3d\xd8"_ba << QStringView(u"ÿþh\0=Ø", 6).toString();
+    QTest::addRow("UTF-16 without a mark is no UTF-16")
+        << "h\0i\0"_ba << QStringView(u"h\0i\0", 4).toString();
     QTest::addRow("NUL bytes kept") << QByteArray("a\0b", 3) << QStringView(u"a\0b", 3).toString();
     QTest::addRow("CR and CR LF kept") << "a\r\nb\rc\n"_ba << u"a\r\nb\rc\n"_s;
     QTest::addRow("lone E9 via Latin 1") << "caf\xe9"_ba << u"café"_s;
@@ -227,7 +240,13 @@ void tst_ScrivletDocument::decodeRandomBytes()
         QStringDecoder utf8(QStringDecoder::Utf8,
             QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
         const QString asUtf8 = utf8(bytes);
-        if (!utf8.hasError()) {
+        QStringDecoder utf16(QStringDecoder::Utf16, QStringDecoder::Flag::Stateless);
+        const QString asUtf16 = utf16(bytes);
+        const bool markedUtf16 = (bytes.startsWith("\xff\xfe") || bytes.startsWith("\xfe\xff"))
+            && bytes.size() % 2 == 0 && QStringView(asUtf16).isValidUtf16();
+        if (markedUtf16) {
+            QCOMPARE(*text, asUtf16);
+        } else if (!utf8.hasError()) {
             QCOMPARE(*text, asUtf8);
         } else if (std::none_of(bytes.cbegin(), bytes.cend(), isC1Control)) {
             QCOMPARE(*text, QString::fromLatin1(bytes));
@@ -305,6 +324,10 @@ void tst_ScrivletDocument::readAndSave_data()
     QTest::addRow("Windows-1252 saved as UTF-8")
         << "\x93q\x94\n"_ba << u"“q”\n"_s << "\xe2\x80\x9cq\xe2\x80\x9d\n"_ba;
     QTest::addRow("Latin 1 saved as UTF-8") << "\xe9t\xe9"_ba << u"été"_s << "\xc3\xa9t\xc3\xa9"_ba;
+    QTest::addRow("UTF-16 LE saved as UTF-8, without the mark")
+        << "\xff\xfe\xe9\0\r\0\n\0"_ba << u"é\r\n"_s << "\xc3\xa9\n"_ba;
+    QTest::addRow("UTF-16 BE saved as UTF-8, without the mark")
+        << "\xfe\xff\0a\x20\xac"_ba << u"a€"_s << "a\xe2\x82\xac"_ba;
 }
 
 QString tst_ScrivletDocument::createItem(Item item)

@@ -1,5 +1,7 @@
 #include "HelpContent.h"
 
+#include "CommandShortcuts.h"
+
 using namespace Qt::StringLiterals;
 
 HelpItem HelpItem::paragraph(const QString &text)
@@ -47,40 +49,46 @@ HelpSection section(const QString &title, const QList<HelpItem> &items)
     return {QUuid::createUuid(), title, items};
 }
 
-// The help writes every shortcut with "Cmd+", the product's one name for its command modifier
-// (Ctrl on a PC keyboard), in the prose and in the table alike, so that a search for a shortcut
-// finds both.
+// Every shortcut the help names is written from the table the menus take theirs from, in the
+// prose and in the table alike, so that a search for a shortcut finds both.
+QString keyText(CommandShortcuts::Command command)
+{
+    return CommandShortcuts::text(command);
+}
 
 QList<HelpShortcut> shortcutRows()
 {
+    using CommandShortcuts::Command;
     return {
-        {u"Cmd+N"_s, u"New document"_s},
-        {u"Cmd+O"_s, u"Open file"_s},
-        {u"Cmd+S"_s, u"Save"_s},
-        {u"Cmd+Shift+S"_s, u"Save As"_s},
-        {u"Cmd+W"_s, u"Close window"_s},
-        {u"Cmd+P"_s, u"Print"_s},
-        {u"Cmd+Z"_s, u"Undo"_s},
-        {u"Cmd+Shift+Z"_s, u"Redo"_s},
-        {u"Cmd+X"_s, u"Cut"_s},
-        {u"Cmd+C"_s, u"Copy"_s},
-        {u"Cmd+V"_s, u"Paste"_s},
-        {u"Cmd+A"_s, u"Select All"_s},
-        {u"Cmd+F"_s, u"Find"_s},
-        {u"Cmd+Option+F"_s, u"Find & Replace"_s},
-        {u"Cmd+G"_s, u"Find Next"_s},
-        {u"Cmd+Shift+G"_s, u"Find Previous"_s},
-        {u"ESC"_s, u"Dismiss Find"_s},
-        {u"Cmd+Shift+L"_s, u"Toggle line numbers"_s},
-        {u"Cmd+/"_s, u"Toggle status bar"_s},
-        {u"Cmd++"_s, u"Increase font size"_s},
-        {u"Cmd+-"_s, u"Decrease font size"_s},
-        {u"Cmd+,"_s, u"Preferences"_s},
+        {keyText(Command::New), u"New document"_s},
+        {keyText(Command::Open), u"Open file"_s},
+        {keyText(Command::Save), u"Save"_s},
+        {keyText(Command::SaveAs), u"Save As"_s},
+        {keyText(Command::Close), u"Close window"_s},
+        {keyText(Command::Print), u"Print"_s},
+        {keyText(Command::Undo), u"Undo"_s},
+        {keyText(Command::Redo), u"Redo"_s},
+        {keyText(Command::Cut), u"Cut"_s},
+        {keyText(Command::Copy), u"Copy"_s},
+        {keyText(Command::Paste), u"Paste"_s},
+        {keyText(Command::SelectAll), u"Select All"_s},
+        {keyText(Command::GoToLine), u"Go to line"_s},
+        {keyText(Command::Find), u"Find"_s},
+        {keyText(Command::FindAndReplace), u"Find & Replace"_s},
+        {keyText(Command::FindNext), u"Find Next"_s},
+        {keyText(Command::FindPrevious), u"Find Previous"_s},
+        {keyText(Command::DismissFind), u"Dismiss Find"_s},
+        {keyText(Command::ToggleLineNumbers), u"Toggle line numbers"_s},
+        {keyText(Command::ToggleStatusBar), u"Toggle status bar"_s},
+        {keyText(Command::IncreaseFontSize), u"Increase font size"_s},
+        {keyText(Command::DecreaseFontSize), u"Decrease font size"_s},
+        {keyText(Command::Settings), u"Settings"_s},
     };
 }
 
 HelpSection gettingStarted()
 {
+    using CommandShortcuts::Command;
     return section(u"Getting Started"_s,
         {
             HelpItem::paragraph(
@@ -88,25 +96,27 @@ HelpSection gettingStarted()
                 u"essential editing features, and stays out of your way."_s),
             HelpItem::paragraph(
                 u"When you launch Scrivlet, a new blank document opens automatically. You can "
-                u"start typing right away, or open an existing file with Cmd+O."_s),
+                u"start typing right away, or open an existing file with %1."_s.arg(
+                    keyText(Command::Open))),
         });
 }
 
 HelpSection workingWithDocuments()
 {
+    using CommandShortcuts::Command;
     return section(u"Working with Documents"_s,
         {
-            HelpItem::bullet(
-                u"New Document"_s, u"Cmd+N creates a new blank document in its own window."_s),
+            HelpItem::bullet(u"New Document"_s,
+                u"%1 creates a new blank document in its own window."_s.arg(keyText(Command::New))),
             HelpItem::bullet(u"Open"_s,
-                u"Cmd+O opens the file picker. You can also drag .txt files onto the app icon, "
-                u"double-click them in Finder, or right-click and choose \"Open With\" > "
-                u"Scrivlet."_s),
+                u"%1 opens the file picker. You can also drag files onto a Scrivlet window, "
+                u"double-click them in your file manager, or right-click them and choose "
+                u"\"Open With\" > Scrivlet."_s.arg(keyText(Command::Open))),
             HelpItem::bullet(u"Save"_s,
-                u"Cmd+S saves the current document. If it\u2019s new, you\u2019ll be prompted "
-                u"to choose a location."_s),
-            HelpItem::bullet(
-                u"Save As"_s, u"Cmd+Shift+S saves a copy with a new name or location."_s),
+                u"%1 saves the current document. If it\u2019s new, you\u2019ll be prompted "
+                u"to choose a location."_s.arg(keyText(Command::Save))),
+            HelpItem::bullet(u"Save As"_s,
+                u"%1 saves a copy with a new name or location."_s.arg(keyText(Command::SaveAs))),
             HelpItem::bullet(u"Multiple Windows"_s,
                 u"Each document opens in its own window. Use the Window menu to switch between "
                 u"them."_s),
@@ -118,60 +128,71 @@ HelpSection workingWithDocuments()
 
 HelpSection editing()
 {
+    using CommandShortcuts::Command;
     return section(u"Editing"_s,
         {
             HelpItem::bullet(u"Undo / Redo"_s,
-                u"Cmd+Z undoes your last change. Cmd+Shift+Z redoes it. Multiple levels of undo "
-                u"are supported."_s),
+                u"%1 undoes your last change. %2 redoes it. Multiple levels of undo are "
+                u"supported."_s.arg(keyText(Command::Undo), keyText(Command::Redo))),
             HelpItem::bullet(u"Cut / Copy / Paste"_s,
-                u"Standard clipboard operations (Cmd+X, Cmd+C, Cmd+V) work with the system "
-                u"clipboard."_s),
-            HelpItem::bullet(u"Select All"_s, u"Cmd+A selects all text in the document."_s),
+                u"Standard clipboard operations (%1, %2, %3) work with the system clipboard."_s.arg(
+                    keyText(Command::Cut), keyText(Command::Copy), keyText(Command::Paste))),
+            HelpItem::bullet(u"Select All"_s,
+                u"%1 selects all text in the document."_s.arg(keyText(Command::SelectAll))),
+            HelpItem::bullet(u"Go to Line"_s,
+                u"%1 asks for a line number (or line:column) and moves the cursor there. A "
+                u"number past the end goes to the last line."_s.arg(keyText(Command::GoToLine))),
         });
 }
 
 HelpSection findAndReplace()
 {
+    using CommandShortcuts::Command;
     return section(u"Find & Replace"_s,
         {
             HelpItem::paragraph(
                 u"Scrivlet has a floating Find & Replace dialog that stays on top of your "
                 u"document."_s),
             HelpItem::bullet(u"Find"_s,
-                u"Cmd+F opens the Find dialog. Type your search text and matches are "
-                u"highlighted in the document. Press Return to jump to the next match."_s),
+                u"%1 opens the Find dialog. Type your search text and matches are "
+                u"highlighted in the document. Press Return to jump to the next match."_s.arg(
+                    keyText(Command::Find))),
             HelpItem::bullet(u"Find & Replace"_s,
-                u"Cmd+Option+F opens Find with the Replace row visible. You can also click the "
-                u"disclosure chevron in the Find dialog to toggle the Replace row."_s),
+                u"%1 opens Find with the Replace row visible. You can also click the "
+                u"disclosure chevron in the Find dialog to toggle the Replace row."_s.arg(
+                    keyText(Command::FindAndReplace))),
             HelpItem::bullet(u"Navigate Matches"_s,
-                u"Cmd+G moves to the next match. Cmd+Shift+G moves to the previous. Navigation "
-                u"wraps around."_s),
+                u"%1 moves to the next match. %2 moves to the previous. Navigation wraps "
+                u"around."_s.arg(keyText(Command::FindNext), keyText(Command::FindPrevious))),
             HelpItem::bullet(u"Case Sensitive"_s,
                 u"Click the \"Aa\" button to toggle case-sensitive matching."_s),
             HelpItem::bullet(u"Replace"_s,
                 u"Click Replace to replace the current match, or Replace All to replace every "
                 u"match at once."_s),
             HelpItem::bullet(u"Dismiss"_s,
-                u"Press ESC or close the dialog. Your search text is preserved \u2014 reopening "
-                u"the dialog shows your last search."_s),
+                u"Press %1 or close the dialog. Your search text is preserved \u2014 reopening "
+                u"the dialog shows your last search."_s.arg(keyText(Command::DismissFind))),
         });
 }
 
 HelpSection viewOptions()
 {
+    using CommandShortcuts::Command;
     return section(u"View Options"_s,
         {
             HelpItem::bullet(u"Line Numbers"_s,
-                u"Cmd+Shift+L toggles the line number gutter on the left side of the editor. On "
-                u"by default."_s),
+                u"%1 toggles the line number gutter on the left side of the editor. On by "
+                u"default."_s.arg(keyText(Command::ToggleLineNumbers))),
             HelpItem::bullet(u"Status Bar"_s,
-                u"Cmd+/ toggles the status bar at the bottom, which shows the word count, "
+                u"%1 toggles the status bar at the bottom, which shows the word count, "
                 u"character count, and the file path of the current document. The file path is "
-                u"selectable and copyable."_s),
-            HelpItem::bullet(
-                u"Increase Font Size"_s, u"Cmd++ (Cmd and plus) makes the text larger."_s),
-            HelpItem::bullet(
-                u"Decrease Font Size"_s, u"Cmd+- (Cmd and minus) makes the text smaller."_s),
+                u"selectable and copyable."_s.arg(keyText(Command::ToggleStatusBar))),
+            HelpItem::bullet(u"Increase Font Size"_s,
+                u"%1 (the plus key) makes the text larger."_s.arg(
+                    keyText(Command::IncreaseFontSize))),
+            HelpItem::bullet(u"Decrease Font Size"_s,
+                u"%1 (the minus key) makes the text smaller."_s.arg(
+                    keyText(Command::DecreaseFontSize))),
             HelpItem::bulletPlain(u"Font sizes range from 8pt to 72pt."_s),
         });
 }
@@ -181,14 +202,16 @@ HelpSection preferences()
     return section(u"Preferences"_s,
         {
             HelpItem::paragraph(
-                u"Open Preferences with Cmd+, (comma). Changes apply immediately to all open "
-                u"documents."_s),
+                u"Open Settings (Edit > Settings\u2026) with %1 (comma). Changes apply "
+                u"immediately to all open documents."_s.arg(
+                    keyText(CommandShortcuts::Command::Settings))),
             HelpItem::bullet(u"Font Family"_s, u"Choose any installed font. Default: Menlo."_s),
             HelpItem::bullet(u"Font Size"_s,
                 u"Set the size from 8 to 72 points. Default: 13pt. You can type a number or use "
                 u"the stepper."_s),
             HelpItem::bullet(u"Appearance"_s,
-                u"Choose System Default (follows your Mac\u2019s setting), Light, or Dark."_s),
+                u"Choose System Default (follows your desktop\u2019s light or dark style), "
+                u"Light, or Dark."_s),
             HelpItem::bullet(u"Line Numbers"_s, u"Toggle the line number gutter on or off."_s),
             HelpItem::bullet(u"Bold"_s, u"Toggle bold styling for the editor font."_s),
             HelpItem::bullet(u"Text Color"_s, u"Choose a custom text color for the editor."_s),
@@ -200,15 +223,15 @@ HelpSection preferences()
             HelpItem::bullet(u"File Associations"_s,
                 u"Manage which file extensions Scrivlet handles (.txt, .text by default). Add "
                 u"or remove extensions."_s),
-            HelpItem::bullet(u"Finder Extension"_s,
-                u"Configure the Finder extension: set the default filename for new files, "
+            HelpItem::bullet(u"File Manager Extension"_s,
+                u"Configure the file-manager extension: set the default filename for new files, "
                 u"choose whether to automatically open new files in Scrivlet after creation, "
                 u"and manage authorized folders where the extension can create files directly."_s),
             HelpItem::bullet(u"Reset to Defaults"_s,
                 u"Click to restore all preferences to their original values (Menlo 13pt, bold "
                 u"off, System appearance, system colors, line numbers on)."_s),
             HelpItem::bulletPlain(
-                u"The Preferences window is resizable, so you can adjust it to see all settings "
+                u"The Settings window is resizable, so you can adjust it to see all settings "
                 u"comfortably."_s),
         });
 }
@@ -218,8 +241,8 @@ HelpSection appearance()
     return section(u"Appearance"_s,
         {
             HelpItem::paragraph(
-                u"Scrivlet follows your Mac\u2019s Light or Dark mode by default. You can "
-                u"override this in Preferences to always use Light or Dark mode within "
+                u"Scrivlet follows your desktop\u2019s light or dark style by default. You can "
+                u"override this in Settings to always use Light or Dark mode within "
                 u"Scrivlet, regardless of your system setting."_s),
         });
 }
@@ -229,33 +252,35 @@ HelpSection printing()
     return section(u"Printing"_s,
         {
             HelpItem::paragraph(
-                u"Press Cmd+P to print the current document using the standard macOS print "
-                u"dialog. The printout uses your current font and size settings."_s),
+                u"Press %1 to print the current document using the standard print dialog, "
+                u"which can also print to a PDF file. The printout uses your current font and "
+                u"size settings."_s.arg(keyText(CommandShortcuts::Command::Print))),
         });
 }
 
 HelpSection finderExtension()
 {
-    return section(u"Finder Extension"_s,
+    return section(u"File Manager Extension"_s,
         {
             HelpItem::paragraph(
-                u"Scrivlet can add a \"New Text Document\" option to Finder\u2019s right-click "
-                u"context menu, letting you create text files directly from any folder."_s),
+                u"Scrivlet can add a \"New Text Document\" option to your file manager\u2019s "
+                u"right-click menu (Files, Nemo, Dolphin and Thunar), letting you create text "
+                u"files directly from any folder."_s),
             HelpItem::bullet(u"Enable the Extension"_s,
-                u"Go to System Settings > General > Login Items & Extensions and enable the "
-                u"Scrivlet extension."_s),
+                u"In Settings > File Manager Extension, click \"Open Extension Settings\", "
+                u"then Install next to your file manager."_s),
             HelpItem::bullet(u"Authorize Folders"_s,
-                u"In Scrivlet Preferences > Finder Extension, click \"Add Folder\" to authorize "
+                u"In Settings > File Manager Extension, click \"Add Folder...\" to authorize "
                 u"folders where the extension can create files directly."_s),
             HelpItem::bullet(u"Create Files"_s,
-                u"Right-click on blank space in a Finder folder and select \"New Text "
-                u"Document\" to create a new .txt file."_s),
+                u"Right-click on blank space in a folder in your file manager and select "
+                u"\"New Text Document\" to create a new .txt file."_s),
             HelpItem::bullet(u"Smart Naming"_s,
                 u"Files are named Untitled.txt, Untitled 2.txt, Untitled 3.txt, etc., to avoid "
                 u"conflicts."_s),
             HelpItem::bullet(u"Auto-Open"_s,
                 u"Optionally, Scrivlet can automatically open newly created files for editing. "
-                u"Configure this in Preferences > Finder Extension."_s),
+                u"Configure this in Settings > File Manager Extension."_s),
             HelpItem::bulletPlain(
                 u"For folders you haven\u2019t authorized, Scrivlet will open to handle the "
                 u"file creation."_s),
@@ -272,11 +297,15 @@ HelpSection keyboardShortcuts()
 
 HelpSection help()
 {
+    QStringList helpKeys;
+    for (const QKeySequence &sequence : CommandShortcuts::keys(CommandShortcuts::Command::Help))
+        helpKeys << sequence.toString(QKeySequence::NativeText);
     return section(u"Help"_s,
         {
             HelpItem::paragraph(
-                u"Press Cmd+? to open the Scrivlet Help window. Help is searchable \u2014 type "
-                u"in the search bar at the top to filter sections and highlight matching text."_s),
+                u"Press %1 (or %2) to open the Scrivlet Help window. Help is searchable "
+                u"\u2014 type in the search bar at the top to filter sections and highlight "
+                u"matching text."_s.arg(helpKeys.value(0), helpKeys.value(1))),
         });
 }
 
@@ -286,13 +315,14 @@ HelpSection technicalNotes()
         {
             HelpItem::bullet(u"File Format"_s,
                 u"Scrivlet works with plain text (.txt) files encoded in UTF-8. It can also "
-                u"read files in ISO Latin 1, Windows CP1252, and macOS Roman encodings."_s),
+                u"read files in UTF-16 (with a byte-order mark), ISO Latin 1, Windows CP1252, "
+                u"and Mac OS Roman encodings, and saves them as UTF-8."_s),
             HelpItem::bullet(u"Line Endings"_s,
                 u"All files are saved with Unix (LF) line endings. Windows (CRLF) and classic "
                 u"Mac (CR) line endings are automatically converted on save."_s),
             HelpItem::bullet(u"Accessibility"_s,
-                u"Scrivlet supports VoiceOver and full keyboard navigation. All controls have "
-                u"accessibility labels and hints."_s),
+                u"Scrivlet supports screen readers such as Orca and full keyboard navigation. "
+                u"All controls have accessibility labels and hints."_s),
         });
 }
 

@@ -58,7 +58,7 @@ QList<HelpSection> buildSections();
 
 // A divider line is drawn above these rows of the shortcut table (counted from 0), between the
 // groups of file, editing, find and view commands.
-inline constexpr std::array<int, 3> shortcutDividerRows {6, 12, 17};
+inline constexpr std::array<int, 3> shortcutDividerRows {6, 13, 18};
 
 // The product's web page, linked from the foot of the help page.
 QString productPageAddress();

@@ -135,7 +135,7 @@ QWidget *HelpContentView::createHeader(QWidget *parent)
         = new HelpTextLabel(tr("Scrivlet Help"), Tone::Primary, QAccessible::Heading, header);
     title->setObjectName(u"scrivlet.help.title"_s);
     title->setFont(HelpStyle::font(TextStyle::LargeTitle, QFont::Bold));
-    auto *subtitle = new HelpTextLabel(tr("A lightweight plain-text editor for macOS"),
+    auto *subtitle = new HelpTextLabel(tr("A lightweight plain-text editor for Linux"),
         Tone::Secondary, QAccessible::StaticText, header);
     subtitle->setFont(HelpStyle::font(TextStyle::Subheadline));
     layout->addWidget(title);

@@ -1,11 +1,15 @@
 #include "HelpWindowController.h"
 
+#include "CommandShortcuts.h"
+#include "EscapeCloses.h"
 #include "HelpContentView.h"
+#include "HelpSearchBar.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QGuiApplication>
 #include <QKeySequence>
+#include <QLineEdit>
 #include <QScreen>
 
 #include <algorithm>
@@ -61,8 +65,7 @@ QAction *HelpWindowController::createShowHelpAction(QObject *parent)
 {
     auto *action = new QAction(tr("Scrivlet Help"), parent);
     action->setObjectName(u"scrivlet.menu.help"_s);
-    action->setShortcuts(
-        {QKeySequence(Qt::CTRL | Qt::Key_Question), QKeySequence(QKeySequence::HelpContents)});
+    action->setShortcuts(CommandShortcuts::keys(CommandShortcuts::Command::Help));
     action->setMenuRole(QAction::NoRole);
     connect(action, &QAction::triggered, action, [] { HelpWindowController::shared().showHelp(); });
     return action;
@@ -89,6 +92,14 @@ HelpContentView *HelpWindowController::createWindow()
     find->setShortcuts(QKeySequence::Find);
     connect(find, &QAction::triggered, window, &HelpContentView::focusSearchField);
     window->addActions({close, find});
+    // As in GNOME's search fields: Escape first clears the search being typed, then closes.
+    EscapeCloses::install(window, [window] {
+        QLineEdit *field = window->searchBar()->field();
+        if (!field->hasFocus() || field->text().isEmpty())
+            return false;
+        field->clear();
+        return true;
+    });
     if (m_windowSetup)
         m_windowSetup(*window);
 

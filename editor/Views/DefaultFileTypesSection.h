@@ -21,8 +21,9 @@ public:
     using ExtensionPrompt = std::function<std::optional<QString>(QWidget *parent)>;
 
     static inline const QString noteText = QStringLiteral(
-        "Note: macOS does not support unregistering as a default handler. Removing an extension "
-        "here only removes it from this list.");
+        "Note: removing an extension here only removes it from this list. Scrivlet stays the "
+        "default application for those files until you choose another one in your file "
+        "manager’s “Open With” dialog.");
 
     explicit DefaultFileTypesSection(FileAssociationsManager *manager, QWidget *parent = nullptr);
 

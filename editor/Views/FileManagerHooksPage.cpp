@@ -1,11 +1,13 @@
 #include "FileManagerHooksPage.h"
 
+#include "EscapeCloses.h"
 #include "UserPrompts.h"
 
 #include <QFileInfo>
 #include <QGridLayout>
 #include <QLabel>
 #include <QPushButton>
+#include <QShortcut>
 #include <QVBoxLayout>
 
 using namespace Qt::StringLiterals;
@@ -63,6 +65,9 @@ FileManagerHooksPage::FileManagerHooksPage(const FileManagerHooks &hooks, QWidge
     layout->addWidget(rows);
     layout->addStretch();
     setMinimumWidth(460);
+    // Escape and Ctrl+W close it, as they close the Settings window it came from.
+    EscapeCloses::install(this);
+    connect(new QShortcut(QKeySequence::Close, this), &QShortcut::activated, this, &QWidget::close);
     reload();
 }
 

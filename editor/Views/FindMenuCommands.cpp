@@ -1,5 +1,6 @@
 #include "FindMenuCommands.h"
 
+#include "CommandShortcuts.h"
 #include "FindPanelController.h"
 #include "FindState.h"
 
@@ -9,15 +10,14 @@
 FindMenuCommands::FindMenuCommands(QObject *parent)
     : QObject(parent)
 {
-    m_find = createAction(QStringLiteral("Find..."), QKeySequence(Qt::CTRL | Qt::Key_F),
-        QStringLiteral("scrivlet.menu.find"));
-    m_findAndReplace = createAction(QStringLiteral("Find and Replace..."),
-        QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_F),
+    using CommandShortcuts::Command;
+    m_find = createAction(
+        QStringLiteral("Find..."), Command::Find, QStringLiteral("scrivlet.menu.find"));
+    m_findAndReplace = createAction(QStringLiteral("Find and Replace..."), Command::FindAndReplace,
         QStringLiteral("scrivlet.menu.findAndReplace"));
-    m_findNext = createAction(QStringLiteral("Find Next"), QKeySequence(Qt::CTRL | Qt::Key_G),
-        QStringLiteral("scrivlet.menu.findNext"));
-    m_findPrevious = createAction(QStringLiteral("Find Previous"),
-        QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_G),
+    m_findNext = createAction(
+        QStringLiteral("Find Next"), Command::FindNext, QStringLiteral("scrivlet.menu.findNext"));
+    m_findPrevious = createAction(QStringLiteral("Find Previous"), Command::FindPrevious,
         QStringLiteral("scrivlet.menu.findPrevious"));
 
     connect(m_find, &QAction::triggered, this,
@@ -35,10 +35,10 @@ FindMenuCommands::FindMenuCommands(QObject *parent)
 }
 
 QAction *FindMenuCommands::createAction(
-    const QString &title, const QKeySequence &shortcut, const QString &objectName)
+    const QString &title, CommandShortcuts::Command command, const QString &objectName)
 {
     auto *action = new QAction(title, this);
-    action->setShortcut(shortcut);
+    action->setShortcuts(CommandShortcuts::keys(command));
     action->setObjectName(objectName);
     return action;
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "CommandShortcuts.h"
+
 #include <QObject>
 
 class QAction;
@@ -31,7 +33,7 @@ public:
 
 private:
     QAction *createAction(
-        const QString &title, const QKeySequence &shortcut, const QString &objectName);
+        const QString &title, CommandShortcuts::Command command, const QString &objectName);
 
     QAction *m_find = nullptr;
     QAction *m_findAndReplace = nullptr;

@@ -106,7 +106,8 @@ QStringList chooseFoldersWithDialog(QWidget *parent)
         view->setSelectionMode(QAbstractItemView::ExtendedSelection);
     if (auto *grid = qobject_cast<QGridLayout *>(dialog.layout())) {
         auto *message = new QLabel(
-            u"Select folders where the Finder extension can create new text files."_s, &dialog);
+            u"Select folders where the file-manager extension can create new text files."_s,
+            &dialog);
         message->setWordWrap(true);
         grid->addWidget(message, grid->rowCount(), 0, 1, grid->columnCount());
     }
@@ -205,9 +206,10 @@ void FinderExtensionSettingsView::createFolderRows()
     bold.setBold(true);
     heading->setFont(bold);
     layout->addWidget(heading);
-    QLabel *explanation = makeSecondaryText(u"The Finder extension can create new text files in "
-                                            "these folders and their subfolders."_s,
-        0.85, this);
+    QLabel *explanation
+        = makeSecondaryText(u"The file-manager extension can create new text files in "
+                            "these folders and their subfolders."_s,
+            0.85, this);
     explanation->setWordWrap(true);
     layout->addWidget(explanation);
 
@@ -258,8 +260,8 @@ void FinderExtensionSettingsView::updateStatus()
     const bool enabled = m_platform.isExtensionEnabled && m_platform.isExtensionEnabled();
     static_cast<StatusDot *>(m_statusDot)->setEnabledState(enabled);
     m_statusDot->setAccessibleName(enabled ? u"Enabled"_s : u"Not enabled"_s);
-    m_statusText->setText(
-        enabled ? u"Finder extension is enabled"_s : u"Finder extension is not enabled"_s);
+    m_statusText->setText(enabled ? u"File-manager extension is enabled"_s
+                                  : u"File-manager extension is not enabled"_s);
 }
 
 void FinderExtensionSettingsView::addFolder()

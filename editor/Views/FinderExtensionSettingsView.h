@@ -16,10 +16,10 @@ class QLineEdit;
 class QListWidget;
 class QPushButton;
 
-// The "Finder Extension" part of the Settings window: whether the file-manager hook is in place
-// (with a button to the page that installs it), the name new files get, whether they are opened,
-// and the authorised folders. It keeps nothing of its own: every value is read from and written
-// to the store shared with the extension, and the list shows what that store resolves.
+// The "File Manager Extension" part of the Settings window: whether the file-manager hook is in
+// place (with a button to the page that installs it), the name new files get, whether they are
+// opened, and the authorised folders. It keeps nothing of its own: every value is read from and
+// written to the store shared with the extension, and the list shows what that store resolves.
 class FinderExtensionSettingsView : public QWidget
 {
     Q_OBJECT

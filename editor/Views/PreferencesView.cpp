@@ -210,7 +210,7 @@ void PreferencesView::addFinderExtensionSection(QVBoxLayout *layout)
     m_finderExtensionLayout->setContentsMargins(0, 0, 0, 0);
     m_finderExtensionLayout->addWidget(makeDivider(m_finderExtensionSection));
     m_finderExtensionLayout->addWidget(
-        makeHeading(tr("Finder Extension"), m_finderExtensionSection));
+        makeHeading(tr("File Manager Extension"), m_finderExtensionSection));
     m_finderExtensionSection->hide();
     layout->addWidget(m_finderExtensionSection);
 }

@@ -50,8 +50,8 @@ public:
     EditorColorPanel *colorPanel() const { return m_colorPanel; }
 
     // Row 16, the file-manager extension pane, arrives with its own feature: the view takes the
-    // pane, shows it under the "Finder Extension" heading, and keeps that section hidden until
-    // a pane is set. nullptr removes the pane.
+    // pane, shows it under the "File Manager Extension" heading, and keeps that section hidden
+    // until a pane is set. nullptr removes the pane.
     void setFinderExtensionPane(QWidget *pane);
     QWidget *finderExtensionPane() const { return m_finderExtensionPane; }
 

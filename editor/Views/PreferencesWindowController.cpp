@@ -1,5 +1,6 @@
 #include "PreferencesWindowController.h"
 
+#include "EscapeCloses.h"
 #include "PreferencesView.h"
 #include "Settings.h"
 
@@ -8,6 +9,8 @@
 #include <QScrollArea>
 #include <QShortcut>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 PreferencesWindowController &PreferencesWindowController::shared()
 {
@@ -54,6 +57,11 @@ void PreferencesWindowController::setFinderExtensionPaneFactory(PaneFactory fact
         m_view->setFinderExtensionPane(m_paneFactory());
 }
 
+QSize PreferencesWindowController::fittedSize(const QSize &available)
+{
+    return contentSize.boundedTo(available - QSize(0, titleBarAllowance));
+}
+
 void PreferencesWindowController::buildWindow()
 {
     auto *window = new QWidget(nullptr, Qt::Window);
@@ -75,19 +83,20 @@ void PreferencesWindowController::buildWindow()
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(scroll);
 
-    window->setMinimumSize(minimumContentSize);
-    window->resize(contentSize);
     auto *close = new QShortcut(QKeySequence::Close, window);
     connect(close, &QShortcut::activated, window, &QWidget::close);
+    EscapeCloses::install(window);
     if (m_windowSetup)
         m_windowSetup(*window);
 
     const QWidget *active = QApplication::activeWindow();
     const QScreen *screen = active ? active->screen() : QGuiApplication::primaryScreen();
-    if (screen) {
-        QRect frame(QPoint(), contentSize);
-        frame.moveCenter(screen->availableGeometry().center());
-        window->move(frame.topLeft());
-    }
+    const QRect available = screen ? screen->availableGeometry() : QRect(QPoint(), contentSize);
+    const QSize size = fittedSize(available.size());
+    window->setMinimumSize(minimumContentSize.boundedTo(size));
+    window->resize(size);
+    QRect frame(QPoint(), size + QSize(0, titleBarAllowance));
+    frame.moveCenter(available.center());
+    window->move(std::max(frame.left(), available.left()), std::max(frame.top(), available.top()));
     m_window = window;
 }

@@ -22,6 +22,13 @@ public:
     static constexpr QSize contentSize {480, 700};
     static constexpr QSize minimumContentSize {420, 500};
     static inline const QString windowTitle = QStringLiteral("Scrivlet Settings");
+    // Room kept for the window manager's title bar when the window is fitted to the screen.
+    static constexpr int titleBarAllowance = 40;
+
+    // The window's size on a screen whose available area is `available` (logical pixels, so a
+    // larger text scale leaves less): the usual size, never taller or wider than the screen with
+    // its title bar; the form scrolls in what there is.
+    static QSize fittedSize(const QSize &available);
 
     // The controller behind "Settings…", over the shared settings.
     static PreferencesWindowController &shared();
