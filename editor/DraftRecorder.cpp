@@ -2,8 +2,18 @@
 
 #include "DocumentTextAccess.h"
 
+#include <QLoggingCategory>
 #include <QTextDocument>
 #include <QUuid>
+
+#include <algorithm>
+#include <utility>
+
+namespace {
+
+Q_LOGGING_CATEGORY(lcDrafts, "scrivlet.drafts")
+
+} // namespace
 
 DraftRecorder::DraftRecorder(QTextDocument *document, const DraftStore &store, QObject *parent)
     : QObject(parent)
@@ -21,6 +31,7 @@ void DraftRecorder::startFrom(const QString &path)
     discard();
     m_basePath = path;
     m_baseStamp = path.isEmpty() ? FileStamp() : FileStamp::of(path);
+    m_length = documentLength();
     m_recording = true;
 }
 
@@ -29,6 +40,7 @@ void DraftRecorder::continueDraft(const DraftStore::Draft &draft)
     m_pending.clear();
     m_draft = draft;
     m_basePath = draft.filePath;
+    m_length = documentLength();
     m_recording = true;
 }
 
@@ -47,6 +59,11 @@ void DraftRecorder::setUntitledName(const QString &name)
     }
 }
 
+qsizetype DraftRecorder::documentLength() const
+{
+    return m_document ? m_document->characterCount() - 1 : 0;
+}
+
 QString DraftRecorder::documentText(qsizetype position, qsizetype count) const
 {
     return DocumentTextAccess(m_document.data()).read(position, count);
@@ -60,7 +77,7 @@ bool DraftRecorder::beginDraft()
     m_draft.id = QUuid::createUuid().toString(QUuid::WithoutBraces);
     m_draft.filePath = m_basePath;
     m_draft.untitledName = m_untitledName;
-    const qsizetype length = m_document->characterCount() - 1;
+    const qsizetype length = documentLength();
     if (m_basePath.isEmpty()) {
         m_draft.base = DraftStore::BaseKind::Empty;
     } else if (length <= m_snapshotLimit || m_baseStamp != FileStamp::of(m_basePath)) {
@@ -76,13 +93,33 @@ bool DraftRecorder::beginDraft()
     return true;
 }
 
-void DraftRecorder::onContentsChange(int position, int removed, int added)
+// Qt's counts are not the edit itself: they may take in the paragraph separator after the last
+// line, which is no text (Return on an empty last line first reports that separator as removed
+// and added again), and an edit block reports the span of all its edits. What the edit inserted
+// is the reported span within the text; what it removed follows from the lengths before and
+// after, so every note replays exactly on the text the notes before it left.
+void DraftRecorder::onContentsChange(int position, int /*removed*/, int added)
 {
+    const qsizetype length = documentLength();
+    const qsizetype before = std::exchange(m_length, length);
     if (!m_recording || !m_document)
         return;
+    const qsizetype inserted
+        = std::clamp<qsizetype>(added, 0, std::max<qsizetype>(0, length - position));
+    DraftStore::Edit edit {position, inserted - (length - before), {}};
+    if (position < 0 || position > length || edit.removed < 0 || position + edit.removed > before) {
+        qCWarning(lcDrafts,
+            "Change at %d (%d added) does not fit the text of %lld characters; noting it whole",
+            position, added, qint64(before));
+        edit = {0, before, documentText(0, length)};
+    } else if (edit.removed == 0 && inserted == 0) {
+        return; // only a format changed
+    } else {
+        edit.inserted = documentText(position, inserted);
+    }
     if (!hasDraft() && !beginDraft())
         return; // the snapshot holds this edit
-    m_pending.append({position, removed, documentText(position, added)});
+    m_pending.append(edit);
     // Not restarted by later edits: steady typing must not keep its notes from the disk.
     if (!m_flushTimer.isActive())
         m_flushTimer.start();
@@ -116,7 +153,7 @@ bool DraftRecorder::snapshot()
     next.untitledName = m_untitledName;
     next.base = DraftStore::BaseKind::Snapshot;
     next.replaces = hasDraft() ? m_draft.id : QString();
-    if (!m_store.writeSnapshot(next.id, documentText(0, m_document->characterCount() - 1))
+    if (!m_store.writeSnapshot(next.id, documentText(0, documentLength()))
         || !m_store.writeDescription(next)) {
         // The old draft stays current: the edits not yet in its journal go there next time.
         m_store.remove(next.id);

@@ -52,6 +52,7 @@ public:
 private:
     void onContentsChange(int position, int removed, int added);
     bool beginDraft();
+    qsizetype documentLength() const;
     QString documentText(qsizetype position, qsizetype count) const;
 
     QPointer<QTextDocument> m_document;
@@ -61,6 +62,9 @@ private:
     FileStamp m_baseStamp;
     QString m_untitledName;
     bool m_recording = false;
+    // The length of the text the draft holds with m_pending applied: the document's length as
+    // of the last change seen.
+    qsizetype m_length = 0;
     qsizetype m_snapshotLimit = snapshotLimit;
     QList<DraftStore::Edit> m_pending;
     QTimer m_flushTimer;
