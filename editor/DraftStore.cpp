@@ -9,6 +9,7 @@
 #include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QLoggingCategory>
 #include <QSaveFile>
 #include <QSet>
 #include <QStandardPaths>
@@ -16,6 +17,8 @@
 using namespace Qt::StringLiterals;
 
 namespace {
+
+Q_LOGGING_CATEGORY(lcDrafts, "scrivlet.drafts")
 
 constexpr QFile::Permissions privateFile = QFile::ReadOwner | QFile::WriteOwner;
 constexpr quint32 editMagic = 0x53'45'44'54; // "SEDT"
@@ -53,6 +56,37 @@ bool writeAtomically(const QString &path, const QByteArray &bytes)
         return false;
     }
     return file.commit();
+}
+
+// A record cut short by a crash ends the replay; everything before it is kept. A whole record
+// that does not fit the text (as earlier versions could write for Return on an empty last line)
+// is applied to the part of the text it covers, so the edits after it are not lost.
+void replayJournal(QFile &journal, QString &text)
+{
+    QDataStream in(&journal);
+    while (!in.atEnd()) {
+        quint32 magic = 0;
+        qint64 position = 0;
+        qint64 removed = 0;
+        quint32 units = 0;
+        in >> magic >> position >> removed >> units;
+        if (in.status() != QDataStream::Ok || magic != editMagic
+            || units > (journal.size() - journal.pos()) / 2)
+            break;
+        QString inserted(qsizetype(units), Qt::Uninitialized);
+        if (in.readRawData(reinterpret_cast<char *>(inserted.data()), int(units * 2))
+            != int(units * 2))
+            break;
+        if (position < 0 || removed < 0 || position > text.size()
+            || removed > text.size() - position) {
+            qCWarning(lcDrafts,
+                "Draft edit at %lld removing %lld does not fit the text of %lld characters",
+                position, removed, qint64(text.size()));
+            position = std::clamp<qint64>(position, 0, text.size());
+            removed = std::clamp<qint64>(removed, 0, text.size() - position);
+        }
+        text.replace(position, removed, inserted);
+    }
 }
 
 bool isValidId(const QString &id)
@@ -215,25 +249,8 @@ std::optional<QString> DraftStore::recoverText(const QString &id) const
         text = QString(reinterpret_cast<const QChar *>(bytes.constData()), bytes.size() / 2);
     }
     QFile journal(pathFor(id, ".journal"));
-    if (!journal.open(QIODevice::ReadOnly))
-        return text;
-    QDataStream in(&journal);
-    // A record cut short by a crash ends the replay; everything before it is kept.
-    while (!in.atEnd()) {
-        quint32 magic = 0;
-        qint64 position = 0;
-        qint64 removed = 0;
-        quint32 units = 0;
-        in >> magic >> position >> removed >> units;
-        if (in.status() != QDataStream::Ok || magic != editMagic || position < 0 || removed < 0
-            || position + removed > text.size())
-            break;
-        QString inserted(qsizetype(units), Qt::Uninitialized);
-        if (in.readRawData(reinterpret_cast<char *>(inserted.data()), int(units * 2))
-            != int(units * 2))
-            break;
-        text.replace(position, removed, inserted);
-    }
+    if (journal.open(QIODevice::ReadOnly))
+        replayJournal(journal, text);
     return text;
 }
 
