@@ -5,6 +5,9 @@ set(CPACK_PACKAGE_NAME scrivlet)
 set(CPACK_PACKAGE_VENDOR "The Scrivlet developers")
 set(CPACK_PACKAGE_CONTACT "${SCRIVLET_PACKAGE_CONTACT}")
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+# The first packaging of this upstream version; packaging/debian/changelog names the same
+# "<version>-<release>", which build-debs checks.
+set(CPACK_DEBIAN_PACKAGE_RELEASE 1)
 set(CPACK_PACKAGE_HOMEPAGE_URL "${SCRIVLET_HOMEPAGE_URL}")
 # The packaged files carry the installation paths the build was configured with (the hooks and
 # the D-Bus service name the programs by their absolute paths), so the package installs there.
@@ -26,11 +29,14 @@ set(CPACK_DEBIAN_SCRIVLET_PACKAGE_SECTION editors)
 set(CPACK_DEBIAN_SCRIVLET_PACKAGE_RECOMMENDS "shared-mime-info, qt6-wayland")
 set(CPACK_DEBIAN_SCRIVLET_PACKAGE_SUGGESTS "nemo | dolphin | thunar")
 set(CPACK_COMPONENT_SCRIVLET_DISPLAY_NAME "Scrivlet")
+# Extended descriptions are wrapped below 80 columns, as apt shows them.
 set(CPACK_COMPONENT_SCRIVLET_DESCRIPTION "small, fast plain-text editor
-Scrivlet edits plain text and nothing else. It opens files of hundreds of megabytes without
-freezing, saves atomically as UTF-8 and keeps the text of unsaved windows as drafts. It reads
-UTF-8, ISO Latin 1, Windows-1252 and Mac OS Roman. A companion program, scrivlet-finder-sync,
-offers “New Text Document” on a folder's background in Nemo and Dolphin (and Thunar).")
+Scrivlet edits plain text and nothing else. It opens files of hundreds of
+megabytes without freezing, saves atomically as UTF-8 and keeps the text of
+unsaved windows as drafts. It reads UTF-8, ISO Latin 1, Windows-1252 and
+Mac OS Roman. A companion program,
+scrivlet-finder-sync, offers “New Text Document” on a folder's background in
+Nemo and Dolphin (and Thunar).")
 
 set(CPACK_COMPONENTS_ALL scrivlet)
 if(TARGET scrivlet-nautilus)
@@ -40,8 +46,9 @@ if(TARGET scrivlet-nautilus)
     set(CPACK_DEBIAN_NAUTILUS_PACKAGE_ENHANCES nautilus)
     set(CPACK_COMPONENT_NAUTILUS_DEPENDS scrivlet)
     set(CPACK_COMPONENT_NAUTILUS_DESCRIPTION "“New Text Document” in Nautilus for Scrivlet
-A Nautilus extension that adds “New Text Document” to a folder's background menu. It runs
-scrivlet-finder-sync, which creates an empty Untitled.txt and opens it in Scrivlet.")
+A Nautilus extension that adds “New Text Document” to a folder's background
+menu. It runs scrivlet-finder-sync, which creates an empty Untitled.txt and
+opens it in Scrivlet.")
 endif()
 
 include(CPack)
