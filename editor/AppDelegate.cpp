@@ -77,11 +77,13 @@ void AppDelegate::applicationDidFinishLaunching(const QProcessEnvironment &envir
 {
     if (isTestLaunch(environment))
         return;
-    if (m_registerFileExtensions)
-        m_registerFileExtensions();
     // The close-permission question is DocumentWindow::closeEvent's, for every document.
     createBlankDocumentIfNeeded();
+    // Registration waits for the first launch's answer: a "No" must keep plain text from
+    // becoming Scrivlet's, which registering first would already have done.
     showDefaultHandlerPromptIfNeeded();
+    if (m_registerFileExtensions && !m_terminating)
+        m_registerFileExtensions();
     // The File menu is tidied each time it opens and the Help menu is built with each window's
     // menu bar (ScrivletApp), so both hold from the first window on.
 }
@@ -130,6 +132,10 @@ void AppDelegate::showDefaultHandlerPromptIfNeeded()
 {
     if (m_settings.hasShownDefaultHandlerPrompt() || m_terminating)
         return;
+    // A build that is not installed cannot be made the default: a Yes would do nothing. The
+    // question waits for an installed launch; the Settings file-types section says why.
+    if (m_canBecomeDefault && !m_canBecomeDefault())
+        return;
     const bool yes = UserPrompts::current().askToBecomeDefaultTextEditor();
     // Ended by a termination request, the question was never answered: it comes again.
     if (m_terminating)
@@ -137,6 +143,8 @@ void AppDelegate::showDefaultHandlerPromptIfNeeded()
     m_settings.setHasShownDefaultHandlerPrompt(true);
     if (yes && m_makeDefaultTextEditor)
         m_makeDefaultTextEditor();
+    else if (!yes && m_declineDefaultTextEditor)
+        m_declineDefaultTextEditor();
 }
 
 void AppDelegate::reopen()

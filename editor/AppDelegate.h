@@ -64,6 +64,13 @@ public:
     {
         m_makeDefaultTextEditor = std::move(hook);
     }
+    void setDeclineDefaultTextEditor(std::function<void()> hook)
+    {
+        m_declineDefaultTextEditor = std::move(hook);
+    }
+    // Whether the desktop can make Scrivlet a default at all (it is installed); assumed so
+    // without a hook.
+    void setCanBecomeDefault(std::function<bool()> hook) { m_canBecomeDefault = std::move(hook); }
 
 signals:
     // createBlankDocumentIfNeeded() has run (exactly once per launch).
@@ -77,4 +84,6 @@ private:
     bool m_terminating = false;
     std::function<void()> m_registerFileExtensions;
     std::function<void()> m_makeDefaultTextEditor;
+    std::function<void()> m_declineDefaultTextEditor;
+    std::function<bool()> m_canBecomeDefault;
 };

@@ -1,8 +1,11 @@
 #include "DefaultApplicationRegistrar.h"
 
+#include "DefaultApplicationPolicy.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 #include <QLoggingCategory>
 #include <QMutex>
 #include <QProcess>
@@ -34,13 +37,105 @@ QMutex &registrationMutex()
 
 constexpr int updateTimeoutMilliseconds = 60'000;
 
+const QString setState = QStringLiteral("set");
+const QString declinedState = QStringLiteral("declined");
+
+// MIME type to "set" or "declined"; read and written only under registrationMutex().
+QHash<QString, QString> readState()
+{
+    QHash<QString, QString> state;
+    QFile file(DefaultApplicationRegistrar::stateFilePath());
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
+        return state;
+    while (!file.atEnd()) {
+        const QStringList fields = QString::fromUtf8(file.readLine()).simplified().split(u' ');
+        if (fields.size() == 2 && (fields.at(0) == setState || fields.at(0) == declinedState))
+            state.insert(fields.at(1), fields.at(0));
+    }
+    return state;
+}
+
+void writeState(const QString &mimeType, const QString &value)
+{
+    QHash<QString, QString> state = readState();
+    if (state.value(mimeType) == value)
+        return;
+    state.insert(mimeType, value);
+    const QString path = DefaultApplicationRegistrar::stateFilePath();
+    QSaveFile file(path);
+    QByteArray text;
+    for (auto it = state.cbegin(); it != state.cend(); ++it)
+        text += it.value().toUtf8() + ' ' + it.key().toUtf8() + '\n';
+    if (!QDir().mkpath(QFileInfo(path).absolutePath()) || !file.open(QIODevice::WriteOnly)
+        || file.write(text) != text.size() || !file.commit())
+        qCWarning(lcAssociations).noquote() << "FileAssociationsManager: could not write" << path;
+}
+
+QString currentDefault(const QString &mimeType)
+{
+    GAppInfo *application = g_app_info_get_default_for_type(mimeType.toUtf8().constData(), FALSE);
+    if (!application)
+        return {};
+    const QString id = QString::fromUtf8(g_app_info_get_id(application));
+    g_object_unref(application);
+    return id;
+}
+
+bool registerLocked(const QString &applicationId, const FileContentType &type);
+
 } // namespace
 
 namespace DefaultApplicationRegistrar {
 
+bool isInstalled(const QString &applicationId)
+{
+    GDesktopAppInfo *application = g_desktop_app_info_new(applicationId.toUtf8().constData());
+    if (!application)
+        return false;
+    g_object_unref(application);
+    return true;
+}
+
+QString stateFilePath()
+{
+    // Qt 6.4 has no state location, so the XDG rule is applied here.
+    QString state = qEnvironmentVariable("XDG_STATE_HOME");
+    if (state.isEmpty() || QDir::isRelativePath(state))
+        state = QDir::homePath() + QStringLiteral("/.local/state");
+    return state + QStringLiteral("/scrivlet/default-applications");
+}
+
 bool registerNow(const QString &applicationId, const FileContentType &type)
 {
     const QMutexLocker lock(&registrationMutex());
+    return registerLocked(applicationId, type);
+}
+
+void registerAtLaunch(const QString &applicationId, const FileContentType &type)
+{
+    const QMutexLocker lock(&registrationMutex());
+    const QHash<QString, QString> state = readState();
+    const QString recorded = state.value(type.mimeType);
+    const bool installed = isInstalled(applicationId);
+    const DefaultApplicationPolicy::Facts facts {installed, recorded == setState,
+        recorded == declinedState, installed ? currentDefault(type.mimeType) : QString(),
+        applicationId};
+    if (DefaultApplicationPolicy::atLaunch(facts) == DefaultApplicationPolicy::Decision::Register)
+        registerLocked(applicationId, type);
+}
+
+void recordDeclined(const QString &mimeType)
+{
+    const QMutexLocker lock(&registrationMutex());
+    writeState(mimeType, declinedState);
+}
+
+} // namespace DefaultApplicationRegistrar
+
+namespace {
+
+bool registerLocked(const QString &applicationId, const FileContentType &type)
+{
     if (!type.undeclaredExtension.isEmpty()) {
         // Without the declaration the association would hold, but no file would ever be
         // recognised as the type, so it is worth saying why files still open elsewhere.
@@ -79,7 +174,9 @@ bool registerNow(const QString &applicationId, const FileContentType &type)
     GError *error = nullptr;
     const bool registered = g_app_info_set_as_default_for_type(
         G_APP_INFO(application), type.mimeType.toUtf8().constData(), &error);
-    if (!registered) {
+    if (registered) {
+        writeState(type.mimeType, setState);
+    } else {
         qCWarning(lcAssociations).noquote()
             << "FileAssociationsManager: cannot become the default application for" << type.mimeType
             << "-" << QString::fromUtf8(error ? error->message : "");
@@ -88,6 +185,10 @@ bool registerNow(const QString &applicationId, const FileContentType &type)
     g_object_unref(application);
     return registered;
 }
+
+} // namespace
+
+namespace DefaultApplicationRegistrar {
 
 void queue(const QString &applicationId, const FileContentType &type)
 {
@@ -98,6 +199,19 @@ void queue(const QString &applicationId, const FileContentType &type)
 std::function<void(const QString &, const FileContentType &)> queueingHandler()
 {
     return &queue;
+}
+
+std::function<void(const QString &, const FileContentType &)> launchHandler()
+{
+    return [](const QString &applicationId, const FileContentType &type) {
+        QThreadPool::globalInstance()->start(
+            [applicationId, type] { registerAtLaunch(applicationId, type); });
+    };
+}
+
+void queueDecline(const QString &mimeType)
+{
+    QThreadPool::globalInstance()->start([mimeType] { recordDeclined(mimeType); });
 }
 
 // The global pool is also the one QCoreApplication drains when the application quits.

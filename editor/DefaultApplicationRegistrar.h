@@ -13,9 +13,25 @@
 // the application.
 namespace DefaultApplicationRegistrar {
 
+// Whether GIO finds the application's desktop file (in an applications folder of
+// XDG_DATA_HOME or XDG_DATA_DIRS); a build that is not installed cannot become a default.
+bool isInstalled(const QString &applicationId);
+
 // Does the work at once, on the calling thread; may take a noticeable time when the MIME
-// database is rebuilt. False when the desktop file is unknown or GIO refused.
+// database is rebuilt. False when the desktop file is unknown or GIO refused. Success is
+// recorded, so that later launches know the default is one Scrivlet set.
 bool registerNow(const QString &applicationId, const FileContentType &type);
+
+// What a launch does for one type: registers it only as DefaultApplicationPolicy allows (never
+// set by Scrivlet, or still what Scrivlet set, and not declined).
+void registerAtLaunch(const QString &applicationId, const FileContentType &type);
+
+// Records the user's No for the type, so that launches leave its default alone until an
+// explicit registration.
+void recordDeclined(const QString &mimeType);
+
+// $XDG_STATE_HOME/scrivlet/default-applications: one "set <type>" or "declined <type>" a line.
+QString stateFilePath();
 
 // Hands the registration to a worker thread and returns. Registrations run one at a time, in
 // the order they were queued; the application waits for the last one when it quits.
@@ -23,6 +39,10 @@ void queue(const QString &applicationId, const FileContentType &type);
 
 // queue() as a FileAssociationsManager::RegisterHandler.
 std::function<void(const QString &, const FileContentType &)> queueingHandler();
+// registerAtLaunch() on the worker thread, as a FileAssociationsManager::RegisterHandler.
+std::function<void(const QString &, const FileContentType &)> launchHandler();
+// recordDeclined() on the worker thread, after the registrations queued before it.
+void queueDecline(const QString &mimeType);
 
 // Blocks until every queued registration is done (for tests and orderly shutdown).
 void waitForQueued();

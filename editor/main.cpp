@@ -63,6 +63,11 @@ void wireCommands(ScrivletApp &commands, AppDelegate &delegate)
         DefaultApplicationRegistrar::queue(
             FileAssociationsManager::applicationId(), FileContentType {u"text/plain"_s, {}});
     });
+    delegate.setDeclineDefaultTextEditor(
+        [] { DefaultApplicationRegistrar::queueDecline(u"text/plain"_s); });
+    delegate.setCanBecomeDefault([] {
+        return DefaultApplicationRegistrar::isInstalled(FileAssociationsManager::applicationId());
+    });
 }
 
 void wireInstance(SingleInstance &instance, DocumentController &documents,

@@ -130,22 +130,34 @@ void TestAppDelegate::testMarkersStopTheLaunch()
 
 void TestAppDelegate::defaultHandlerPromptShowsOnce_data()
 {
+    QTest::addColumn<bool>("installed");
     QTest::addColumn<bool>("answer");
-    QTest::addRow("Yes") << true;
-    QTest::addRow("No") << false;
+    QTest::addColumn<QStringList>("steps");
+    QTest::addColumn<bool>("askedAgainLater");
+    // The launch's own registration comes after the answer, so that it can honour a No.
+    QTest::addRow("Yes") << true << true << QStringList {u"make default"_s, u"register"_s} << false;
+    QTest::addRow("No") << true << false << QStringList {u"decline"_s, u"register"_s} << false;
+    // Nothing to answer for: the question waits for a launch that can act on it.
+    QTest::addRow("not installed") << false << true << QStringList {u"register"_s} << true;
 }
 
 void TestAppDelegate::defaultHandlerPromptShowsOnce()
 {
+    QFETCH(bool, installed);
     QFETCH(bool, answer);
+    QFETCH(QStringList, steps);
+    QFETCH(bool, askedAgainLater);
     m_prompts->becomeDefaultEditor = answer;
-    int madeDefault = 0;
-    m_delegate->setMakeDefaultTextEditor([&madeDefault] { ++madeDefault; });
+    QStringList done;
+    m_delegate->setCanBecomeDefault([installed] { return installed; });
+    m_delegate->setMakeDefaultTextEditor([&done] { done.append(u"make default"_s); });
+    m_delegate->setDeclineDefaultTextEditor([&done] { done.append(u"decline"_s); });
+    m_delegate->setRegisterFileExtensions([&done] { done.append(u"register"_s); });
+    m_delegate->applicationDidFinishLaunching(QProcessEnvironment());
     m_delegate->showDefaultHandlerPromptIfNeeded();
-    m_delegate->showDefaultHandlerPromptIfNeeded();
-    QCOMPARE(m_prompts->defaultEditorQuestions, 1);
-    QVERIFY(m_settings->hasShownDefaultHandlerPrompt());
-    QCOMPARE(madeDefault, answer ? 1 : 0);
+    QCOMPARE(m_prompts->defaultEditorQuestions, installed ? 1 : 0);
+    QCOMPARE(done, steps);
+    QCOMPARE(m_settings->hasShownDefaultHandlerPrompt(), !askedAgainLater);
 }
 
 void TestAppDelegate::blankDocumentOnlyWhenNothingOpened_data()

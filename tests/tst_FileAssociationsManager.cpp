@@ -1,3 +1,4 @@
+#include "DefaultApplicationPolicy.h"
 #include "DefaultApplicationRegistrar.h"
 #include "FileAssociationsManager.h"
 #include "Settings.h"
@@ -27,6 +28,8 @@ private slots:
     void addCleansAndChecksTheText();
     void removeKeepsTheLastExtension();
     void registrationsGoToTheHandler();
+    void launchKeepsWhatTheUserChose_data();
+    void launchKeepsWhatTheUserChose();
     void contentTypes_data();
     void contentTypes();
     void resetRestoresTheDefaultsWithoutRegistering();
@@ -236,6 +239,46 @@ void TestFileAssociationsManager::declaresUnknownExtensionsToTheDesktop()
     notes.close();
     const QString info = runGio({u"info"_qs, u"-a"_qs, u"standard::content-type"_qs, file});
     QVERIFY2(info.contains(u"text/x-scrivlet-zzq"_qs), qPrintable(info));
+}
+
+using Decision = DefaultApplicationPolicy::Decision;
+
+void TestFileAssociationsManager::launchKeepsWhatTheUserChose_data()
+{
+    const QString own = FileAssociationsManager::applicationId();
+    const QString other = u"org.gnome.TextEditor.desktop"_qs;
+    QTest::addColumn<bool>("installed");
+    QTest::addColumn<bool>("setByScrivlet");
+    QTest::addColumn<bool>("declined");
+    QTest::addColumn<QString>("currentDefault");
+    QTest::addColumn<Decision>("expected");
+    QTest::addRow("never set, another default")
+        << true << false << false << other << Decision::Register;
+    QTest::addRow("never set, no default")
+        << true << false << false << QString() << Decision::Register;
+    QTest::addRow("set and unchanged") << true << true << false << own << Decision::Register;
+    QTest::addRow("set, then the user chose another")
+        << true << true << false << other << Decision::LeaveAlone;
+    QTest::addRow("set, then no default at all")
+        << true << true << false << QString() << Decision::LeaveAlone;
+    QTest::addRow("user said no") << true << false << true << other << Decision::LeaveAlone;
+    QTest::addRow("user said no, Scrivlet default anyway")
+        << true << false << true << own << Decision::LeaveAlone;
+    QTest::addRow("not installed") << false << false << false << other << Decision::NotInstalled;
+    QTest::addRow("not installed, set before")
+        << false << true << false << QString() << Decision::NotInstalled;
+}
+
+void TestFileAssociationsManager::launchKeepsWhatTheUserChose()
+{
+    QFETCH(bool, installed);
+    QFETCH(bool, setByScrivlet);
+    QFETCH(bool, declined);
+    QFETCH(QString, currentDefault);
+    QFETCH(Decision, expected);
+    const DefaultApplicationPolicy::Facts facts {installed, setByScrivlet, declined, currentDefault,
+        FileAssociationsManager::applicationId()};
+    QCOMPARE(DefaultApplicationPolicy::atLaunch(facts), expected);
 }
 
 SCRIVLET_TEST_MAIN(TestFileAssociationsManager)

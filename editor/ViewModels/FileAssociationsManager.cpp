@@ -29,7 +29,8 @@ FileAssociationsManager::FileAssociationsManager(
 
 void FileAssociationsManager::registerConfiguredExtensions(Settings &settings)
 {
-    FileAssociationsManager(settings).registerAllExtensions();
+    FileAssociationsManager(settings, DefaultApplicationRegistrar::launchHandler())
+        .registerAllExtensions();
 }
 
 QString FileAssociationsManager::applicationId()

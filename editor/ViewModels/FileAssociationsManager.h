@@ -11,7 +11,8 @@ class Settings;
 
 // The file extensions whose files Scrivlet opens by default. The list is kept sorted, stored
 // under "fileExtensions", and each extension that is added makes Scrivlet the default
-// application for its MIME type. Removing an extension only shortens the list: the desktop's
+// application for its MIME type (an explicit request, made whatever the desktop's default is
+// now). Removing an extension only shortens the list: the desktop's
 // association stays until the user picks another application.
 //
 // Several managers may exist (one registers at launch, one backs the Preferences list); the
@@ -31,8 +32,8 @@ public:
     explicit FileAssociationsManager(
         Settings &settings, RegisterHandler registerHandler = {}, QObject *parent = nullptr);
 
-    // What launch does: registers every listed extension with the desktop, without blocking
-    // the GUI thread for the registration itself.
+    // What launch does: registers every listed extension with the desktop where no one chose
+    // otherwise since (DefaultApplicationPolicy), without blocking the GUI thread.
     static void registerConfiguredExtensions(Settings &settings);
 
     // "org.scrivlet.Scrivlet.desktop": how the desktop knows this application.

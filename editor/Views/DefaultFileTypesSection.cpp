@@ -1,6 +1,7 @@
 #include "DefaultFileTypesSection.h"
 
 #include "AddExtensionDialog.h"
+#include "DefaultApplicationRegistrar.h"
 #include "FileAssociationsManager.h"
 
 #include <QHBoxLayout>
@@ -57,6 +58,13 @@ DefaultFileTypesSection::DefaultFileTypesSection(FileAssociationsManager *manage
     buttons->addStretch(1);
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
+    if (!DefaultApplicationRegistrar::isInstalled(FileAssociationsManager::applicationId())) {
+        m_notInstalledLabel = new QLabel(notInstalledText, this);
+        m_notInstalledLabel->setObjectName(
+            QStringLiteral("scrivlet.preferences.fileAssociationsNotInstalled"));
+        m_notInstalledLabel->setWordWrap(true);
+        layout->addWidget(m_notInstalledLabel);
+    }
     layout->addWidget(m_list);
     layout->addLayout(buttons);
     layout->addWidget(note);

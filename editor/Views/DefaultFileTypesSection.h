@@ -6,6 +6,7 @@
 #include <optional>
 
 class FileAssociationsManager;
+class QLabel;
 class QListWidget;
 class QToolButton;
 
@@ -25,6 +26,13 @@ public:
         "default application for those files until you choose another one in your file "
         "manager’s “Open With” dialog.");
 
+    // Shown above the list when the desktop cannot find Scrivlet's desktop file, in place of
+    // registrations that would silently do nothing.
+    static inline const QString notInstalledText
+        = QStringLiteral("Scrivlet is not installed, so it cannot be made the default "
+                         "application for these file types. The list still chooses what "
+                         "Open offers.");
+
     explicit DefaultFileTypesSection(FileAssociationsManager *manager, QWidget *parent = nullptr);
 
     // AddExtensionDialog::ask unless replaced (tests answer without a modal loop).
@@ -33,6 +41,8 @@ public:
     QListWidget *list() const { return m_list; }
     QToolButton *addButton() const { return m_addButton; }
     QToolButton *removeButton() const { return m_removeButton; }
+    // Null while Scrivlet is installed.
+    QLabel *notInstalledLabel() const { return m_notInstalledLabel; }
     std::optional<QString> selectedExtension() const;
 
     // Invalid and duplicate text adds nothing, silently.
@@ -47,5 +57,6 @@ private:
     QListWidget *m_list = nullptr;
     QToolButton *m_addButton = nullptr;
     QToolButton *m_removeButton = nullptr;
+    QLabel *m_notInstalledLabel = nullptr;
     ExtensionPrompt m_prompt;
 };
