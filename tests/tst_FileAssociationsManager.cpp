@@ -1,5 +1,6 @@
 #include "DefaultApplicationPolicy.h"
 #include "DefaultApplicationRegistrar.h"
+#include "DefaultFileTypesSection.h"
 #include "FileAssociationsManager.h"
 #include "Settings.h"
 #include "TestEnvironment.h"
@@ -7,6 +8,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QLabel>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -30,6 +32,8 @@ private slots:
     void registrationsGoToTheHandler();
     void launchKeepsWhatTheUserChose_data();
     void launchKeepsWhatTheUserChose();
+    void launchLeavesAnotherChoiceAlone();
+    void fileTypesSectionSaysWhenNotInstalled();
     void contentTypes_data();
     void contentTypes();
     void resetRestoresTheDefaultsWithoutRegistering();
@@ -279,6 +283,50 @@ void TestFileAssociationsManager::launchKeepsWhatTheUserChose()
     const DefaultApplicationPolicy::Facts facts {installed, setByScrivlet, declined, currentDefault,
         FileAssociationsManager::applicationId()};
     QCOMPARE(DefaultApplicationPolicy::atLaunch(facts), expected);
+}
+
+// Through the real desktop database: the default the user picked after Scrivlet's own survives
+// the next launch.
+void TestFileAssociationsManager::launchLeavesAnotherChoiceAlone()
+{
+    if (QStandardPaths::findExecutable(u"gio"_qs).isEmpty())
+        QSKIP("the gio tool (libglib2.0-bin) is not installed");
+    QFile other(qEnvironmentVariable("XDG_DATA_HOME") + u"/applications/other-editor.desktop"_qs);
+    QVERIFY(other.open(QIODevice::WriteOnly));
+    other.write("[Desktop Entry]\nType=Application\nName=Other\nExec=true %F\n"
+                "MimeType=text/plain;\n");
+    other.close();
+    const QString id = FileAssociationsManager::applicationId();
+    const FileContentType plainText {u"text/plain"_qs, {}};
+    QVERIFY(DefaultApplicationRegistrar::registerNow(id, plainText));
+    runGio({u"mime"_qs, u"text/plain"_qs, u"other-editor.desktop"_qs});
+    QTest::qWait(200); // GIO notices the changed mimeapps.list through a file monitor
+    DefaultApplicationRegistrar::registerAtLaunch(id, plainText);
+    QVERIFY2(runGio({u"mime"_qs, u"text/plain"_qs}).contains(u": other-editor.desktop"_qs),
+        qPrintable(runGio({u"mime"_qs, u"text/plain"_qs})));
+    // Choosing Scrivlet again makes it Scrivlet's to keep up once more.
+    QVERIFY(DefaultApplicationRegistrar::registerNow(id, plainText));
+    DefaultApplicationRegistrar::recordDeclined(plainText.mimeType);
+    runGio({u"mime"_qs, u"text/plain"_qs, u"other-editor.desktop"_qs});
+    QFile state(DefaultApplicationRegistrar::stateFilePath());
+    QVERIFY(state.open(QIODevice::ReadOnly));
+    QCOMPARE(state.readAll(), QByteArray("declined text/plain\n"));
+}
+
+// Where the user adds file types is where they learn that a build from source cannot take them.
+void TestFileAssociationsManager::fileTypesSectionSaysWhenNotInstalled()
+{
+    const auto manager = makeManager();
+    const QString desktopFile = qEnvironmentVariable("XDG_DATA_HOME") + u"/applications/"_qs
+        + FileAssociationsManager::applicationId();
+    QVERIFY(!DefaultFileTypesSection(manager.get()).notInstalledLabel());
+    QVERIFY(QFile::rename(desktopFile, desktopFile + u".away"_qs));
+    QTest::qWait(200); // GIO notices the removal through a file monitor
+    const DefaultFileTypesSection section(manager.get());
+    QVERIFY(QFile::rename(desktopFile + u".away"_qs, desktopFile));
+    QVERIFY(section.notInstalledLabel());
+    QCOMPARE(section.notInstalledLabel()->text(), DefaultFileTypesSection::notInstalledText);
+    QTest::qWait(200);
 }
 
 SCRIVLET_TEST_MAIN(TestFileAssociationsManager)
