@@ -114,6 +114,7 @@ private slots:
     void offersNewTextDocumentOnAFolderBackground_data();
     void offersNewTextDocumentOnAFolderBackground();
     void offersNothingForSelectedFiles();
+    void runsTheProgramWithTheFolder_data();
     void runsTheProgramWithTheFolder();
 
 #ifdef SCRIVLET_NAUTILUS_MODULE
@@ -133,6 +134,7 @@ void TestNautilusHook::initTestCase()
 void TestNautilusHook::offersNewTextDocumentOnAFolderBackground_data() { }
 void TestNautilusHook::offersNewTextDocumentOnAFolderBackground() { }
 void TestNautilusHook::offersNothingForSelectedFiles() { }
+void TestNautilusHook::runsTheProgramWithTheFolder_data() { }
 void TestNautilusHook::runsTheProgramWithTheFolder() { }
 
 #else
@@ -206,27 +208,52 @@ void TestNautilusHook::offersNothingForSelectedFiles()
     g_object_unref(folder);
 }
 
+namespace {
+
+// A stand-in for scrivlet-finder-sync that records its arguments, prefixed with `name`.
+bool writeRecorder(const QString &path, const QByteArray &name, const QString &record)
+{
+    QFile program(path);
+    if (!QDir().mkpath(QFileInfo(path).absolutePath()) || !program.open(QIODevice::WriteOnly))
+        return false;
+    program.write(
+        "#!/bin/sh\nprintf '" + name + ":%s|' \"$@\" > '" + QFile::encodeName(record) + "'\n");
+    program.close();
+    return program.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+}
+
+} // namespace
+
+void TestNautilusHook::runsTheProgramWithTheFolder_data()
+{
+    QTest::addColumn<bool>("anotherInPath");
+    QTest::addRow("only the built-with program") << false;
+    // A build being tried out, or anything else earlier in PATH, is not what the package runs.
+    QTest::addRow("another scrivlet-finder-sync in PATH") << true;
+}
+
 void TestNautilusHook::runsTheProgramWithTheFolder()
 {
+    QFETCH(bool, anotherInPath);
     QTemporaryDir bin;
     const QString record = bin.path() + u"/arguments"_qs;
-    QFile program(bin.path() + u"/scrivlet-finder-sync"_qs);
-    QVERIFY(program.open(QIODevice::WriteOnly));
-    program.write("#!/bin/sh\nprintf '%s|' \"$@\" > '" + QFile::encodeName(record) + "'\n");
-    program.close();
-    program.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    QVERIFY(writeRecorder(QStringLiteral(SCRIVLET_NAUTILUS_PROGRAM), "built-with", record));
     const QByteArray path = qgetenv("PATH");
-    qputenv("PATH", QFile::encodeName(bin.path()) + ':' + path);
+    if (anotherInPath) {
+        QVERIFY(writeRecorder(bin.path() + u"/scrivlet-finder-sync"_qs, "from-path", record));
+        qputenv("PATH", QFile::encodeName(bin.path()) + ':' + path);
+    }
 
     GList *items = backgroundItems(g_file_new_for_path("/tmp/Tom & Jerry"), true);
     QVERIFY(items);
     nautilus_menu_item_activate(NAUTILUS_MENU_ITEM(items->data));
     nautilus_menu_item_list_free(items);
     qputenv("PATH", path);
-    QTRY_COMPARE(QFileInfo(record).size(), qint64(sizeof("/tmp/Tom & Jerry|") - 1));
+    const QByteArray expected("built-with:/tmp/Tom & Jerry|");
+    QTRY_COMPARE(QFileInfo(record).size(), qint64(expected.size()));
     QFile arguments(record);
     QVERIFY(arguments.open(QIODevice::ReadOnly));
-    QCOMPARE(arguments.readAll(), QByteArray("/tmp/Tom & Jerry|"));
+    QCOMPARE(arguments.readAll(), expected);
 }
 
 #endif

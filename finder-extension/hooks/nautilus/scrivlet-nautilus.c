@@ -25,33 +25,23 @@ G_DEFINE_DYNAMIC_TYPE_EXTENDED(ScrivletNautilusProvider, scrivlet_nautilus_provi
 
 static const char folder_key[] = "scrivlet-folder";
 
-/* The program in PATH first, so a build being tried out wins over an installed one. */
-static char *find_program(void)
-{
-    char *program = g_find_program_in_path("scrivlet-finder-sync");
-    if (program)
-        return program;
-    if (g_file_test(SCRIVLET_FINDER_SYNC_PATH, G_FILE_TEST_IS_EXECUTABLE))
-        return g_strdup(SCRIVLET_FINDER_SYNC_PATH);
-    return NULL;
-}
-
 static void on_activate(NautilusMenuItem *item, gpointer user_data)
 {
     (void)user_data;
     const char *folder = g_object_get_data(G_OBJECT(item), folder_key);
-    char *program = find_program();
-    if (!program) {
-        g_warning("Scrivlet: scrivlet-finder-sync is not installed");
+    /* The program of the package this module came with, never another one found in PATH
+     * (which Nautilus inherits from the session, not from the user's shell). */
+    const char *program = SCRIVLET_FINDER_SYNC_PATH;
+    if (!g_file_test(program, G_FILE_TEST_IS_EXECUTABLE)) {
+        g_warning("Scrivlet: %s is not installed", program);
         return;
     }
-    char *argv[] = {program, (char *)folder, NULL};
+    char *argv[] = {(char *)program, (char *)folder, NULL};
     GError *error = NULL;
     if (!g_spawn_async(NULL, argv, NULL, G_SPAWN_DEFAULT, NULL, NULL, NULL, &error)) {
         g_warning("Scrivlet: cannot run %s: %s", program, error->message);
         g_error_free(error);
     }
-    g_free(program);
 }
 
 static GList *get_background_items(NautilusMenuProvider *provider,
