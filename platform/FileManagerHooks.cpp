@@ -11,6 +11,8 @@
 #include <QSaveFile>
 #include <QStandardPaths>
 
+#include <algorithm>
+
 // GLib names a struct member "signals", which Qt defines as a keyword.
 #pragma push_macro("signals")
 #undef signals
@@ -208,26 +210,83 @@ QString FileManagerHooks::hookPath(FileManager manager)
     return {};
 }
 
+FileManagerHooks::HookState FileManagerHooks::classify(
+    bool forUser, bool systemWide, bool userProgramExists)
+{
+    // Removing the per-user copy mends a duplicate whether or not its program still exists.
+    if (forUser && systemWide)
+        return HookState::InstalledForUserAndSystemWide;
+    if (forUser)
+        return userProgramExists ? HookState::InstalledForUser : HookState::Broken;
+    return systemWide ? HookState::InstalledSystemWide : HookState::NotInstalled;
+}
+
+QString FileManagerHooks::hookProgram(FileManager manager, const QString &hookText)
+{
+    QString command;
+    switch (manager) {
+    case FileManager::Nautilus:
+        return {};
+    case FileManager::Thunar: {
+        const QString ours = ThunarCustomActions::actionText(hookText);
+        const qsizetype start = ours.indexOf(u"<command>"_s);
+        const qsizetype end = ours.indexOf(u"</command>"_s, start);
+        if (start < 0 || end < 0)
+            return {};
+        command = ours.mid(start + 9, end - start - 9);
+        command.replace(u"&lt;"_s, u"<"_s).replace(u"&gt;"_s, u">"_s);
+        command.replace(u"&quot;"_s, u"\""_s).replace(u"&#39;"_s, u"'"_s);
+        command.replace(u"&amp;"_s, u"&"_s);
+        break;
+    }
+    case FileManager::Nemo:
+    case FileManager::Dolphin: {
+        // GLib reads both files as key files, undoing the file-level escapes of Exec.
+        GKeyFile *file = g_key_file_new();
+        const QByteArray bytes = hookText.toUtf8();
+        const char *group
+            = manager == FileManager::Nemo ? "Nemo Action" : "Desktop Action newTextDocument";
+        if (g_key_file_load_from_data(
+                file, bytes.constData(), bytes.size(), G_KEY_FILE_NONE, nullptr)) {
+            gchar *exec = g_key_file_get_string(file, group, "Exec", nullptr);
+            command = QString::fromUtf8(exec);
+            g_free(exec);
+        }
+        g_key_file_free(file);
+        break;
+    }
+    }
+    // All three quote the program as a shell would read it.
+    gchar **argv = nullptr;
+    QString program;
+    if (g_shell_parse_argv(command.toUtf8().constData(), nullptr, &argv, nullptr)) {
+        program = QString::fromUtf8(argv[0]);
+        g_strfreev(argv);
+    }
+    return program;
+}
+
 FileManagerHooks::HookState FileManagerHooks::state(FileManager manager) const
 {
     const QString path = hookPath(manager);
-    switch (manager) {
-    case FileManager::Nautilus:
+    if (manager == FileManager::Nautilus)
         return QFileInfo::exists(path) ? HookState::InstalledSystemWide : HookState::NotInstalled;
-    case FileManager::Thunar:
-        return ThunarCustomActions::containsAction(readFile(path)) ? HookState::InstalledForUser
-                                                                   : HookState::NotInstalled;
-    case FileManager::Nemo:
-    case FileManager::Dolphin:
-        break;
+    const QString text = readFile(path);
+    bool forUser = QFileInfo::exists(path);
+    // Thunar has no packaged hook: our action in the user's file is the only one.
+    bool systemWide = false;
+    if (manager == FileManager::Thunar) {
+        forUser = ThunarCustomActions::containsAction(text);
+    } else {
+        const QString relative
+            = manager == FileManager::Nemo ? nemoRelativePath() : dolphinRelativePath();
+        const QStringList all
+            = QStandardPaths::locateAll(QStandardPaths::GenericDataLocation, relative);
+        systemWide = std::any_of(all.cbegin(), all.cend(),
+            [&path](const QString &found) { return QFileInfo(found) != QFileInfo(path); });
     }
-    if (QFileInfo::exists(path))
-        return HookState::InstalledForUser;
-    const QString relative
-        = manager == FileManager::Nemo ? nemoRelativePath() : dolphinRelativePath();
-    return QStandardPaths::locate(QStandardPaths::GenericDataLocation, relative).isEmpty()
-        ? HookState::NotInstalled
-        : HookState::InstalledSystemWide;
+    const QString program = forUser ? hookProgram(manager, text) : QString();
+    return classify(forUser, systemWide, !program.isEmpty() && QFileInfo(program).isExecutable());
 }
 
 bool FileManagerHooks::isExtensionEnabled() const
@@ -284,7 +343,8 @@ bool FileManagerHooks::install(FileManager manager, QString &error) const
 
 bool FileManagerHooks::remove(FileManager manager, QString &error) const
 {
-    if (state(manager) != HookState::InstalledForUser)
+    const HookState current = state(manager);
+    if (current == HookState::NotInstalled || current == HookState::InstalledSystemWide)
         return true;
     const QString path = hookPath(manager);
     const bool removed = manager == FileManager::Thunar
@@ -310,7 +370,9 @@ bool FileManagerHooks::writeIcons(QString &error) const
 void FileManagerHooks::removeIconsWhenUnused() const
 {
     for (const FileManager manager : allFileManagers) {
-        if (installsPerUser(manager) && state(manager) == HookState::InstalledForUser)
+        const HookState current
+            = installsPerUser(manager) ? state(manager) : HookState::NotInstalled;
+        if (current != HookState::NotInstalled && current != HookState::InstalledSystemWide)
             return;
     }
     for (const int scale : {1, 2})

@@ -14,7 +14,15 @@ class FileManagerHooks
 {
 public:
     enum class FileManager { Nautilus, Nemo, Dolphin, Thunar };
-    enum class HookState { NotInstalled, InstalledForUser, InstalledSystemWide };
+    enum class HookState {
+        NotInstalled,
+        InstalledForUser,
+        InstalledSystemWide,
+        // A per-user copy beside the packaged hook: the file manager shows the item twice.
+        InstalledForUserAndSystemWide,
+        // A per-user hook whose program is gone (Scrivlet was removed or moved): a dead item.
+        Broken,
+    };
 
     static constexpr std::array<FileManager, 4> allFileManagers {
         FileManager::Nautilus, FileManager::Nemo, FileManager::Dolphin, FileManager::Thunar};
@@ -38,17 +46,25 @@ public:
     // the system-wide module.
     static QString hookPath(FileManager manager);
     HookState state(FileManager manager) const;
+    // The state from what is on disk: a per-user hook, a packaged one, and whether the per-user
+    // hook's program still exists.
+    static HookState classify(bool forUser, bool systemWide, bool userProgramExists);
+    // The program a per-user hook of ours runs, read back from its text; empty when the text
+    // holds no hook of ours.
+    static QString hookProgram(FileManager manager, const QString &hookText);
+    // The text install() writes for `manager` (empty for Nautilus).
+    QString hookText(FileManager manager) const;
     // A hook is installed where the user's file manager loads it; when the default file manager
     // is unknown, for any file manager that is present.
     bool isExtensionEnabled() const;
 
     // Both return false with a message in `error` when a file cannot be written; nothing of the
-    // user's is lost then. Nautilus cannot be installed per user.
+    // user's is lost then. Nautilus cannot be installed per user. remove() takes away the
+    // per-user hook in every state that has one (duplicate, broken).
     bool install(FileManager manager, QString &error) const;
     bool remove(FileManager manager, QString &error) const;
 
 private:
-    QString hookText(FileManager manager) const;
     bool writeIcons(QString &error) const;
     void removeIconsWhenUnused() const;
 

@@ -26,6 +26,11 @@ bool ThunarCustomActions::containsAction(const QString &document)
     return ourAction().match(document).hasMatch();
 }
 
+QString ThunarCustomActions::actionText(const QString &document)
+{
+    return ourAction().match(document).captured();
+}
+
 std::optional<QString> ThunarCustomActions::withAction(
     const QString &document, const QString &action)
 {

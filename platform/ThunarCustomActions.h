@@ -13,6 +13,8 @@ public:
     static constexpr QStringView uniqueId = u"scrivlet-new-text-document";
 
     static bool containsAction(const QString &document);
+    // Our <action> element as it stands in the document (or a bare action), empty when absent.
+    static QString actionText(const QString &document);
     // The document with `action` in place of ours (appended when there was none); nothing when
     // the document has no <actions> element to hold it. An empty document gets one.
     static std::optional<QString> withAction(const QString &document, const QString &action);

@@ -3,6 +3,7 @@
 #include "EscapeCloses.h"
 #include "UserPrompts.h"
 
+#include <QFile>
 #include <QFileInfo>
 #include <QGridLayout>
 #include <QLabel>
@@ -23,18 +24,37 @@ QString identifier(FileManager manager, const QString &control)
         + control;
 }
 
+// The program a per-user hook runs, as its file names it.
+QString userHookProgram(FileManager manager)
+{
+    QFile file(FileManagerHooks::hookPath(manager));
+    return FileManagerHooks::hookProgram(
+        manager, file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString());
+}
+
 QString stateText(FileManager manager, HookState state)
 {
+    // Thunar reads its custom actions when it starts; a running Thunar keeps the old menu.
+    const QString restart = manager == FileManager::Thunar
+        ? u" Thunar shows the change once restarted (“thunar -q”, then open it again)."_s
+        : QString();
     switch (state) {
     case HookState::InstalledForUser:
-        return u"Installed for you"_s;
+        return u"Installed for you."_s + restart;
     case HookState::InstalledSystemWide:
         return u"Installed for all users"_s;
+    case HookState::InstalledForUserAndSystemWide:
+        return u"Installed for all users, and also a copy of your own, so the menu shows "
+               "“New Text Document” twice. Remove your copy."_s;
+    case HookState::Broken:
+        return u"Broken: the menu item runs %1, which no longer exists. Remove it (or install it "
+               "again)."_s.arg(userHookProgram(manager))
+            + restart;
     case HookState::NotInstalled:
         break;
     }
     if (FileManagerHooks::installsPerUser(manager))
-        return u"Not installed"_s;
+        return u"Not installed."_s + restart;
     return u"Not installed. Install the package of Scrivlet’s Nautilus extension (it puts %1 in "
            "place), then restart Files with “nautilus -q”."_s.arg(
                QFileInfo(FileManagerHooks::hookPath(manager)).fileName());
@@ -113,8 +133,11 @@ void FileManagerHooksPage::addRow(FileManager manager, int row)
     m_rows->addWidget(status, row, 1);
     if (!FileManagerHooks::installsPerUser(manager) || state == HookState::InstalledSystemWide)
         return;
-    const bool installed = state == HookState::InstalledForUser;
-    auto *button = new QPushButton(installed ? u"Remove"_s : u"Install"_s, parent);
+    const bool installed = state != HookState::NotInstalled;
+    auto *button = new QPushButton(state == HookState::InstalledForUserAndSystemWide
+            ? u"Remove Your Copy"_s
+            : (installed ? u"Remove"_s : u"Install"_s),
+        parent);
     button->setObjectName(identifier(manager, u"button"_s));
     button->setAccessibleName(
         (installed ? u"Remove the hook for %1"_s : u"Install the hook for %1"_s)
@@ -125,7 +148,7 @@ void FileManagerHooksPage::addRow(FileManager manager, int row)
 
 void FileManagerHooksPage::toggleHook(FileManager manager)
 {
-    const bool installed = m_hooks.state(manager) == HookState::InstalledForUser;
+    const bool installed = m_hooks.state(manager) != HookState::NotInstalled;
     QString error;
     const bool changed
         = installed ? m_hooks.remove(manager, error) : m_hooks.install(manager, error);
