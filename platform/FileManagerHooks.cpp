@@ -50,6 +50,16 @@ QString desktopExecQuoted(const QString &text)
     return argument.replace(u'\\', u"\\\\"_s);
 }
 
+// A key-file value (and list item): Dependencies= and TryExec= name the program unquoted.
+QString keyFileEscaped(const QString &text)
+{
+    QString escaped = text;
+    escaped.replace(u'\\', u"\\\\"_s).replace(u';', u"\\;"_s).replace(u'\n', u"\\n"_s);
+    if (escaped.startsWith(u' '))
+        escaped.replace(0, 1, u"\\s"_s);
+    return escaped;
+}
+
 QString xmlEscaped(const QString &text)
 {
     return text.toHtmlEscaped();
@@ -305,10 +315,12 @@ QString FileManagerHooks::hookText(FileManager manager) const
     switch (manager) {
     case FileManager::Nemo:
         return readTemplate(u"nemo/scrivlet-new-text-document.nemo_action"_s)
-            .replace(u"@EXEC@"_s, shellQuoted(m_program));
+            .replace(u"@EXEC@"_s, shellQuoted(m_program))
+            .replace(u"@PROGRAM@"_s, keyFileEscaped(m_program));
     case FileManager::Dolphin:
         return readTemplate(u"dolphin/scrivlet-new-text-document.desktop"_s)
-            .replace(u"@EXEC@"_s, desktopExecQuoted(m_program));
+            .replace(u"@EXEC@"_s, desktopExecQuoted(m_program))
+            .replace(u"@PROGRAM@"_s, keyFileEscaped(m_program));
     case FileManager::Thunar:
         return readTemplate(u"thunar/uca-action.xml"_s)
             .replace(u"@EXEC@"_s, xmlEscaped(shellQuoted(m_program)));
