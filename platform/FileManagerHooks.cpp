@@ -301,10 +301,15 @@ FileManagerHooks::HookState FileManagerHooks::state(FileManager manager) const
 
 bool FileManagerHooks::isExtensionEnabled() const
 {
+    // A broken hook offers an item that does nothing: it does not count.
+    const auto works = [this](FileManager manager) {
+        const HookState current = state(manager);
+        return current != HookState::NotInstalled && current != HookState::Broken;
+    };
     if (const std::optional<FileManager> manager = usersFileManager())
-        return state(*manager) != HookState::NotInstalled;
+        return works(*manager);
     for (const FileManager manager : allFileManagers) {
-        if (isPresent(manager) && state(manager) != HookState::NotInstalled)
+        if (isPresent(manager) && works(manager))
             return true;
     }
     return false;
