@@ -688,6 +688,34 @@ class Scrivlet:
                 return node
         return None
 
+    def list_item(self, window, name):
+        for node in descendants(self.find_window_like(window).accessible):
+            if role_name(node) == "list item" and _safe(lambda: node.name) == name:
+                return node
+        return None
+
+    def list_items(self, window, list_name):
+        for node in descendants(self.find_window_like(window).accessible):
+            if role_name(node) == "list" and _safe(lambda: node.name) == list_name:
+                return [_safe(lambda: item.name) for item in children(node)
+                        if role_name(item) == "list item"]
+        return None
+
+    def field_text(self, window, name):
+        for node in descendants(self.find_window_like(window).accessible):
+            if role_name(node) == "text" and _safe(lambda: node.name) == name:
+                text = node.queryText()
+                return text.getText(0, text.characterCount)
+        return None
+
+    def focused_name(self):
+        node = self.focused_widget()
+        return None if node is None else _safe(lambda: node.name)
+
+    @staticmethod
+    def is_checked(node):
+        return _pyatspi().STATE_CHECKED in states_of(node)
+
     def checkbox(self, window, name):
         for node in descendants(self.find_window_like(window).accessible):
             if role_name(node) == "check box" and _safe(lambda: node.name) == name:
