@@ -298,3 +298,55 @@ def test_fault_first_window_shows_at_once_without_a_file(scrivlet):
     with_file = min(_first_window_seconds(scrivlet, path) for _ in range(3))
     without = min(_first_window_seconds(scrivlet) for _ in range(3))
     assert without < with_file + 0.3, (without, with_file)
+
+
+# Found by these journeys beyond the issue's list.
+
+
+def test_fault_find_panel_takes_the_keyboard(scrivlet):
+    """Under a window manager the panel opened behind the document and the search term typed
+    went into the document."""
+    make_file(scrivlet, "f.txt", b"one two one")
+    start(scrivlet, "defaults", "f.txt", expect=["f.txt"])
+    scrivlet.wait_for_text("f.txt", "one two one")
+    for keys in ("ctrl+f", "ctrl+alt+f"):
+        scrivlet.keys_into("f.txt", keys)
+        panel = scrivlet.wait(scrivlet.find_panel, "the find panel")
+        scrivlet.wait(lambda: scrivlet.x_window_for(panel.title) is not None
+                      and scrivlet.xdotool("getactivewindow", check=False).strip()
+                      == scrivlet.x_window_for(panel.title), "the panel to be the active window")
+        scrivlet.key("ctrl+a")
+        scrivlet.type("two")
+        scrivlet.wait(lambda: scrivlet.match_count() == "Search results: 1 of 1", "1 match",
+                      detail=scrivlet.match_count)
+        assert scrivlet.window("f.txt").text() == "one two one"
+        scrivlet.key("Escape")
+
+
+@pytest.mark.parametrize("typed,how", [
+    ("\nabc", "quit"), ("x\n\nabc", "quit"), ("\nabc", "kill"),
+])
+def test_fault_return_on_an_empty_last_line_survives_in_the_draft(scrivlet, typed, how):
+    """Return typed on an empty last line was journaled as a step recovery could not replay:
+    the text from there on came back empty."""
+    start(scrivlet, "defaults", expect=["Untitled"])
+    scrivlet.type_into("Untitled", typed)
+    scrivlet.wait_for_text("Untitled", typed)
+    if how == "quit":
+        scrivlet.quit()
+    else:
+        time.sleep(2.5)
+        scrivlet.kill()
+    scrivlet.launch()
+    scrivlet.wait_for_text("Untitled", typed)
+
+
+def test_fault_settings_speak_linux_words(scrivlet):
+    start(scrivlet, "defaults", expect=["Untitled"])
+    scrivlet.keys_into("Untitled", "ctrl+comma")
+    settings = scrivlet.wait(
+        lambda: next((w for w in scrivlet.windows() if w.title == "Scrivlet Settings"), None),
+        "the Settings window")
+    scrivlet.settle(0.5)
+    texts = scrivlet.find_window_like(settings).label_texts()
+    assert not [text for text in texts if "macOS" in text or "Mac " in text], texts
