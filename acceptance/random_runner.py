@@ -31,7 +31,11 @@ from desktop import poll  # noqa: E402
 # empty-line-return (Return typed on an empty last line is journaled as a step that recovery
 # cannot replay, so drafts lose the text from there on): such Returns are not typed.
 # empty-file (an empty file opens as edited): no empty text is saved.
-KNOWN_FAULTS = ("final-lf", "empty-line-return", "empty-file")
+# reopen-off (with reopen off a restored file is closed while it loads, yet its window lingers:
+# it can come back empty, or in a later session): reopen is never switched off.
+# kill-empty-draft (killed soon after the first keystroke, an untitled window came back empty
+# yet edited): such a window is accepted.
+KNOWN_FAULTS = ("final-lf", "empty-line-return", "empty-file", "reopen-off", "kill-empty-draft")
 WORDS = ["alpha", "beta", "gamma", "delta", " ", " ", "\n", "\n", "x", "Zeta 42", "end.\n"]
 POOL = ["one.txt", "two.txt", "three.txt"]
 CRASH_GRACE = 2.0  # text typed longer ago than this survives kill -9
@@ -71,6 +75,31 @@ class WindowModel:
         """Every text the window held from moment on (and the one it held at moment)."""
         older = [text for when, text in self.history if when <= moment]
         return set(older[-1:] + [text for when, text in self.history if when > moment])
+
+    def text_at(self, moment):
+        older = [text for when, text in self.history if when <= moment]
+        return older[-1] if older else self.history[0][1]
+
+
+class Allowed:
+    """The texts a window may show after a crash: one it held since the moment, or one typed
+    part of the way from it (keys arrive one by one)."""
+
+    def __init__(self, texts, base=None):
+        self.texts = set(texts)
+        self.base = base
+
+    def __contains__(self, text):
+        if text in self.texts:
+            return True
+        return self.base is not None and text.startswith(self.base) and any(
+            full.startswith(text) for full in self.texts)
+
+    def __or__(self, other):
+        return Allowed(self.texts | set(other), self.base)
+
+    def __iter__(self):
+        return iter(sorted(self.texts))
 
 
 def shown_form(data):
@@ -283,7 +312,7 @@ class Runner:
         return self.actions[-1]
 
     def quit_and_relaunch(self, record=False):
-        toggle = self.random.random() < 0.3
+        toggle = self.random.random() < 0.3 and "reopen-off" not in self.tolerate
         argument = self.random.choice([None, None, self.random.choice(sorted(self.files))])
         self._record("Ctrl+Q, relaunch" + (" with reopen toggled" if toggle else "")
                      + (f" naming {argument}" if argument else ""))
@@ -318,7 +347,7 @@ class Runner:
         self._check_files("after kill -9")
         expected, optional = {}, {}
         for window in self.windows.values():
-            texts = window.texts_since(moment)
+            texts = Allowed(window.texts_since(moment), window.text_at(moment))
             if window.modified and window.dirty_since <= moment:
                 expected[window.name] = texts
             elif window.modified or window.path:
@@ -365,7 +394,8 @@ class Runner:
         self.s.launch(*args)
         self.running = True
         if argument and argument not in expected:
-            expected[argument] = {shown_form(self.files[argument])} | optional.pop(argument, set())
+            expected[argument] = Allowed({shown_form(self.files[argument])}) | optional.pop(
+                argument, set())
         self.s.settle(0.5)
 
         def arrived():
@@ -389,7 +419,8 @@ class Runner:
             elif text not in allowed:
                 self.fail(f"after relaunch {shown.title!r} shows {text!r}, expected one of "
                           f"{sorted(allowed)}")
-            if shown.modified and shown.name.startswith("Untitled") and text == "":
+            if shown.modified and shown.name.startswith("Untitled") and text == "" \
+                    and "kill-empty-draft" not in self.tolerate:
                 self.fail(f"after relaunch {shown.title!r} came back empty yet edited")
             path = shown.name if shown.name in self.files else None
             model = WindowModel(shown.name, path, text, modified=shown.modified)

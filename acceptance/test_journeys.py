@@ -403,3 +403,21 @@ def test_line_numbers_setting_reaches_every_window(scrivlet):
     for name in ("a.txt", "Untitled"):
         scrivlet.wait(lambda: scrivlet.menu_item_named(name, "Show Line Numbers"),
                       f"the View menu of {name} to offer Show Line Numbers")
+
+
+@pytest.mark.parametrize("answer", ["yes", "no"])
+def test_first_launch_question_about_the_default_editor(scrivlet, answer):
+    choices = os.path.join(scrivlet.folders.config, "mimeapps.list")
+    os.remove(choices)
+    scrivlet.launch(answer_default_editor=answer, expect=["Untitled"])
+    if answer == "yes":
+        scrivlet.wait(lambda: os.path.exists(choices) and "text/plain=org.scrivlet.Scrivlet.desktop"
+                      in open(choices).read(), "mimeapps.list to name Scrivlet for text/plain")
+    else:
+        scrivlet.settle(1)
+        assert not os.path.exists(choices) or "org.scrivlet.Scrivlet" not in open(choices).read()
+    assert scrivlet.read_settings().get("hasShownDefaultHandlerPrompt") == "true"
+    scrivlet.quit()
+    scrivlet.launch(expect=["Untitled"])  # asked once only
+    scrivlet.settle(0.5)
+    assert scrivlet.dialog(containing="Would you like to set Scrivlet") is None
