@@ -306,6 +306,7 @@ def test_fault_first_window_shows_at_once_without_a_file(scrivlet):
 def test_fault_find_panel_takes_the_keyboard(scrivlet):
     """Under a window manager the panel opened behind the document and the search term typed
     went into the document."""
+    scrivlet.xdotool("mousemove", "0", "0")  # the pointer over no window of the editor
     make_file(scrivlet, "f.txt", b"one two one")
     start(scrivlet, "defaults", "f.txt", expect=["f.txt"])
     scrivlet.wait_for_text("f.txt", "one two one")
