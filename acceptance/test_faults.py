@@ -34,6 +34,24 @@ def test_fault_reopen_off_never_empties_a_file(scrivlet):
     assert b"line one\nline two" in saved
 
 
+def test_fault_reopen_off_closes_a_restored_file_for_good(scrivlet):
+    """The window closed by reopen-off while it loaded stayed registered: the next quit listed
+    it, and the session after that brought back a file nobody had open."""
+    make_file(scrivlet, "a.txt", b"alpha")
+    scrivlet.write_settings(SEEN)
+    scrivlet.launch("a.txt", expect=["a.txt"])
+    scrivlet.quit()
+    scrivlet.update_settings({"reopenDocumentsOnLaunch": False})
+    scrivlet.launch()
+    scrivlet.settle(1)
+    assert scrivlet.titles() == ["Untitled"]
+    scrivlet.quit()
+    scrivlet.update_settings({"reopenDocumentsOnLaunch": True})
+    scrivlet.launch()
+    scrivlet.settle(1)
+    assert scrivlet.titles() == ["Untitled"]
+
+
 def test_fault_cursor_starts_at_the_beginning(scrivlet):
     make_file(scrivlet, "a.txt", b"line one\nline two\n")
     start(scrivlet, "defaults", "a.txt", expect=["a.txt"])
