@@ -513,12 +513,17 @@ class Scrivlet:
         self.xdotool("key", "--clearmodifiers", "--delay", "30", *keys)
 
     def type(self, text):
-        """Types text where the keyboard focus is; newlines are Return."""
+        """Types text where the keyboard focus is; newlines are Return. A character beyond
+        ASCII goes alone: xdotool maps it to a spare key first, which fast typing outruns."""
         for index, line in enumerate(text.split("\n")):
             if index:
                 self.key("Return")
-            if line:
-                self.xdotool("type", "--clearmodifiers", "--delay", "12", "--", line)
+            for run in re.findall(r"[\x20-\x7e]+|[^\x20-\x7e]", line):
+                if run.isascii():
+                    self.xdotool("type", "--clearmodifiers", "--delay", "12", "--", run)
+                else:
+                    self.xdotool("type", "--clearmodifiers", "--delay", "80", "--", run)
+                    self.settle(0.1)
 
     def type_into(self, name, text):
         self.focus_text(name)

@@ -36,7 +36,7 @@ from desktop import poll  # noqa: E402
 # kill-empty-draft (killed soon after the first keystroke, an untitled window came back empty
 # yet edited): such a window is accepted.
 KNOWN_FAULTS = ("final-lf", "empty-line-return", "empty-file", "reopen-off", "kill-empty-draft")
-WORDS = ["alpha", "beta", "gamma", "delta", " ", " ", "\n", "\n", "x", "Zeta 42", "end.\n"]
+WORDS = ["alpha", "beta", "gamma", "delta", " ", " ", "\n", "\n", "x", "Zeta 42", "end.\n", "café", "世界"]
 POOL = ["one.txt", "two.txt", "three.txt"]
 CRASH_GRACE = 2.0  # text typed longer ago than this survives kill -9
 
@@ -188,10 +188,14 @@ class Runner:
 
     def open_file(self, record=False):
         name = self.random.choice(sorted(self.files))
-        how = self.random.choice(["command line", "Open dialog"])
+        how = self.random.choice(["command line", "Open dialog", "gio open"])
         self._record(f"open {name} ({how})")
         if how == "command line":
             self.s.start(self.s.path(name)).wait(timeout=60)
+        elif how == "gio open":
+            result = self.s.gio_open(self.s.path(name))
+            if result.returncode != 0:
+                self.fail(f"gio open {name} failed: {result.stderr.strip()}")
         else:
             self.s.open_with_dialog(self._pick_window().name, self.s.path(name))
         if name not in self.windows:

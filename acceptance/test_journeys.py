@@ -421,3 +421,30 @@ def test_first_launch_question_about_the_default_editor(scrivlet, answer):
     scrivlet.launch(expect=["Untitled"])  # asked once only
     scrivlet.settle(0.5)
     assert scrivlet.dialog(containing="Would you like to set Scrivlet") is None
+
+
+def test_undo_past_a_save_marks_the_title_again(scrivlet):
+    make_file(scrivlet, "a.txt", b"base")
+    start(scrivlet, "defaults", "a.txt", expect=["a.txt"])
+    scrivlet.wait_for_text("a.txt", "base")
+    scrivlet.keys_into("a.txt", "ctrl+End")
+    scrivlet.type(" more")
+    scrivlet.save("a.txt")
+    scrivlet.wait_saved("a.txt")
+    scrivlet.keys_into("a.txt", "ctrl+z")
+    scrivlet.wait(lambda: scrivlet.window("a.txt").text() != "base more", "the undo")
+    assert scrivlet.window("a.txt").modified, "the text no longer matches the file"
+    scrivlet.keys_into("a.txt", "ctrl+shift+z")
+    scrivlet.wait_for_text("a.txt", "base more")
+    assert not scrivlet.window("a.txt").modified
+
+
+def test_typed_text_beyond_ascii_is_saved_as_utf8(scrivlet):
+    start(scrivlet, "defaults", expect=["Untitled"])
+    typed = "Grüße, café – 世界"
+    scrivlet.type_into("Untitled", typed)
+    scrivlet.wait_for_text("Untitled", typed)
+    scrivlet.save_as("Untitled", scrivlet.path("u.txt"))
+    scrivlet.wait_for_window("u.txt")
+    scrivlet.wait_saved("u.txt")
+    assert read_bytes(scrivlet.path("u.txt")) == typed.encode("utf-8")
