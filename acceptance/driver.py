@@ -525,6 +525,22 @@ class Scrivlet:
                     self.xdotool("type", "--clearmodifiers", "--delay", "80", "--", run)
                     self.settle(0.1)
 
+    def type_checked(self, name, text):
+        """Types at the end of the window titled name, each character beyond ASCII again if
+        it was lost (the X server's spare key was remapped under the editor's feet)."""
+        self.focus_text(name)
+        self.key("ctrl+End")
+        expected = self.window(name).text()
+        for run in re.findall(r"[^\n]+|\n", text):
+            pieces = [run] if run.isascii() else list(run)
+            for piece in pieces:
+                for _ in range(3):
+                    self.type(piece)
+                    if poll(lambda: _safe(self.window(name).text) == expected + piece, 3):
+                        break
+                expected += piece
+        return self.wait_for_text(name, expected)
+
     def type_into(self, name, text):
         self.focus_text(name)
         self.type(text)

@@ -442,7 +442,7 @@ def test_undo_past_a_save_marks_the_title_again(scrivlet):
 def test_typed_text_beyond_ascii_is_saved_as_utf8(scrivlet):
     start(scrivlet, "defaults", expect=["Untitled"])
     typed = "Grüße, café – 世界"
-    scrivlet.type_into("Untitled", typed)
+    scrivlet.type_checked("Untitled", typed)
     scrivlet.wait_for_text("Untitled", typed)
     scrivlet.save_as("Untitled", scrivlet.path("u.txt"))
     scrivlet.wait_for_window("u.txt")
