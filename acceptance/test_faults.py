@@ -122,19 +122,22 @@ def test_fault_kill_soon_after_typing_brings_back_no_empty_window(scrivlet):
 
 
 def _large_file(scrivlet):
-    """About 30 MB of short lines, with the only "needle" at the very end."""
+    """About 30 MB of short lines with "needle" on the first and on the last line; returns its
+    path and its length in characters."""
     path = scrivlet.path("large.txt")
     line = b"lorem ipsum dolor sit amet\n"
+    lines = line * (30_000_000 // len(line))
     with open(path, "wb") as handle:
-        handle.write(line * (30_000_000 // len(line)))
-        handle.write(b"needle\n")
-    return path, (30_000_000 // len(line)) * len(line)
+        handle.write(b"needle\n" + lines + b"needle\n")
+    return path, len(lines) + 14
 
 
 def test_fault_search_shows_progress_and_acts_on_return(scrivlet):
-    path, needle_offset = _large_file(scrivlet)
+    """Return pressed while the search runs is Find Next once the matches are in: the search
+    starts on the first needle and Return moves to the second."""
+    path, length = _large_file(scrivlet)
     start(scrivlet, "defaults", path, expect=["large.txt"])
-    loaded = f"{needle_offset + 7} characters"
+    loaded = f"{length} characters"
     scrivlet.wait(lambda: (scrivlet.window("large.txt").status() or "").startswith(loaded),
                   "the whole file to load", timeout=PATIENCE * 4,
                   detail=lambda: scrivlet.window("large.txt").status())
@@ -145,19 +148,16 @@ def test_fault_search_shows_progress_and_acts_on_return(scrivlet):
     scrivlet.key("Return")
     seen = []
 
-    def final_count():
+    def settled():
         label = scrivlet.match_count()
         if label and (not seen or seen[-1] != label):
             seen.append(label)
-        return label == "Search results: 1 of 1"
-    scrivlet.wait(final_count, "the search to end with 1 match", timeout=PATIENCE * 4,
+        return label in ("Search results: 1 of 2", "Search results: 2 of 2")
+    scrivlet.wait(settled, "the search to end with 2 matches", timeout=PATIENCE * 4,
                   detail=lambda: seen)
     assert "Search results: No matches" not in seen, f"the panel said so while searching: {seen}"
-    editor = scrivlet.window("large.txt").editor_widget().queryText()
-    scrivlet.wait(lambda: editor.getNSelections() == 1
-                  and tuple(editor.getSelection(0)) == (needle_offset, needle_offset + 6),
-                  "Return to select the match once it was found",
-                  detail=lambda: (editor.getNSelections(), editor.caretOffset))
+    scrivlet.settle(0.5)
+    assert scrivlet.match_count() == "Search results: 2 of 2", f"Return was lost: {seen}"
 
 
 def test_fault_removing_an_extension_keeps_focus_and_reset_asks(scrivlet):
@@ -299,23 +299,8 @@ def test_fault_unreadable_open_after_create_reads_as_on(scrivlet):
     assert scrivlet.is_checked(box)
 
 
-def _first_window_seconds(scrivlet, *args):
-    began = time.monotonic()
-    process = scrivlet.start(*args)
-    scrivlet.wait(lambda: scrivlet.document_windows(), "the first window")
-    seconds = time.monotonic() - began
-    scrivlet.kill()
-    process.wait(timeout=60)
-    return seconds
-
-
-def test_fault_first_window_shows_at_once_without_a_file(scrivlet):
-    """Compared with the same launch naming a file, so the machine's speed cancels out."""
-    scrivlet.write_settings({**SEEN, "reopenDocumentsOnLaunch": False})
-    path = make_file(scrivlet, "a.txt", b"a")
-    with_file = min(_first_window_seconds(scrivlet, path) for _ in range(3))
-    without = min(_first_window_seconds(scrivlet) for _ in range(3))
-    assert without < with_file + 0.3, (without, with_file)
+# The first window without a file (no wait for an Open panel) is a speed figure, so it is measured
+# by bench/first-window, not asserted here.
 
 
 # Found by these journeys beyond the issue's list.
