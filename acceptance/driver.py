@@ -252,25 +252,25 @@ class Scrivlet:
     def env(self, extra=None):
         return self.folders.env(extra)
 
-    def start(self, *args, settings=None, program=None, cwd=None):
+    def start(self, *args, settings=None, program=None, cwd=None, env=None):
         """Starts the editor (or a second one, which hands its arguments to the first) and
-        returns the process; waits for nothing."""
+        returns the process; waits for nothing. env: variables added to the user's."""
         if settings is not None:
             self.update_settings(settings)
         with self._log_file("editor") as log:
             process = subprocess.Popen([*AS_USER, program or self.program, *args],
-                                       env=self.env(), cwd=cwd or self.folders.files,
+                                       env=self.env(env), cwd=cwd or self.folders.files,
                                        stdout=log, stderr=subprocess.STDOUT,
                                        stdin=subprocess.DEVNULL)
         self.processes[process.pid] = process
         return process
 
-    def launch(self, *args, settings=None, answer_default_editor=None, expect=None):
+    def launch(self, *args, settings=None, answer_default_editor=None, expect=None, env=None):
         """Starts the editor like a person does and waits until it shows a window (expect: the
         title names that must appear). A first launch asks whether Scrivlet should be the
         default editor; answer_default_editor is "yes"/"no" for it."""
         self.wait_until_gone()
-        process = self.start(*args, settings=settings)
+        process = self.start(*args, settings=settings, env=env)
         if answer_default_editor:
             self.answer_default_editor_question(answer_default_editor)
         if expect:
