@@ -9,7 +9,7 @@ import subprocess
 
 import pytest
 
-from driver import _pyatspi, descendants, read_bytes, role_name, write_bytes
+from driver import _pyatspi, title_matches, descendants, read_bytes, role_name, write_bytes
 
 SEEN = {"hasShownDefaultHandlerPrompt": True}
 
@@ -114,7 +114,9 @@ def test_dark_and_light_reach_every_window(scrivlet):
     seen = {}
 
     def sample(title, dark):
-        window = scrivlet.focus(wait_top(scrivlet, title))
+        window = scrivlet.focus(scrivlet.wait(
+            lambda: next((w for w in scrivlet.windows() if title_matches(w.title, title)), None),
+            f"a window titled {title!r}"))
         scrivlet.wait(lambda: (lightness(pixels(scrivlet, [inside(window.accessible)])[0]) < 128)
                       == dark, f"{title!r} to look {'dark' if dark else 'light'}",
                       detail=lambda: pixels(scrivlet, [inside(window.accessible)]))
@@ -167,7 +169,8 @@ def test_find_highlights_keep_their_contrast_on_a_dark_background(scrivlet):
     for offset in (4, 12):  # the first letter of each "one"
         box = text.getCharacterExtents(offset, _pyatspi().DESKTOP_COORDS)
         points.append((box[0] + box[2] // 2, box[1]))
-    background = pixels(scrivlet, [(points[0][0] - 30, points[0][1])])[0]
+    after = text.getCharacterExtents(14, _pyatspi().DESKTOP_COORDS)
+    background = pixels(scrivlet, [(after[0] + 40, after[1])])[0]
     assert background == (0x00, 0x33, 0x66)
     for colour in pixels(scrivlet, points):
         assert colour != background
