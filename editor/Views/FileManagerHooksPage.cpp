@@ -42,7 +42,7 @@ QString stateText(FileManager manager, HookState state)
     case HookState::InstalledForUser:
         return u"Installed for you."_s + restart;
     case HookState::InstalledSystemWide:
-        return u"Installed for all users"_s;
+        return u"Installed for all users."_s;
     case HookState::InstalledForUserAndSystemWide:
         return u"Installed for all users, and also a copy of your own, so the menu shows "
                "“New Text Document” twice. Remove your copy."_s;
@@ -58,6 +58,17 @@ QString stateText(FileManager manager, HookState state)
     return u"Not installed. Install the package of Scrivlet’s Nautilus extension (it puts %1 in "
            "place), then restart Files with “nautilus -q”."_s.arg(
                QFileInfo(FileManagerHooks::hookPath(manager)).fileName());
+}
+
+// Dolphin's service menus and Thunar's custom actions match a folder the same way whether its
+// background or the folder itself was clicked: neither can keep the item to the background.
+QString scopeText(FileManager manager)
+{
+    if (manager != FileManager::Dolphin && manager != FileManager::Thunar)
+        return {};
+    return u" %1 also offers it on a single selected folder (it cannot limit the item to a "
+           "folder’s background); there it creates the document inside that folder."_s.arg(
+               FileManagerHooks::displayName(manager));
 }
 
 } // namespace
@@ -125,7 +136,7 @@ void FileManagerHooksPage::addRow(FileManager manager, int row)
     bold.setBold(true);
     name->setFont(bold);
     const HookState state = m_hooks.state(manager);
-    auto *status = new QLabel(stateText(manager, state), parent);
+    auto *status = new QLabel(stateText(manager, state) + scopeText(manager), parent);
     status->setObjectName(identifier(manager, u"state"_s));
     status->setWordWrap(true);
     status->setTextInteractionFlags(Qt::TextSelectableByMouse);
