@@ -1,7 +1,8 @@
-"""Journeys about living on a Linux desktop: the app's own appearance reaching every window,
-the find panel under the window manager, keyboard close and screen fit, names that do not exist
-yet, the default application the user chose, and the file-manager hooks page. Looks are read
-from the pixels of a screenshot, stacking and ownership from the X properties."""
+"""Journeys about living on a Linux desktop: the app's own appearance reaching every window
+(the colour panel too), the find panel under the window manager, keyboard close and screen fit,
+names that do not exist yet (and the name Print to PDF proposes), the default application the
+user chose and a build that cannot be it, and the file-manager hooks page. Looks are read from
+the pixels of a screenshot, stacking and ownership from the X properties."""
 
 import os
 import re
@@ -9,8 +10,8 @@ import subprocess
 
 import pytest
 
-from driver import (_pyatspi, descendants, read_bytes, role_name, states_of, title_matches,
-                    write_bytes)
+from driver import (APP_ID, _pyatspi, descendants, read_bytes, role_name, states_of,
+                    title_matches, write_bytes)
 
 SEEN = {"hasShownDefaultHandlerPrompt": True}
 
@@ -367,34 +368,139 @@ def test_launch_leaves_the_default_the_user_chose(scrivlet, answer):
     assert default_for_text(scrivlet) == "other-editor.desktop"
 
 
+# ---- Print to PDF --------------------------------------------------------------------------------
+
+def open_menu_item(scrivlet, window, menu_key, *names):
+    """Opens a window's menu with its key and clicks the first of names it shows."""
+    scrivlet.keys_into(window, menu_key)
+    item = scrivlet.wait(lambda: next(filter(None, (scrivlet._menu_item(
+        scrivlet.window(window), name) for name in names)), None), f"the menu item {names[0]!r}")
+    scrivlet._click(item)
+
+
+@pytest.mark.parametrize("name, proposed", [("notes.txt", "notes.pdf"),
+                                            ("Untitled", "Untitled.pdf")])
+def test_print_to_pdf_proposes_the_documents_name(scrivlet, name, proposed):
+    scrivlet.write_settings(SEEN)
+    if name == "Untitled":
+        scrivlet.launch(expect=[name])
+    else:
+        write_bytes(scrivlet.path(name), b"some text\n")
+        scrivlet.launch(name, expect=[name])
+    open_menu_item(scrivlet, name, "alt+f", "Print…", "Print...")
+    dialog = scrivlet.wait_for_dialog(title="Print")
+    output = scrivlet.wait(lambda: scrivlet.field_text(dialog, "Output file:"),
+                           "the print dialog's output file")
+    assert os.path.basename(output) == proposed, output
+    scrivlet.focus(dialog)
+    scrivlet.key("Escape")
+    scrivlet.wait(lambda: scrivlet.dialog(title="Print") is None, "the print dialog to close")
+    assert not os.path.exists(output), "a cancelled print wrote a file"
+
+
+# ---- the colour panel follows the app's appearance ---------------------------------------------
+
+def looks_dark(scrivlet, window):
+    box = extents(scrivlet.find_window_like(window).accessible)
+    shot = scrivlet.desktop.screenshot(os.path.join(scrivlet.artefacts, "panel.png"))
+    return lightness(commonest_colour(shot, box.x, box.y, box.width, box.height)) < 128
+
+
+@pytest.mark.parametrize("first, then", [("dark", "light"), ("light", "dark")])
+def test_colour_panel_follows_the_appearance(scrivlet, first, then):
+    scrivlet.write_settings({**SEEN, "appearanceMode": first})
+    scrivlet.launch(expect=["Untitled"])
+    settings = open_settings(scrivlet, "Untitled")
+    press_in(scrivlet, settings, "push button", "Background:")
+    panel = wait_top(scrivlet, "Editor Color")
+    for appearance in (first, then):
+        if appearance == then:
+            press_in(scrivlet, settings, "radio button", then.capitalize())
+            scrivlet.wait(lambda: scrivlet.read_settings().get("appearanceMode") == then,
+                          f"appearanceMode={then} in the settings file")
+        scrivlet.wait(lambda: looks_dark(scrivlet, panel) == (appearance == "dark"),
+                      f"the colour panel to look {appearance}")
+
+
+# ---- a build that is not installed --------------------------------------------------------------
+
+NOT_INSTALLED = "Scrivlet is not installed, so it cannot be made the default"
+
+
+@pytest.mark.parametrize("installed", [True, False])
+def test_file_types_say_when_scrivlet_cannot_be_the_default(scrivlet, installed):
+    entry = APP_ID + ".desktop"
+    if any(os.path.exists(os.path.join(folder, "applications", entry))
+           for folder in ("/usr/local/share", "/usr/share")):
+        pytest.skip("Scrivlet is installed on this computer")
+    if not installed:
+        os.remove(os.path.join(scrivlet.folders.data, "applications", entry))
+    scrivlet.write_settings(SEEN)
+    scrivlet.launch(expect=["Untitled"])
+    settings = open_settings(scrivlet, "Untitled")
+
+    def labels_once_built():
+        texts = scrivlet.find_window_like(settings).label_texts()
+        return texts if "Text Color:" in texts else None
+    texts = scrivlet.wait(labels_once_built, "the Settings window's labels")
+    assert any(text.startswith(NOT_INSTALLED) for text in texts) == (not installed), texts
+
+
 # ---- the file-manager hooks page -------------------------------------------------------------
 
-def test_a_broken_hook_shows_as_broken_and_is_removed(scrivlet):
+def hook_file(scrivlet, manager):
+    return {"Nemo": os.path.join(scrivlet.folders.data, "nemo", "actions",
+                                 "scrivlet-new-text-document.nemo_action"),
+            "Dolphin": os.path.join(scrivlet.folders.data, "kio", "servicemenus",
+                                    "scrivlet-new-text-document.desktop"),
+            "Thunar": os.path.join(scrivlet.folders.config, "Thunar", "uca.xml")}[manager]
+
+
+def has_hook(scrivlet, manager):
+    """Ours is there: Thunar's file holds the user's other actions too."""
+    path = hook_file(scrivlet, manager)
+    return os.path.exists(path) and "scrivlet-finder-sync" in read_bytes(path).decode()
+
+
+def row_texts(scrivlet, page):
+    return scrivlet.find_window_like(page).label_texts()
+
+
+@pytest.mark.parametrize("manager", ["Nemo", "Dolphin", "Thunar"])
+def test_a_broken_hook_shows_as_broken_and_is_removed(scrivlet, manager):
+    # A stand-in of the file manager, so its row shows whether or not it is installed here.
     tools = os.path.join(scrivlet.folders.root, "bin")
     os.makedirs(tools)
-    nemo = os.path.join(tools, "nemo")
-    write_bytes(nemo, b"#!/bin/sh\nexit 0\n")
+    stand_in = os.path.join(tools, manager.lower())
+    write_bytes(stand_in, b"#!/bin/sh\nexit 0\n")
+    os.chmod(stand_in, 0o755)
     write_bytes(scrivlet.path("a.txt"), b"abc")
-    os.chmod(nemo, 0o755)
     scrivlet.write_settings(SEEN)
     scrivlet.launch("a.txt", expect=["a.txt"],
                     env={"PATH": tools + ":" + os.environ.get("PATH", "/usr/bin:/bin")})
     page = open_hooks_page(scrivlet)
-    press_in(scrivlet, page, "push button", "Install the hook for Nemo")
-    hook = os.path.join(scrivlet.folders.data, "nemo", "actions",
-                        "scrivlet-new-text-document.nemo_action")
-    scrivlet.wait(lambda: os.path.exists(hook), "the per-user Nemo hook")
-    text = read_bytes(hook).decode()
+    press_in(scrivlet, page, "push button", f"Install the hook for {manager}")
+    scrivlet.wait(lambda: has_hook(scrivlet, manager), f"the per-user {manager} hook")
+    installed = scrivlet.wait(
+        lambda: next((t for t in row_texts(scrivlet, page) if t.startswith("Installed for you")),
+                     None), f"the {manager} row to say Installed for you")
+    # Only Nautilus and Nemo keep the item to a folder's background; a running Thunar reads
+    # its custom actions only when it starts.
+    assert (f"{manager} also offers it on a single selected folder" in installed) \
+        == (manager != "Nemo"), installed
+    assert ("thunar -q" in installed) == (manager == "Thunar"), installed
+    hook = hook_file(scrivlet, manager)
     missing = os.path.join(scrivlet.folders.root, "gone", "scrivlet-finder-sync")
-    write_bytes(hook, text.replace(scrivlet.finder_sync, missing).encode())
+    write_bytes(hook, read_bytes(hook).decode().replace(scrivlet.finder_sync, missing).encode())
     assert missing in read_bytes(hook).decode()
     scrivlet.focus(page)
     scrivlet.key("alt+F4")  # the window manager's close: Escape has a journey of its own
     wait_closed(scrivlet, "File Manager Extensions")
     page = open_hooks_page(scrivlet)
-    scrivlet.wait(lambda: any(t.startswith("Broken") for t in
-                              scrivlet.find_window_like(page).label_texts()),
-                  "the Nemo row to say Broken",
-                  detail=lambda: scrivlet.find_window_like(page).label_texts())
-    press_in(scrivlet, page, "push button", "Remove the hook for Nemo")
-    scrivlet.wait(lambda: not os.path.exists(hook), "the per-user Nemo hook to be removed")
+    scrivlet.wait(lambda: any(t.startswith("Broken") and missing in t
+                              for t in row_texts(scrivlet, page)),
+                  f"the {manager} row to say Broken",
+                  detail=lambda: row_texts(scrivlet, page))
+    press_in(scrivlet, page, "push button", f"Remove the hook for {manager}")
+    scrivlet.wait(lambda: not has_hook(scrivlet, manager),
+                  f"the per-user {manager} hook to be removed")
