@@ -368,7 +368,7 @@ def test_launch_leaves_the_default_the_user_chose(scrivlet, answer):
     assert default_for_text(scrivlet) == "other-editor.desktop"
 
 
-# ---- Print to PDF --------------------------------------------------------------------------------
+# ---- Print to PDF -------------------------------------------------------------------------------
 
 def open_menu_item(scrivlet, window, menu_key, *names):
     """Opens a window's menu with its key and clicks the first of names it shows."""
