@@ -4,8 +4,10 @@ problems(window) lists what a reader would trip over: a control without a name, 
 makes no sense, a focusable object its parent does not list (a reader cannot reach it by
 walking the tree), a window that is not exposed as one, a description that only repeats the
 name. tab_walk() presses Tab and records where the keyboard focus lands each time, as the
-focus events a reader follows report it; unreached_by_tab() lists the controls that Tab never
-reaches.
+focus events a reader follows report it (tab_problems() then names focus that landed off the
+tree); tab_to() tabs to a named control as a keyboard user does; unreached_by_tab() lists the
+controls that Tab never reaches, screen_order_problems() where Tab goes against the screen.
+FocusEvents records the events a reader hears for other uses too.
 """
 
 from desktop import poll

@@ -133,8 +133,10 @@ def test_accessibility_settings_by_keyboard_alone(scrivlet):
     """Ctrl+, opens Settings on the font picker; the family, the size, the stepper, Bold and a
     new file type are set with keys only, Escape closes, and the settings file holds the
     choices."""
-    start(scrivlet, {"fontSize": 13, "fontBold": False})
+    start(scrivlet, {"fontSize": 13, "fontBold": False, "editorBackgroundColor": "#1E1E1E"})
     settings = settings_window(scrivlet)
+    well = node_named(settings, "push button", "Background:")
+    assert well.description.startswith("#1E1E1E"), well.description
     scrivlet.wait(lambda: accessibility.focus_label(accessibility.focused_in(settings))
                   == "Font:", "the font picker to have the focus",
                   detail=lambda: accessibility.describe(accessibility.focused_in(settings)))
