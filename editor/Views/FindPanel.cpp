@@ -1,5 +1,8 @@
 #include "FindPanel.h"
 
+#include "AccessibleRole.h"
+
+#include <QAbstractButton>
 #include <QKeyEvent>
 #include <QVBoxLayout>
 
@@ -8,6 +11,8 @@ FindPanel::FindPanel(QWidget *parent)
         Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint)
 {
     setObjectName(QStringLiteral("scrivlet.findPanel"));
+    // A plain QWidget window reads as a "filler"; readers announce a dialog with its title.
+    AccessibleRole::set(this, QAccessible::Dialog);
     // Hidden, not destroyed, when closed; and an open panel never keeps the application running
     // once the last document window is gone.
     setAttribute(Qt::WA_DeleteOnClose, false);
@@ -42,11 +47,19 @@ int FindPanel::titleBarHeight() const
     return frameGeometry().height() - geometry().height();
 }
 
-// Escape reaches the panel from any of its controls: none of them uses the key itself.
+// Escape reaches the panel from any of its controls: none of them uses the key itself. Return
+// on a focused button presses it, as Space does; buttons in a panel that is no dialog ignore it.
 void FindPanel::keyPressEvent(QKeyEvent *event)
 {
     if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
         emit cancelled();
+        return;
+    }
+    const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+    auto *button = qobject_cast<QAbstractButton *>(focusWidget());
+    const bool plain = (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier;
+    if (enter && plain && button && button->isEnabled()) {
+        button->click();
         return;
     }
     QWidget::keyPressEvent(event);
