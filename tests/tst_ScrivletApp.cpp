@@ -80,7 +80,7 @@ QAction *TestScrivletApp::findAction(
         if (menuAction->text().remove(u'&') != menuTitle || !menuAction->menu())
             continue;
         for (QAction *action : menuAction->menu()->actions()) {
-            if (action->text() == title)
+            if (action->text().remove(u'&') == title)
                 return action;
         }
     }
