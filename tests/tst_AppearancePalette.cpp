@@ -1,4 +1,5 @@
 #include "AppearancePalette.h"
+#include "DesktopColorScheme.h"
 #include "HighlightColors.h"
 #include "TestEnvironment.h"
 
@@ -93,21 +94,26 @@ void TestAppearancePalette::bothAppearancesHaveReadablePlaceholders_data()
     QTest::addRow("light, inactive") << ColorScheme::Light << QPalette::Inactive;
     QTest::addRow("dark, active") << ColorScheme::Dark << QPalette::Active;
     QTest::addRow("dark, inactive") << ColorScheme::Dark << QPalette::Inactive;
+    QTest::addRow("the desktop's, active") << ColorScheme::None << QPalette::Active;
+    QTest::addRow("the desktop's, inactive") << ColorScheme::None << QPalette::Inactive;
 }
 
 // Captions and the find panel's match count sit on the window colour, placeholders on the
-// fields' base colour.
+// fields' base colour. The desktop's palette is the style's, as every window takes it.
 void TestAppearancePalette::bothAppearancesHaveReadablePlaceholders()
 {
     QFETCH(ColorScheme, scheme);
     QFETCH(QPalette::ColorGroup, group);
+    DesktopColorScheme::follow();
     const QPalette palette = AppearancePalette::forScheme(scheme);
     const QColor secondary = palette.color(group, QPalette::PlaceholderText);
     for (const QPalette::ColorRole role : {QPalette::Window, QPalette::Base}) {
+        const QColor background = palette.color(group, role);
+        // As painted: a translucent colour lets the background through.
         const double contrast
-            = HighlightColors::contrastRatio(secondary, palette.color(group, role));
+            = HighlightColors::contrastRatio(over(secondary, background), background);
         QVERIFY2(contrast >= HighlightColors::minimumTextContrast,
-            qPrintable(u"%1 on %2: %3:1"_s.arg(secondary.name(), palette.color(group, role).name())
+            qPrintable(u"%1 on %2: %3:1"_s.arg(secondary.name(QColor::HexArgb), background.name())
                            .arg(contrast)));
     }
     QVERIFY(secondary != palette.color(group, QPalette::WindowText));
