@@ -19,6 +19,10 @@ ACTIONABLE_ROLES = {
 }
 # What a window is exposed as; a "filler" is read as nothing at all.
 WINDOW_ROLES = {"frame", "dialog", "alert", "window", "file chooser", "color chooser"}
+# What Tab must reach. A label whose text the mouse can select is focusable too, but Tab passes it.
+TAB_STOP_ROLES = {"push button", "toggle button", "check box", "radio button", "combo box",
+                  "spin button", "text", "entry", "password text", "slider", "link", "list",
+                  "table", "tree", "tree table"}
 # Items Tab does not visit one by one: the arrow keys move among them inside their container.
 ITEM_ROLES = {"list item", "table cell", "tree item", "menu item", "check menu item",
               "radio menu item", "page tab"}
@@ -121,6 +125,19 @@ def in_tree(node, parent=None, index=None):
     return _safe(lambda: parent.getChildAtIndex(index)) == node
 
 
+def reachable(node, limit=40):
+    """Whether a reader walking down from node's window meets node: every object between them
+    is listed by its parent."""
+    for _ in range(limit):
+        parent = _safe(lambda: node.parent)
+        if parent is None or role_name(parent) == "application":
+            return True
+        if not in_tree(node, parent):
+            return False
+        node = parent
+    return False
+
+
 class FocusEvents:
     """The focus events a screen reader follows, recorded while the object lives. Events arrive
     only while the recorder pumps them (latest() does)."""
@@ -156,12 +173,18 @@ class FocusEvents:
 
 
 def focused_in(window):
-    """The object of window that holds the focus, looked for through the tree."""
-    focused = _pyatspi().STATE_FOCUSED
-    for _, _, node in walk(getattr(window, "accessible", window)):
-        if _has(node, focused) and role_name(node) != "filler":
-            return node
-    return None
+    """The object of window that holds the focus, looked for through the tree. Qt marks the
+    current item of a list focused even while the list has no focus, so an item counts only
+    inside a focused container; of a focused list and its item, the item is what a reader says."""
+    pyatspi = _pyatspi()
+    found = None
+    for parent, _, node in walk(getattr(window, "accessible", window)):
+        if not (_has(node, pyatspi.STATE_FOCUSED) and _has(node, pyatspi.STATE_FOCUSABLE)):
+            continue
+        if role_name(node) in ITEM_ROLES and not _has(parent, pyatspi.STATE_FOCUSED):
+            continue
+        found = node
+    return found
 
 
 def focus_label(node):
@@ -200,20 +223,21 @@ def tab_problems(steps):
     for label, node in steps:
         if node is None:
             continue
-        if not in_tree(node):
-            found.append(f"Tab reached {describe(node)}, which its parent does not list")
+        if not reachable(node):
+            found.append(f"Tab reached {describe(node)}, which a walk down from its window "
+                         "does not meet")
         elif not _name(node):
             found.append(f"Tab reached {describe(node)}, which has no name")
     return list(dict.fromkeys(found))
 
 
 def unreached_by_tab(scrivlet, window, extra_presses=4):
-    """The focusable controls of window that a full round of Tab never focuses. Items inside a
-    list or table are reached by the arrow keys, so their container stands for them; radio
-    buttons of one group count as reached when one of them is."""
+    """The controls of window that a full round of Tab never focuses. Items inside a list or
+    table are reached by the arrow keys, so their container stands for them; radio buttons of
+    one group count as reached when one of them is."""
     window = getattr(window, "accessible", window)
     controls = [node for _, _, node in walk(window)
-                if is_focusable(node) and role_name(node) not in ITEM_ROLES]
+                if is_focusable(node) and role_name(node) in TAB_STOP_ROLES]
     steps = tab_walk(scrivlet, window_like(scrivlet, window),
                      len(controls) + extra_presses)
     reached = [node for _, node in steps if node is not None]
@@ -239,3 +263,38 @@ def window_like(scrivlet, accessible):
 def wait_until_focused(scrivlet, window, timeout=PATIENCE):
     """The object of window that has the focus once the window shows one."""
     return scrivlet.wait(lambda: focused_in(window), "a focused control", timeout)
+
+
+def tab_to(scrivlet, window, name, limit=40):
+    """Presses Tab until the control named name has the focus, as a keyboard user does; returns
+    it. Fails after limit presses, saying where the focus went."""
+    window = scrivlet.focus(window)
+    node = focused_in(window)
+    seen = [focus_label(node)]
+    for _ in range(limit):
+        if node is not None and _name(node) == name:
+            return node
+        (label, node), = tab_walk(scrivlet, window, 1)
+        seen.append(label)
+    scrivlet.fail(f"Tab never reached {name!r}; the focus went {seen}")
+
+
+def _extents(node):
+    box = _safe(lambda: node.queryComponent().getExtents(_pyatspi().DESKTOP_COORDS))
+    return None if box is None else (box.x, box.y, box.width, box.height)
+
+
+def screen_order_problems(nodes):
+    """Where one control follows another in nodes (a round of Tab) but sits above it, or left of
+    it on the same line. Read at once, so a form that scrolled meanwhile moved as a whole."""
+    boxes = [(node, _extents(node)) for node in nodes]
+    found = []
+    for (first, a), (second, b) in zip(boxes, boxes[1:]):
+        if a is None or b is None:
+            continue
+        overlap = min(a[1] + a[3], b[1] + b[3]) - max(a[1], b[1])
+        same_line = overlap > min(a[3], b[3]) / 2
+        if (same_line and b[0] < a[0]) or (not same_line and b[1] < a[1]):
+            found.append(f"Tab goes from {describe(first)} to {describe(second)}, "
+                         "which comes before it on screen")
+    return found

@@ -23,6 +23,9 @@ PATIENCE = float(os.environ.get("SCRIVLET_ACCEPTANCE_PATIENCE", "30"))
 AS_USER = (["setpriv", "--bounding-set=-dac_override,-dac_read_search,-fowner", "--"]
            if os.geteuid() == 0 else [])
 CLOSE_PROMPT = "Do you want to save the changes made to this document?"
+# The accessible name of a document window's text: Settings and Help are windows ("frame") with
+# text fields too, but no document.
+DOCUMENT_TEXT = "Document text editor"
 
 
 class ActionFailed(AssertionError):
@@ -140,6 +143,10 @@ class Window:
             if role_name(node) == "text":
                 return node
         return None
+
+    def has_document(self):
+        return any(role_name(node) == "text" and _safe(lambda: node.name) == DOCUMENT_TEXT
+                   for node in descendants(self.accessible))
 
     def text(self):
         widget = self.editor_widget()
@@ -381,7 +388,7 @@ class Scrivlet:
 
     def document_windows(self):
         return [window for window in self.windows() if window.role == "frame"
-                and window.editor_widget() is not None]
+                and window.has_document()]
 
     def titles(self):
         return sorted(window.title for window in self.document_windows())

@@ -1,3 +1,4 @@
+#include "AuthorizedFolderList.h"
 #include "BookmarkManager.h"
 #include "ElidedLabel.h"
 #include "FileManagerHooksPage.h"
@@ -9,7 +10,6 @@
 #include <QDir>
 #include <QLabel>
 #include <QLineEdit>
-#include <QListWidget>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QToolButton>
@@ -83,10 +83,10 @@ QString TestFinderExtensionSettingsView::folder(const QString &name) const
 
 QStringList TestFinderExtensionSettingsView::rows() const
 {
-    auto *list = child<QListWidget>(u"folderList"_qs);
     QStringList paths;
-    for (int row = 0; row < list->count(); ++row)
-        paths.append(list->itemWidget(list->item(row))->findChild<ElidedLabel *>()->fullText());
+    for (const ElidedLabel *label :
+        child<AuthorizedFolderList>(u"folderList"_qs)->findChildren<ElidedLabel *>())
+        paths.append(label->fullText());
     return paths;
 }
 
@@ -151,8 +151,7 @@ void TestFinderExtensionSettingsView::removesExactlyTheFolderOfItsRow()
     const QString a = folder(u"A"_qs), b = folder(u"B"_qs), c = folder(u"C"_qs);
     m_chosen = {a, b, c};
     m_view->addFolder();
-    auto *list = child<QListWidget>(u"folderList"_qs);
-    list->itemWidget(list->item(1))->findChild<QToolButton *>()->click();
+    child<AuthorizedFolderList>(u"folderList"_qs)->findChildren<QToolButton *>().at(1)->click();
     QTRY_COMPARE(rows(), (QStringList {a, c}));
     QCOMPARE(child<QLabel>(u"folderCount"_qs)->text(), u"2 folder(s) authorized"_qs);
     QCOMPARE(m_store->allBookmarkedUrls().size(), 2);

@@ -40,6 +40,8 @@ HelpSearchBar::HelpSearchBar(QWidget *parent)
     m_clearButton->setObjectName(u"scrivlet.help.clearButton"_s);
     m_clearButton->setAccessibleName(tr("Clear search"));
     m_clearButton->setToolTip(tr("Clear Search"));
+    // Qt would offer the tooltip, the name again.
+    m_clearButton->setAccessibleDescription(tr("Show every help section again"));
     m_clearButton->setAutoRaise(true);
     m_clearButton->setCursor(Qt::ArrowCursor);
     m_clearButton->setHidden(true);

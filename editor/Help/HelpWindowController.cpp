@@ -4,6 +4,8 @@
 #include "EscapeCloses.h"
 #include "HelpContentView.h"
 #include "HelpSearchBar.h"
+#include "ReturnPressesButtons.h"
+#include "WindowAccessibility.h"
 
 #include <QAction>
 #include <QApplication>
@@ -73,6 +75,7 @@ QAction *HelpWindowController::createShowHelpAction(QObject *parent)
 
 HelpContentView *HelpWindowController::createWindow()
 {
+    WindowAccessibility::install();
     auto *window = new HelpContentView;
     window->setWindowTitle(tr("Scrivlet Help"));
     window->setMinimumSize(minimumContentSize, minimumContentSize);
@@ -100,6 +103,7 @@ HelpContentView *HelpWindowController::createWindow()
         field->clear();
         return true;
     });
+    ReturnPressesButtons::install(window);
     if (m_windowSetup)
         m_windowSetup(*window);
 

@@ -13,6 +13,8 @@ public:
 
     QColor color() const { return m_color; }
     void setColor(const QColor &color);
+    // The colour as a screen reader speaks it: "#RRGGBB".
+    QString colorText() const;
     QSize sizeHint() const override;
 
 protected:

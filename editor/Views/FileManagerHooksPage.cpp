@@ -1,6 +1,7 @@
 #include "FileManagerHooksPage.h"
 
 #include "EscapeCloses.h"
+#include "ReturnPressesButtons.h"
 #include "UserPrompts.h"
 
 #include <QFile>
@@ -87,6 +88,7 @@ FileManagerHooksPage::FileManagerHooksPage(const FileManagerHooks &hooks, QWidge
     setMinimumWidth(460);
     // Escape and Ctrl+W close it, as they close the Settings window it came from.
     EscapeCloses::install(this);
+    ReturnPressesButtons::install(this);
     connect(new QShortcut(QKeySequence::Close, this), &QShortcut::activated, this, &QWidget::close);
     reload();
 }

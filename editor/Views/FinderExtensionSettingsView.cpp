@@ -1,25 +1,22 @@
 #include "FinderExtensionSettingsView.h"
 
+#include "AuthorizedFolderList.h"
 #include "BookmarkManager.h"
-#include "ElidedLabel.h"
 #include "FileManagerHooks.h"
 #include "FileManagerHooksPage.h"
+#include "WindowAccessibility.h"
 
 #include <QAbstractItemView>
 #include <QCheckBox>
 #include <QDir>
 #include <QFileDialog>
-#include <QFileIconProvider>
-#include <QFileInfo>
 #include <QFrame>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
-#include <QListWidget>
 #include <QPainter>
 #include <QPushButton>
-#include <QToolButton>
 #include <QVBoxLayout>
 
 using namespace Qt::StringLiterals;
@@ -76,21 +73,6 @@ QFrame *makeDivider(QWidget *parent)
     divider->setFrameShape(QFrame::HLine);
     divider->setFrameShadow(QFrame::Sunken);
     return divider;
-}
-
-// A red filled circle with a white bar, the row's remove button.
-QIcon removeIcon()
-{
-    QPixmap pixmap(32, 32);
-    pixmap.fill(Qt::transparent);
-    QPainter painter(&pixmap);
-    painter.setRenderHint(QPainter::Antialiasing);
-    painter.setPen(Qt::NoPen);
-    painter.setBrush(QColor(0xE0, 0x1B, 0x24));
-    painter.drawEllipse(QRectF(2, 2, 28, 28));
-    painter.setBrush(Qt::white);
-    painter.drawRoundedRect(QRectF(9, 14.5, 14, 3), 1.5, 1.5);
-    return QIcon(pixmap);
 }
 
 // A directory dialog in which several folders can be chosen at once: Qt's own dialog, whose
@@ -181,6 +163,8 @@ void FinderExtensionSettingsView::createOptionRows()
     m_filename->setObjectName(idPrefix + u"filename"_s);
     m_filename->setPlaceholderText(u"Filename"_s);
     m_filename->setAccessibleName(u"Filename"_s);
+    // Without a description of its own, Qt would offer the placeholder, the name again.
+    m_filename->setAccessibleDescription(u"Name the files created from the file manager"_s);
     m_filename->setMaximumWidth(200);
     label->setBuddy(m_filename);
     connect(m_filename, &QLineEdit::textEdited, this,
@@ -213,25 +197,19 @@ void FinderExtensionSettingsView::createFolderRows()
     explanation->setWordWrap(true);
     layout->addWidget(explanation);
 
-    m_folderList = new QListWidget(this);
-    m_folderList->setObjectName(idPrefix + u"folderList"_s);
-    m_folderList->setAccessibleName(u"Authorized folders"_s);
-    m_folderList->setSelectionMode(QAbstractItemView::NoSelection);
-    // Rows take the list's width and shorten their paths, so the remove buttons stay in view.
-    m_folderList->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    m_folderList->setResizeMode(QListView::Adjust);
-    m_folderList->setMinimumHeight(80);
-    m_folderList->setMaximumHeight(160);
+    m_folderList = new AuthorizedFolderList(this);
+    connect(m_folderList, &AuthorizedFolderList::removeRequested, this,
+        &FinderExtensionSettingsView::removeFolder);
     layout->addWidget(m_folderList);
 
     auto *row = new QHBoxLayout;
-    auto *add = new QPushButton(u"Add Folder..."_s, this);
-    add->setObjectName(idPrefix + u"addFolder"_s);
-    add->setAccessibleDescription(u"Choose folders where new text files can be created"_s);
-    connect(add, &QPushButton::clicked, this, &FinderExtensionSettingsView::addFolder);
+    m_addFolder = new QPushButton(u"Add Folder..."_s, this);
+    m_addFolder->setObjectName(idPrefix + u"addFolder"_s);
+    m_addFolder->setAccessibleDescription(u"Choose folders where new text files can be created"_s);
+    connect(m_addFolder, &QPushButton::clicked, this, &FinderExtensionSettingsView::addFolder);
     m_folderCount = makeSecondaryText(QString(), 0.85, this);
     m_folderCount->setObjectName(idPrefix + u"folderCount"_s);
-    row->addWidget(add);
+    row->addWidget(m_addFolder);
     row->addStretch();
     row->addWidget(m_folderCount);
     layout->addLayout(row);
@@ -277,58 +255,30 @@ void FinderExtensionSettingsView::addFolder()
     setMonitoredFolders(m_bookmarkManager.allBookmarkedUrls());
 }
 
+// A keyboard user whose button went with its row goes on from the row that took its place (or the
+// last one), else from Add Folder..., never from nowhere.
 void FinderExtensionSettingsView::removeFolder(const QUrl &folder)
 {
+    const bool hadFocus = m_folderList->isAncestorOf(focusWidget());
+    const int row = int(m_monitoredFolders.indexOf(folder));
     m_bookmarkManager.removeBookmark(folder);
     setMonitoredFolders(m_bookmarkManager.allBookmarkedUrls());
+    if (hadFocus && !m_folderList->focusRemoveButton(row))
+        m_addFolder->setFocus(Qt::TabFocusReason);
 }
 
 void FinderExtensionSettingsView::setMonitoredFolders(const QList<QUrl> &folders)
 {
     m_folderCount->setText(QString::number(folders.size()) + u" folder(s) authorized"_s);
-    if (folders == m_monitoredFolders && m_folderList->count() == folders.size())
-        return;
     m_monitoredFolders = folders;
-    m_folderList->clear();
-    for (const QUrl &folder : folders) {
-        auto *item = new QListWidgetItem(m_folderList);
-        QWidget *row = createFolderRow(folder);
-        item->setSizeHint(QSize(0, row->sizeHint().height()));
-        m_folderList->setItemWidget(item, row);
-    }
-}
-
-QWidget *FinderExtensionSettingsView::createFolderRow(const QUrl &folder)
-{
-    auto *row = new QWidget(m_folderList);
-    auto *layout = new QHBoxLayout(row);
-    layout->setContentsMargins(4, 2, 4, 2);
-    const QString path = folder.toLocalFile();
-    auto *icon = new QLabel(row);
-    icon->setPixmap(QFileIconProvider().icon(QFileInfo(path)).pixmap(16, 16));
-    auto *label = new ElidedLabel(Qt::ElideMiddle, row);
-    label->setFullText(path);
-    auto *remove = new QToolButton(row);
-    remove->setObjectName(idPrefix + u"removeFolder"_s);
-    remove->setAutoRaise(true);
-    remove->setIcon(removeIcon());
-    remove->setIconSize(QSize(16, 16));
-    remove->setAccessibleName(u"Remove folder"_s);
-    remove->setToolTip(u"Remove %1"_s.arg(path));
-    connect(remove, &QToolButton::clicked, this, [this, folder] {
-        // The row goes away with the list's rebuild, so that waits for the click to finish.
-        QMetaObject::invokeMethod(
-            this, [this, folder] { removeFolder(folder); }, Qt::QueuedConnection);
-    });
-    layout->addWidget(icon);
-    layout->addWidget(label, 1);
-    layout->addWidget(remove);
-    return row;
+    m_folderList->setFolders(folders);
+    m_folderList->placeInTabOrder(m_openAfterCreate, m_addFolder);
 }
 
 void FinderExtensionSettingsView::showHooksPage()
 {
     if (!m_hooksPage) {
+        WindowAccessibility::install();
         m_hooksPage = new FileManagerHooksPage(window());
         m_hooksPage->setAttribute(Qt::WA_DeleteOnClose);
         connect(m_hooksPage, &FileManagerHooksPage::hooksChanged, this,

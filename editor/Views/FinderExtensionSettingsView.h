@@ -8,12 +8,12 @@
 
 #include <functional>
 
+class AuthorizedFolderList;
 class BookmarkManager;
 class FileManagerHooksPage;
 class QCheckBox;
 class QLabel;
 class QLineEdit;
-class QListWidget;
 class QPushButton;
 
 // The "File Manager Extension" part of the Settings window: whether the file-manager hook is in
@@ -57,7 +57,6 @@ private:
     void createOptionRows();
     void createFolderRows();
     void setMonitoredFolders(const QList<QUrl> &folders);
-    QWidget *createFolderRow(const QUrl &folder);
     void removeFolder(const QUrl &folder);
     void showHooksPage();
 
@@ -68,7 +67,8 @@ private:
     QLabel *m_statusText = nullptr;
     QLineEdit *m_filename = nullptr;
     QCheckBox *m_openAfterCreate = nullptr;
-    QListWidget *m_folderList = nullptr;
+    AuthorizedFolderList *m_folderList = nullptr;
+    QPushButton *m_addFolder = nullptr;
     QLabel *m_folderCount = nullptr;
     QPointer<FileManagerHooksPage> m_hooksPage;
 };

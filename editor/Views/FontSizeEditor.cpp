@@ -31,6 +31,22 @@ void FontSizeStepper::setValue(qint64 value)
     update();
 }
 
+qint64 FontSizeStepper::minimum()
+{
+    return FontSizeEditor::minimumPoints;
+}
+
+qint64 FontSizeStepper::maximum()
+{
+    return FontSizeEditor::maximumPoints;
+}
+
+void FontSizeStepper::requestValue(qint64 value)
+{
+    if (value != m_value)
+        emit valueRequested(value);
+}
+
 void FontSizeStepper::stepBy(int steps)
 {
     emit stepRequested(steps);
@@ -97,6 +113,10 @@ FontSizeEditor::FontSizeEditor(Settings &settings, QWidget *parent)
             commitField();
     });
     connect(m_stepper, &FontSizeStepper::stepRequested, this, &FontSizeEditor::step);
+    connect(m_stepper, &FontSizeStepper::valueRequested, this, [this](qint64 points) {
+        if (clamped(points) != m_settings.fontSize())
+            m_settings.setFontSize(clamped(points));
+    });
     connect(&settings, &Settings::fontSizeChanged, this, &FontSizeEditor::showStoredSize);
     showStoredSize();
 }
@@ -137,5 +157,6 @@ void FontSizeEditor::showStoredSize()
     if (m_field->text() != text)
         m_field->setText(text);
     m_field->setModified(false);
-    m_stepper->setValue(points);
+    // The stepper never leaves 8 to 72, so it reports a hand-stored 100 as 72.
+    m_stepper->setValue(clamped(points));
 }

@@ -11,18 +11,29 @@ class Settings;
 class FontSizeStepper : public QAbstractSpinBox
 {
     Q_OBJECT
+    // What Qt's accessibility reads from a spin box: a screen reader hears the size and its range.
+    Q_PROPERTY(qint64 value READ value WRITE requestValue)
+    Q_PROPERTY(qint64 minimum READ minimum CONSTANT)
+    Q_PROPERTY(qint64 maximum READ maximum CONSTANT)
+    Q_PROPERTY(int stepSize READ stepSize CONSTANT)
 
 public:
     explicit FontSizeStepper(QWidget *parent = nullptr);
 
     void setValue(qint64 value);
     qint64 value() const { return m_value; }
+    static qint64 minimum();
+    static qint64 maximum();
+    static int stepSize() { return 1; }
+    // A value set from outside (a screen reader) is only requested; the owner decides.
+    void requestValue(qint64 value);
     void stepBy(int steps) override;
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override { return sizeHint(); }
 
 signals:
     void stepRequested(int steps);
+    void valueRequested(qint64 value);
 
 protected:
     StepEnabled stepEnabled() const override;

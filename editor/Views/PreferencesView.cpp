@@ -7,13 +7,13 @@
 #include "ColorWell.h"
 #include "DefaultFileTypesSection.h"
 #include "DesktopColorScheme.h"
+#include "FontPicker.h"
 #include "FontSizeEditor.h"
 #include "Settings.h"
 #include "UserPrompts.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>
-#include <QComboBox>
 #include <QEvent>
 #include <QFontDatabase>
 #include <QFormLayout>
@@ -117,7 +117,7 @@ QColor PreferencesView::resolveInEditorAppearance(QPalette::ColorRole role) cons
 
 void PreferencesView::addFontRows(QFormLayout *form)
 {
-    m_fontPicker = new QComboBox(this);
+    m_fontPicker = new FontPicker(this);
     m_fontPicker->setObjectName(QStringLiteral("scrivlet.preferences.fontPicker"));
     m_fontPicker->setAccessibleDescription(tr("Choose the font family for the editor"));
     m_fontPicker->addItems(availableFontFamilies());
@@ -146,6 +146,8 @@ void PreferencesView::addAppearanceRow(QFormLayout *form)
     m_appearance = new QButtonGroup(picker);
     for (const AppearanceMode mode : allAppearanceModes) {
         auto *button = new QRadioButton(appearanceModeTitle(mode), picker);
+        // The group takes no focus: the hint reaches a screen reader on the button that has it.
+        button->setAccessibleDescription(picker->accessibleDescription());
         button->setObjectName(QStringLiteral("scrivlet.preferences.appearancePicker.")
             + appearanceModeRawValue(mode));
         m_appearance->addButton(button, int(mode));
@@ -221,15 +223,37 @@ void PreferencesView::setFinderExtensionPane(QWidget *pane)
         return;
     delete m_finderExtensionPane;
     m_finderExtensionPane = pane;
-    if (pane)
+    if (pane) {
         m_finderExtensionLayout->addWidget(pane);
+        placeResetLastInTabOrder(pane);
+    }
     m_finderExtensionSection->setVisible(pane != nullptr);
+}
+
+// A pane set after the form was built joins the Tab chain at its end, after Reset to Defaults;
+// Tab follows the screen, so the button moves behind the pane's last control (setTabOrder()
+// ignores a widget that takes no focus).
+void PreferencesView::placeResetLastInTabOrder(QWidget *pane)
+{
+    QWidget *last = nullptr;
+    for (QWidget *next = pane->nextInFocusChain(); next != pane; next = next->nextInFocusChain()) {
+        if (pane->isAncestorOf(next) && (next->focusPolicy() & Qt::TabFocus))
+            last = next;
+    }
+    if (last)
+        QWidget::setTabOrder(last, m_reset);
+}
+
+void PreferencesView::focusFirstControl()
+{
+    m_fontPicker->setFocus(Qt::OtherFocusReason);
 }
 
 void PreferencesView::addResetRow(QVBoxLayout *layout)
 {
     layout->addWidget(makeDivider(this));
     auto *reset = new QPushButton(tr("Reset to Defaults"), this);
+    m_reset = reset;
     reset->setObjectName(QStringLiteral("scrivlet.preferences.resetToDefaults"));
     // One key press on a focused button must not wipe every setting: it asks first.
     connect(reset, &QPushButton::clicked, this, [this] {

@@ -10,11 +10,12 @@
 
 class ColorWell;
 class DefaultFileTypesSection;
+class FontPicker;
 class QButtonGroup;
 class QCheckBox;
-class QComboBox;
 class QFormLayout;
 class QLabel;
+class QPushButton;
 class QVBoxLayout;
 class Settings;
 
@@ -55,6 +56,9 @@ public:
     void setFinderExtensionPane(QWidget *pane);
     QWidget *finderExtensionPane() const { return m_finderExtensionPane; }
 
+    // The window opens with the keyboard on the first row, the font picker.
+    void focusFirstControl();
+
     QSize sizeHint() const override { return idealViewSize; }
 
 protected:
@@ -69,6 +73,7 @@ private:
     void addFileTypesSection(QVBoxLayout *layout);
     void addFinderExtensionSection(QVBoxLayout *layout);
     void addResetRow(QVBoxLayout *layout);
+    void placeResetLastInTabOrder(QWidget *pane);
     void showSettings();
     void showAppearance();
     void showColors();
@@ -77,7 +82,7 @@ private:
     Settings &m_settings;
     FileAssociationsManager *m_fileAssociations = nullptr;
     EditorColorPanel *m_colorPanel = nullptr;
-    QComboBox *m_fontPicker = nullptr;
+    FontPicker *m_fontPicker = nullptr;
     QCheckBox *m_bold = nullptr;
     QButtonGroup *m_appearance = nullptr;
     ColorWell *m_textColorWell = nullptr;
@@ -88,4 +93,5 @@ private:
     QWidget *m_finderExtensionSection = nullptr;
     QVBoxLayout *m_finderExtensionLayout = nullptr;
     QPointer<QWidget> m_finderExtensionPane;
+    QPushButton *m_reset = nullptr;
 };

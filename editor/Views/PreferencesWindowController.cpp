@@ -2,7 +2,9 @@
 
 #include "EscapeCloses.h"
 #include "PreferencesView.h"
+#include "ReturnPressesButtons.h"
 #include "Settings.h"
+#include "WindowAccessibility.h"
 
 #include <QApplication>
 #include <QScreen>
@@ -64,6 +66,7 @@ QSize PreferencesWindowController::fittedSize(const QSize &available)
 
 void PreferencesWindowController::buildWindow()
 {
+    WindowAccessibility::install();
     auto *window = new QWidget(nullptr, Qt::Window);
     window->setAttribute(Qt::WA_DeleteOnClose);
     window->setObjectName(QStringLiteral("scrivlet.preferences.window"));
@@ -76,6 +79,8 @@ void PreferencesWindowController::buildWindow()
     // window is wider.
     auto *scroll = new QScrollArea(window);
     scroll->setFrameShape(QFrame::NoFrame);
+    // Tab goes from control to control and scrolls to each; the area is no stop of its own.
+    scroll->setFocusPolicy(Qt::NoFocus);
     scroll->setWidgetResizable(true);
     scroll->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
     scroll->setWidget(m_view);
@@ -86,6 +91,7 @@ void PreferencesWindowController::buildWindow()
     auto *close = new QShortcut(QKeySequence::Close, window);
     connect(close, &QShortcut::activated, window, &QWidget::close);
     EscapeCloses::install(window);
+    ReturnPressesButtons::install(window);
     if (m_windowSetup)
         m_windowSetup(*window);
 
@@ -98,5 +104,6 @@ void PreferencesWindowController::buildWindow()
     QRect frame(QPoint(), size + QSize(0, titleBarAllowance));
     frame.moveCenter(available.center());
     window->move(std::max(frame.left(), available.left()), std::max(frame.top(), available.top()));
+    m_view->focusFirstControl();
     m_window = window;
 }
