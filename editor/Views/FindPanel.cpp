@@ -1,8 +1,8 @@
 #include "FindPanel.h"
 
 #include "AccessibleRole.h"
+#include "ReturnPressesButtons.h"
 
-#include <QAbstractButton>
 #include <QKeyEvent>
 #include <QVBoxLayout>
 
@@ -13,6 +13,7 @@ FindPanel::FindPanel(QWidget *parent)
     setObjectName(QStringLiteral("scrivlet.findPanel"));
     // A plain QWidget window reads as a "filler"; readers announce a dialog with its title.
     AccessibleRole::set(this, QAccessible::Dialog);
+    ReturnPressesButtons::install(this);
     // Hidden, not destroyed, when closed; and an open panel never keeps the application running
     // once the last document window is gone.
     setAttribute(Qt::WA_DeleteOnClose, false);
@@ -47,19 +48,11 @@ int FindPanel::titleBarHeight() const
     return frameGeometry().height() - geometry().height();
 }
 
-// Escape reaches the panel from any of its controls: none of them uses the key itself. Return
-// on a focused button presses it, as Space does; buttons in a panel that is no dialog ignore it.
+// Escape reaches the panel from any of its controls: none of them uses the key itself.
 void FindPanel::keyPressEvent(QKeyEvent *event)
 {
     if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
         emit cancelled();
-        return;
-    }
-    const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
-    auto *button = qobject_cast<QAbstractButton *>(focusWidget());
-    const bool plain = (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier;
-    if (enter && plain && button && button->isEnabled()) {
-        button->click();
         return;
     }
     QWidget::keyPressEvent(event);
