@@ -92,7 +92,9 @@ LiveStatus *LiveStatus::of(const QObject *widget)
 void LiveStatus::setText(const QString &text)
 {
     m_pending = text;
-    if (!m_publishedOnce) {
+    // Nobody hears a hidden status, but a reader may read it as soon as it shows (the counts of
+    // a window just opened).
+    if (!m_publishedOnce || !m_owner->isVisible()) {
         publish();
         return;
     }

@@ -11,12 +11,13 @@ class QWidget;
 // status-bar role, and the status's text becomes the owner's accessible name and text once it has
 // held still for the settle interval: a search typed letter by letter or a burst of edits is
 // announced once, with its last value, through the name-changed and text-changed events readers
-// follow for a status bar. The first text is published at once.
+// follow for a status bar. The first text, and any while the owner is hidden, is published at once.
 class LiveStatus : public QObject
 {
     Q_OBJECT
 
 public:
+    // Before the owner is first shown: a reader's first look at it decides its interface.
     LiveStatus(QWidget *owner, int settleMilliseconds);
 
     void setText(const QString &text);
