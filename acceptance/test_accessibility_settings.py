@@ -130,8 +130,9 @@ def text_of(node):
 
 
 def test_accessibility_settings_by_keyboard_alone(scrivlet):
-    """Ctrl+, opens Settings on the font picker; the size, the stepper, Bold and a new file
-    type are set with keys only, Escape closes, and the settings file holds the choices."""
+    """Ctrl+, opens Settings on the font picker; the family, the size, the stepper, Bold and a
+    new file type are set with keys only, Escape closes, and the settings file holds the
+    choices."""
     start(scrivlet, {"fontSize": 13, "fontBold": False})
     settings = settings_window(scrivlet)
     scrivlet.wait(lambda: accessibility.focus_label(accessibility.focused_in(settings))
@@ -156,6 +157,12 @@ def test_accessibility_settings_by_keyboard_alone(scrivlet):
     scrivlet.wait(lambda: scrivlet.read_settings().get("fontSize") == "21", "fontSize=21")
     scrivlet.wait(lambda: value_of(stepper) == (8, 21, 72), "the stepper at 21 in 8..72",
                   detail=lambda: value_of(stepper))
+    # A screen reader sets the value itself; the size stays within the range.
+    stepper.queryValue().currentValue = 100
+    scrivlet.wait(lambda: scrivlet.read_settings().get("fontSize") == "72", "fontSize=72")
+    scrivlet.key("Down")
+    scrivlet.wait(lambda: value_of(stepper) == (8, 71, 72), "the stepper at 71",
+                  detail=lambda: value_of(stepper))
     accessibility.tab_to(scrivlet, settings, "Bold")
     scrivlet.key("space")
     scrivlet.wait(lambda: scrivlet.read_settings().get("fontBold") == "true", "fontBold=true")
@@ -175,7 +182,7 @@ def test_accessibility_settings_by_keyboard_alone(scrivlet):
     scrivlet.key("Escape")
     wait_closed(scrivlet, "Scrivlet Settings")
     stored = scrivlet.read_settings()
-    assert (stored["fontSize"], stored["fontBold"], stored["fontFamily"]) == ("21", "true", family)
+    assert (stored["fontSize"], stored["fontBold"], stored["fontFamily"]) == ("71", "true", family)
 
 
 def test_accessibility_settings_folder_removed_by_keyboard(scrivlet):

@@ -103,6 +103,10 @@ QWidget *AuthorizedFolderList::createRow(const QUrl &folder)
     icon->setPixmap(QFileIconProvider().icon(QFileInfo(path)).pixmap(16, 16));
     auto *label = new ElidedLabel(Qt::ElideMiddle, row);
     label->setFullText(path);
+    // The whole path, however short the row shows it; without a description of its own the
+    // label would offer its tooltip, the same path again.
+    label->setAccessibleName(path);
+    label->setAccessibleDescription(tr("Folder where new text files can be created"));
     auto *remove = new QToolButton(row);
     remove->setObjectName(idPrefix + u"removeFolder"_s);
     remove->setAutoRaise(true);
