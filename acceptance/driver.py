@@ -701,7 +701,10 @@ class Scrivlet:
         panel = self.find_panel()
         if panel is None:
             return None
-        for node in panel.labels():
+        # The count is a status bar for screen readers (its changes are announced).
+        for node in descendants(panel.accessible):
+            if role_name(node) not in ("label", "status bar"):
+                continue
             label = _safe(lambda: node.name, "") or ""
             if label.startswith("Search results") or label == "No search results":
                 return label

@@ -58,6 +58,8 @@ QList<QKeySequence> keys(Command command)
     case Command::Help:
         return {
             QKeySequence(QKeySequence::HelpContents), QKeySequence(Qt::CTRL | Qt::Key_Question)};
+    case Command::OpenMenuBar:
+        return {QKeySequence(Qt::Key_F10)};
     }
     Q_UNREACHABLE();
     return {};

@@ -34,6 +34,7 @@ enum class Command {
     DecreaseFontSize,
     Settings,
     Help,
+    OpenMenuBar,
 };
 
 // The first is the one menus show.

@@ -1,5 +1,6 @@
 #include "ContentView.h"
 
+#include "AccessibleRole.h"
 #include "AppearanceMode.h"
 #include "AppearancePalette.h"
 #include "DesktopColorScheme.h"
@@ -45,6 +46,7 @@ ContentView::ContentView(Settings &settings, QWidget *parent)
     m_divider->setFrameShadow(QFrame::Plain);
     m_divider->setFixedHeight(1);
     m_divider->setForegroundRole(QPalette::Mid);
+    AccessibleRole::set(m_divider, QAccessible::Separator);
 
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);

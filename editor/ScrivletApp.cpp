@@ -6,6 +6,7 @@
 #include "DocumentWindow.h"
 #include "FileMenuCleanup.h"
 #include "GoToLineDialog.h"
+#include "MenuMnemonics.h"
 #include "PrintCommand.h"
 #include "RecentFiles.h"
 #include "ScrivletTextView.h"
@@ -63,6 +64,17 @@ QMenuBar *ScrivletApp::createMenuBar(DocumentWindow &window)
     createViewMenu(*bar);
     createWindowMenu(*bar, window);
     createHelpMenu(*bar, window);
+    MenuMnemonics::follow(*bar);
+    // F10 opens the first menu, as in other desktop programs, so the menus are reachable by
+    // keyboard without knowing any menu's letter.
+    auto *openMenus = new QAction(&window);
+    openMenus->setObjectName(u"scrivlet.window.openMenuBar"_s);
+    openMenus->setShortcuts(CommandShortcuts::keys(Command::OpenMenuBar));
+    window.addAction(openMenus);
+    connect(openMenus, &QAction::triggered, bar, [bar] {
+        if (!bar->actions().isEmpty())
+            bar->setActiveAction(bar->actions().constFirst());
+    });
     return bar;
 }
 
@@ -133,7 +145,7 @@ void ScrivletApp::createOpenRecentMenu(QMenu &fileMenu)
         recent->clear();
         const QStringList paths = m_documents.recentFiles().paths();
         for (const QString &path : paths) {
-            QAction *item = recent->addAction(QFileInfo(path).fileName());
+            QAction *item = recent->addAction(MenuMnemonics::escaped(QFileInfo(path).fileName()));
             item->setToolTip(path);
             connect(item, &QAction::triggered, &m_documents,
                 [this, path] { m_documents.openFile(path); });
@@ -204,7 +216,7 @@ void ScrivletApp::createWindowMenu(QMenuBar &bar, DocumentWindow &window)
         menu->addSeparator();
         auto *group = new QActionGroup(menu);
         for (DocumentWindow *document : m_documents.windows()) {
-            QAction *item = menu->addAction(document->displayName());
+            QAction *item = menu->addAction(MenuMnemonics::escaped(document->displayName()));
             item->setCheckable(true);
             item->setChecked(document == &window);
             group->addAction(item);

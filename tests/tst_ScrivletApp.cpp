@@ -5,9 +5,11 @@
 #include "HelpContent.h"
 #include "HelpContentView.h"
 #include "HelpWindowController.h"
+#include "MenuMnemonics.h"
 #include "PreferencesView.h"
 #include "PreferencesWindowController.h"
 #include "PrintCommand.h"
+#include "RecentFiles.h"
 #include "ScriptedPrompts.h"
 #include "ScrivletApp.h"
 #include "ScrivletTextView.h"
@@ -40,6 +42,8 @@ private slots:
     void helpWritesTheMenusShortcuts_data();
     void helpWritesTheMenusShortcuts();
     void togglesNameTheirActionAndFollowTheSetting();
+    void everyMenuItemHasALetterOfItsOwn_data();
+    void everyMenuItemHasALetterOfItsOwn();
     void fontSizeStepsStopAtTheLimits_data();
     void fontSizeStepsStopAtTheLimits();
     void fontSizeStepsReachEveryWindow();
@@ -80,7 +84,7 @@ QAction *TestScrivletApp::findAction(
         if (menuAction->text().remove(u'&') != menuTitle || !menuAction->menu())
             continue;
         for (QAction *action : menuAction->menu()->actions()) {
-            if (action->text() == title)
+            if (action->text().remove(u'&') == title)
                 return action;
         }
     }
@@ -221,6 +225,75 @@ void TestScrivletApp::togglesNameTheirActionAndFollowTheSetting()
     findAction(second->menuBar(), u"View"_s, u"Show Status Bar"_s)->trigger();
     QCOMPARE(m_settings->showStatusBar(), true);
     QVERIFY(first->contentView()->statusBar()->isVisibleTo(first));
+}
+
+void TestScrivletApp::everyMenuItemHasALetterOfItsOwn_data()
+{
+    QTest::addColumn<QString>("menu");
+    QTest::addColumn<QString>("submenu");
+    QTest::addColumn<bool>("toggled");
+    QTest::addRow("File") << u"File"_s << QString() << false;
+    QTest::addRow("Open Recent, a name with an ampersand")
+        << u"File"_s << u"Open Recent"_s << false;
+    QTest::addRow("Edit, with the find commands") << u"Edit"_s << QString() << false;
+    QTest::addRow("View") << u"View"_s << QString() << false;
+    QTest::addRow("View after its toggles were renamed") << u"View"_s << QString() << true;
+    QTest::addRow("Window, listing three documents") << u"Window"_s << QString() << false;
+    QTest::addRow("Help") << u"Help"_s << QString() << false;
+}
+
+// Alt+letter reaches every item of an open menu: each has a letter, and no two share one. Names
+// from files and windows show as they are, an ampersand included.
+void TestScrivletApp::everyMenuItemHasALetterOfItsOwn()
+{
+    QFETCH(QString, menu);
+    QFETCH(QString, submenu);
+    QFETCH(bool, toggled);
+    m_app->setEditMenuExtension([](QMenu &editMenu, DocumentWindow &window) {
+        (new FindMenuCommands(&window))->addTo(&editMenu);
+    });
+    for (const QString &name : {u"R&D notes.txt"_s, u"notes.txt"_s, u"new.txt"_s})
+        m_documents->recentFiles().add(m_folder->filePath(name));
+    DocumentWindow *window = m_documents->newDocument();
+    m_documents->newDocument();
+    m_documents->newDocument();
+    if (toggled) {
+        m_settings->setShowLineNumbers(false);
+        m_settings->setShowStatusBar(false);
+    }
+    QMenu *open = nullptr;
+    for (QAction *action : window->menuBar()->actions()) {
+        if (action->text().remove(u'&') == menu)
+            open = action->menu();
+    }
+    QVERIFY(open);
+    emit open->aboutToShow();
+    for (QAction *action : open->actions()) {
+        if (!submenu.isEmpty() && action->menu() && action->text().remove(u'&') == submenu)
+            open = action->menu();
+    }
+    if (!submenu.isEmpty())
+        emit open->aboutToShow();
+
+    QStringList shown;
+    QSet<QChar> letters;
+    for (const QAction *action : open->actions()) {
+        if (action->isSeparator() || !action->isVisible())
+            continue;
+        const QChar letter = MenuMnemonics::mnemonic(action->text());
+        QVERIFY2(!letter.isNull(), qPrintable(action->text()));
+        QVERIFY2(!letters.contains(letter), qPrintable(action->text()));
+        letters.insert(letter);
+        shown << QString(action->text())
+                     .replace(u"&&"_s, u"\x01"_s)
+                     .remove(u'&')
+                     .replace(u"\x01"_s, u"&"_s);
+    }
+    QVERIFY(shown.size() > 1);
+    if (!submenu.isEmpty())
+        QVERIFY2(shown.contains(u"R&D notes.txt"_s), qPrintable(shown.join(u", "_s)));
+    if (toggled)
+        QVERIFY2(shown.contains(u"Show Line Numbers"_s), qPrintable(shown.join(u", "_s)));
 }
 
 void TestScrivletApp::fontSizeStepsStopAtTheLimits_data()

@@ -1,6 +1,10 @@
 #include "AppearancePalette.h"
 
+#include "HighlightColors.h"
+
 #include <QApplication>
+
+#include <algorithm>
 
 namespace AppearancePalette {
 namespace {
@@ -37,15 +41,72 @@ QPalette darkPalette()
     return palette;
 }
 
+// Colours as they are painted, eight bits a channel, so that the contrast measured is the one
+// shown.
+QColor over(const QColor &color, const QColor &background)
+{
+    const double alpha = color.alphaF();
+    const auto channel = [alpha](double top, double bottom) {
+        return qRound((top * alpha + bottom * (1 - alpha)) * 255);
+    };
+    return QColor(channel(color.redF(), background.redF()),
+        channel(color.greenF(), background.greenF()), channel(color.blueF(), background.blueF()));
+}
+
+QColor mixed(const QColor &from, const QColor &to, double share)
+{
+    const auto channel = [share](int a, int b) {
+        return qRound(a + (b - a) * share);
+    };
+    return QColor(channel(from.red(), to.red()), channel(from.green(), to.green()),
+        channel(from.blue(), to.blue()));
+}
+
 } // namespace
+
+QColor readableSecondaryText(
+    const QColor &preferred, const QColor &text, const QList<QColor> &backgrounds)
+{
+    const QColor opaqueText = backgrounds.isEmpty() ? text : over(text, backgrounds.first());
+    const QColor start = backgrounds.isEmpty() ? preferred : over(preferred, backgrounds.first());
+    const auto readable = [&backgrounds](const QColor &color) {
+        return std::all_of(backgrounds.begin(), backgrounds.end(), [&color](const QColor &back) {
+            return HighlightColors::contrastRatio(color, back)
+                >= HighlightColors::minimumTextContrast;
+        });
+    };
+    if (readable(start))
+        return start;
+    if (!readable(opaqueText))
+        return opaqueText;
+    // The contrast grows as the colour nears the text's; the least share that reads is kept.
+    double low = 0;
+    double high = 1;
+    for (int step = 0; step < 20; ++step) {
+        const double middle = (low + high) / 2;
+        (readable(mixed(start, opaqueText, middle)) ? high : low) = middle;
+    }
+    return mixed(start, opaqueText, high);
+}
+
+QPalette withReadableSecondaryText(QPalette palette)
+{
+    for (const auto group : {QPalette::Active, QPalette::Inactive}) {
+        palette.setColor(group, QPalette::PlaceholderText,
+            readableSecondaryText(palette.color(group, QPalette::PlaceholderText),
+                palette.color(group, QPalette::WindowText),
+                {palette.color(group, QPalette::Window), palette.color(group, QPalette::Base)}));
+    }
+    return palette;
+}
 
 QPalette forScheme(ColorScheme scheme)
 {
     switch (scheme) {
     case ColorScheme::Light:
-        return lightPalette();
+        return withReadableSecondaryText(lightPalette());
     case ColorScheme::Dark:
-        return darkPalette();
+        return withReadableSecondaryText(darkPalette());
     case ColorScheme::None:
         break;
     }

@@ -1,5 +1,7 @@
 #include "DesktopColorScheme.h"
 
+#include "AppearancePalette.h"
+
 #include <QApplication>
 #include <QEvent>
 #include <QPalette>
@@ -7,6 +9,12 @@
 #include <QStyle>
 
 namespace {
+
+// The style's palette, its secondary text made readable as in the app's own palettes.
+QPalette readableStandardPalette()
+{
+    return AppearancePalette::withReadableSecondaryText(QApplication::style()->standardPalette());
+}
 
 class Follower : public QObject
 {
@@ -22,12 +30,14 @@ public:
         // Every window hears of the change; the first one updates the palette, and after that
         // the palettes are equal and the others change nothing.
         if (event->type() == QEvent::ThemeChange && m_paletteFromStyle && watched->isWidgetType()) {
-            const QPalette standard = QApplication::style()->standardPalette();
+            const QPalette standard = readableStandardPalette();
             if (standard != QApplication::palette())
                 QApplication::setPalette(standard);
         }
         return false;
     }
+
+    bool followsStyle() const { return m_paletteFromStyle; }
 
 private:
     const bool m_paletteFromStyle;
@@ -44,6 +54,11 @@ void follow()
         return;
     follower = new Follower(QCoreApplication::instance());
     QCoreApplication::instance()->installEventFilter(follower);
+    if (follower->followsStyle()) {
+        const QPalette readable = readableStandardPalette();
+        if (readable != QApplication::palette())
+            QApplication::setPalette(readable);
+    }
 }
 
 } // namespace DesktopColorScheme

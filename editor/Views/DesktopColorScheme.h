@@ -6,6 +6,7 @@
 // follow the system would stay as they were. On each theme change this gives the application
 // the style's new standard palette, as long as that is where its palette came from at start
 // (a platform theme that supplies its own colours, or a palette the program set, is left alone).
+// That palette's secondary text is made readable, as in the light and dark palettes.
 namespace DesktopColorScheme {
 
 // Starts following; later calls do nothing. Needs the QApplication.

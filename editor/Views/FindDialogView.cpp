@@ -2,6 +2,7 @@
 
 #include "FindBarAccessibilityStrings.h"
 #include "FindState.h"
+#include "LiveStatus.h"
 #include "TextAccess.h"
 
 #include <QFontDatabase>
@@ -88,11 +89,14 @@ QWidget *FindDialogView::createFindRow()
     m_matchCount->setMinimumWidth(60);
     m_matchCount->setFont(withPixelSize(font(), captionFontPixels));
     m_matchCount->setForegroundRole(QPalette::PlaceholderText);
+    m_countStatus = new LiveStatus(m_matchCount, countSettleMilliseconds);
 
     m_previous = createStepButton(Qt::UpArrow, QStringLiteral("Previous Match"),
-        QStringLiteral("scrivlet.findBar.previousButton"), QStringLiteral("Previous match"));
+        QStringLiteral("scrivlet.findBar.previousButton"), QStringLiteral("Previous match"),
+        QStringLiteral("Select the match before the current one"));
     m_next = createStepButton(Qt::DownArrow, QStringLiteral("Next Match"),
-        QStringLiteral("scrivlet.findBar.nextButton"), QStringLiteral("Next match"));
+        QStringLiteral("scrivlet.findBar.nextButton"), QStringLiteral("Next match"),
+        QStringLiteral("Select the match after the current one"));
 
     layout->addWidget(m_disclosure, 0, Qt::AlignVCenter);
     layout->addWidget(m_searchField, 1);
@@ -103,13 +107,14 @@ QWidget *FindDialogView::createFindRow()
     return row;
 }
 
+// Without a hint of their own, readers would take the tooltip, which only repeats the name.
 QToolButton *FindDialogView::createStepButton(Qt::ArrowType arrow, const QString &toolTip,
-    const QString &objectName, const QString &accessibleName)
+    const QString &objectName, const QString &accessibleName, const QString &hint)
 {
     auto *button = new QToolButton(this);
     button->setArrowType(arrow);
     button->setToolTip(toolTip);
-    describe(button, objectName, accessibleName);
+    describe(button, objectName, accessibleName, hint);
     return button;
 }
 
@@ -230,6 +235,9 @@ void FindDialogView::refresh()
     if (m_disclosure->toolTip() != disclosure) {
         m_disclosure->setToolTip(disclosure);
         m_disclosure->setAccessibleName(disclosure);
+        m_disclosure->setAccessibleDescription(replacing
+                ? QStringLiteral("Hide the replacement field and its buttons")
+                : QStringLiteral("Show a field and buttons to replace matches"));
     }
     if (m_replaceRow->isHidden() == replacing)
         m_replaceRow->setVisible(replacing);
@@ -244,9 +252,7 @@ void FindDialogView::refresh()
     const QString count = m_state->matchCountText();
     if (m_matchCount->text() != count)
         m_matchCount->setText(count);
-    const QString countLabel = FindBarAccessibilityStrings::matchCountLabel(count, searching);
-    if (m_matchCount->accessibleName() != countLabel)
-        m_matchCount->setAccessibleName(countLabel);
+    m_countStatus->setText(FindBarAccessibilityStrings::matchCountLabel(count, searching));
     const QString countHint = FindBarAccessibilityStrings::matchCountDescription(searching);
     if (m_matchCount->accessibleDescription() != countHint)
         m_matchCount->setAccessibleDescription(countHint);

@@ -6,6 +6,7 @@
 
 class EditableText;
 class FindState;
+class LiveStatus;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -23,6 +24,9 @@ public:
     static constexpr int width = 460;
     // How long after a mode change the panel fits itself to the new rows.
     static constexpr int fitDelayMilliseconds = 50;
+    // How long the match count must hold before screen readers are told: a search typed letter
+    // by letter is announced once, and a search that takes longer says "Searching" first.
+    static constexpr int countSettleMilliseconds = 400;
 
     // `findState` and `documentText` must stay alive until the dialog is destroyed or detached.
     FindDialogView(FindState *findState, EditableText *documentText, QWidget *parent = nullptr);
@@ -41,7 +45,7 @@ private:
     QWidget *createFindRow();
     QWidget *createReplaceRow();
     QToolButton *createStepButton(Qt::ArrowType arrow, const QString &toolTip,
-        const QString &objectName, const QString &accessibleName);
+        const QString &objectName, const QString &accessibleName, const QString &hint);
     void connectState();
     void connectControls();
     void refresh();
@@ -55,6 +59,7 @@ private:
     QLineEdit *m_searchField = nullptr;
     QToolButton *m_caseToggle = nullptr;
     QLabel *m_matchCount = nullptr;
+    LiveStatus *m_countStatus = nullptr;
     QToolButton *m_previous = nullptr;
     QToolButton *m_next = nullptr;
     QWidget *m_replaceRow = nullptr;

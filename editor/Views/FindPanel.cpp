@@ -1,5 +1,8 @@
 #include "FindPanel.h"
 
+#include "AccessibleRole.h"
+#include "ReturnPressesButtons.h"
+
 #include <QKeyEvent>
 #include <QVBoxLayout>
 
@@ -8,6 +11,9 @@ FindPanel::FindPanel(QWidget *parent)
         Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint)
 {
     setObjectName(QStringLiteral("scrivlet.findPanel"));
+    // A plain QWidget window reads as a "filler"; readers announce a dialog with its title.
+    AccessibleRole::set(this, QAccessible::Dialog);
+    ReturnPressesButtons::install(this);
     // Hidden, not destroyed, when closed; and an open panel never keeps the application running
     // once the last document window is gone.
     setAttribute(Qt::WA_DeleteOnClose, false);

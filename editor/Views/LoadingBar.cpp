@@ -15,6 +15,8 @@ LoadingBar::LoadingBar(QWidget *parent)
     setAutoFillBackground(true);
     setBackgroundRole(QPalette::Window);
     m_progress->setRange(0, 1000);
+    // A new bar holds -1 ("no progress yet"), which readers report as a value outside its range.
+    m_progress->setValue(0);
     m_progress->setTextVisible(false);
     m_progress->setAccessibleName(QStringLiteral("Opening progress"));
     m_cancel->setObjectName(QStringLiteral("scrivlet.loadingBar.cancel"));

@@ -1,6 +1,7 @@
 #include "StatusBarView.h"
 
 #include "ElidedLabel.h"
+#include "LiveStatus.h"
 
 #include <QApplication>
 #include <QHBoxLayout>
@@ -26,6 +27,7 @@ StatusBarView::StatusBarView(QWidget *parent)
     : QWidget(parent)
     , m_statistics(new QLabel(this))
     , m_path(new ElidedLabel(Qt::ElideMiddle, this))
+    , m_status(new LiveStatus(this, settleMilliseconds))
 {
     setObjectName(QStringLiteral("scrivlet.statusBar"));
     setAutoFillBackground(true);
@@ -50,6 +52,7 @@ StatusBarView::StatusBarView(QWidget *parent)
     m_statistics->setText(statistics);
     m_statistics->setAccessibleDescription(statistics);
     m_path->setFullText(DocumentStatistics::filePathText(m_filePath));
+    updateStatus();
 }
 
 // The accessible name stands in for a label's text with screen readers, so the counts go into
@@ -62,6 +65,7 @@ void StatusBarView::setCounts(const DocumentStatistics::TextCounts &counts)
     const QString text = DocumentStatistics::statusText(counts);
     m_statistics->setText(text);
     m_statistics->setAccessibleDescription(text);
+    updateStatus();
 }
 
 void StatusBarView::setFilePath(const QString &pathOrEmpty)
@@ -70,6 +74,13 @@ void StatusBarView::setFilePath(const QString &pathOrEmpty)
         return;
     m_filePath = pathOrEmpty;
     m_path->setFullText(DocumentStatistics::filePathText(pathOrEmpty));
+    updateStatus();
+}
+
+// The bar as a whole is a status bar for screen readers, its text both values in the order shown.
+void StatusBarView::updateStatus()
+{
+    m_status->setText(m_statistics->text() + QStringLiteral("; ") + m_path->fullText());
 }
 
 QString StatusBarView::statisticsText() const

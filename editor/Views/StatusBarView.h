@@ -5,6 +5,7 @@
 #include <QWidget>
 
 class ElidedLabel;
+class LiveStatus;
 class QLabel;
 
 // The bar at the bottom of a document window: the statistics of the text on the left, the
@@ -16,6 +17,9 @@ class StatusBarView : public QWidget
 
 public:
     static constexpr int fontPointSize = 11;
+    // How long the counts must hold before screen readers are told: never while someone types,
+    // once they pause.
+    static constexpr int settleMilliseconds = 1500;
 
     explicit StatusBarView(QWidget *parent = nullptr);
 
@@ -28,9 +32,11 @@ public:
 
 private:
     void applyFont();
+    void updateStatus();
 
     QLabel *m_statistics = nullptr;
     ElidedLabel *m_path = nullptr;
+    LiveStatus *m_status = nullptr;
     DocumentStatistics::TextCounts m_counts;
     QString m_filePath;
 };
