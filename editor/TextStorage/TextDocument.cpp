@@ -130,6 +130,8 @@ void TextDocument::reportChange()
         return;
     const PendingChange change = *m_pending;
     m_pending.reset();
+    if (change.oldLength == 0 && change.newLength == 0)
+        return;
     emit contentsChange(change.start, change.oldLength, change.newLength);
 }
 
