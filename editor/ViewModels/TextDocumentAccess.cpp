@@ -91,7 +91,8 @@ void TextDocumentAccess::replaceRanges(const MatchList &ranges, const QString &r
     }
     m_document->beginEditGroup();
     m_document->replace(first.location, first.length, replacement);
-    m_document->replace(first.location + replacement.size(), restEnd - restStart, rest);
+    m_document->replaceTaking(
+        first.location + replacement.size(), restEnd - restStart, std::move(rest));
     m_document->endEditGroup();
 }
 
