@@ -115,13 +115,23 @@ void tst_TextDocumentAccess::findAllInSnapshot_data()
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("search");
     QTest::addColumn<bool>("caseSensitive");
-    // Longer than a step of the search, with matches and combining marks on every offset.
-    const QString mixed = u"The the THE e\u0301 \u00E9 x\r\n"_s.repeated(90000);
+    // Long enough to be searched in halves, with matches and combining marks on every offset.
+    const QString mixed = u"The the THE e\u0301 \u00E9 x\r\n"_s.repeated(130000);
     QTest::addRow("word, any case") << mixed << u"the"_s << false;
     QTest::addRow("word, case as given") << mixed << u"The"_s << true;
     QTest::addRow("canonical equivalents") << mixed << u"\u00E9"_s << false;
     QTest::addRow("across lines") << mixed << u"x\r\nthe"_s << false;
     QTest::addRow("empty text") << QString() << u"the"_s << false;
+    // The halves' searches meet only at the last match, or never.
+    const QString plain = QString(3'000'000, u'a');
+    QTest::addRow("rare word") << u"rare"_s + plain + u"rare"_s << u"rare"_s << false;
+    QTest::addRow("no match after the middle") << u"rare"_s + plain << u"rare"_s << false;
+    // Overlapping candidates: where the second half starts decides what it finds first. With the
+    // edit the test makes at a third, the middle falls off the first half's steps of three.
+    QTest::addRow("overlapping candidates") << plain << u"aaa"_s << true;
+    // Runs of combining marks longer than a segment may be are cut into segments.
+    const QString marks = u"e"_s + QString(45, QChar(0x301)) + u" e\u0301x "_s;
+    QTest::addRow("long runs of combining marks") << marks.repeated(60000) << u"e\u0301"_s << false;
 }
 
 // A full search read from a snapshot window by window finds what a search of the whole string

@@ -4,12 +4,52 @@
 #include "TextMatcher.h"
 
 #include <algorithm>
+#include <iterator>
+#include <thread>
 
 namespace {
 
 // Units searched per step of a full search: a window of this size is copied out of the
 // snapshot, large enough that the copy and the step's lookahead cost little.
 constexpr qsizetype searchStepUnits = 1 << 20;
+// A text this long is searched in two halves at once.
+constexpr qsizetype parallelSearchUnits = 2 * searchStepUnits;
+// Steps of the first half's search past the middle, looking for a match the second half found.
+constexpr qsizetype meetingStepUnits = 4096;
+
+// Appends the matches that start in [from, end), searched in steps from `from`, and gives where
+// the search goes on.
+qsizetype findInSteps(const TextMatcher &matcher, const TextAccess &text, qsizetype from,
+    qsizetype end, MatchList &out)
+{
+    while (from < end)
+        from = matcher.findStep(text, from, std::min(searchStepUnits, end - from), out).next;
+    return from;
+}
+
+// Goes on with the first half's search from `from`, past the middle, until it finds a match the
+// second half's search (`later`, started at the middle in no particular state) found as well.
+// Both searches go on from the end of that match alike, so the rest of `later` is what the first
+// would find. Without such a match, the first search reads to the end itself.
+void joinAtCommonMatch(const TextMatcher &matcher, const TextAccess &text, qsizetype from,
+    MatchList &matches, const MatchList &later)
+{
+    const qsizetype length = text.length();
+    while (from < length) {
+        const qsizetype known = matches.size();
+        from
+            = matcher.findStep(text, from, std::min(meetingStepUnits, length - from), matches).next;
+        for (qsizetype i = known; i < matches.size(); ++i) {
+            const auto same = std::lower_bound(later.cbegin(), later.cend(), matches[i].location,
+                [](const MatchRange &match, qsizetype at) { return match.location < at; });
+            if (same == later.cend() || *same != matches[i])
+                continue;
+            matches.resize(i + 1);
+            std::copy(same + 1, later.cend(), std::back_inserter(matches));
+            return;
+        }
+    }
+}
 
 // Copies stretches of a text in order, from one walk over its pieces.
 class SequentialCopier
@@ -46,8 +86,17 @@ MatchList SnapshotTextAccess::findAll(const TextMatcher &matcher, const TextSnap
 {
     MatchList matches;
     const SnapshotTextAccess text(snapshot);
-    for (qsizetype from = 0; from < text.length();)
-        from = matcher.findStep(text, from, searchStepUnits, matches).next;
+    const qsizetype length = text.length();
+    if (length < parallelSearchUnits || std::thread::hardware_concurrency() < 2) {
+        findInSteps(matcher, text, 0, length, matches);
+        return matches;
+    }
+    const qsizetype middle = length / 2;
+    MatchList later;
+    std::thread second([&] { findInSteps(matcher, text, middle, length, later); });
+    const qsizetype from = findInSteps(matcher, text, 0, middle, matches);
+    second.join();
+    joinAtCommonMatch(matcher, text, from, matches, later);
     return matches;
 }
 

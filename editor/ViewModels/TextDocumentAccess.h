@@ -26,7 +26,8 @@ public:
     const TextSnapshot &snapshot() const { return m_snapshot; }
 
     // Every match of `matcher` in the snapshot, read a window at a time: what
-    // TextMatcher::findAll() finds in the whole text, without a copy of it. Runs on any thread.
+    // TextMatcher::findAll() finds in the whole text, without a copy of it. A long text is
+    // searched in two halves on two threads. Runs on any thread.
     static MatchList findAll(const TextMatcher &matcher, const TextSnapshot &snapshot);
 
 private:
