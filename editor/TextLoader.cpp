@@ -102,14 +102,14 @@ std::optional<DocumentError> readInBlocks(
     qint64 done = 0;
     bool given = false;
     while (!cancelled) {
-        const DocumentResult<qsizetype> read
-            = readUpTo(file->descriptor, buffer, carried, TextLoader::blockBytes);
+        const qsizetype wanted = done == 0 ? TextLoader::firstBlockBytes : TextLoader::blockBytes;
+        const DocumentResult<qsizetype> read = readUpTo(file->descriptor, buffer, carried, wanted);
         if (!read)
             return read.error();
         done += *read;
         if (done > ScrivletDocument::maximumFileSize)
             return DocumentError(DocumentError::fileReadTooLarge);
-        const bool atEnd = *read < TextLoader::blockBytes;
+        const bool atEnd = *read < wanted;
         if (!given && startsWithUtf16ByteOrderMark(buffer))
             return decodeWhole(path, false, give);
         const qsizetype cut = atEnd ? buffer.size() : characterBoundary(buffer);

@@ -12,9 +12,10 @@
 class QThread;
 class TextDocument;
 
-// Opens a file into a TextDocument a block at a time: a worker reads about 16 MiB of bytes,
-// cut where a character ends, decodes it and hands it to the GUI thread, which adds it at the
-// end of the document without copying it. The first screenful can be shown after one block, the
+// Opens a file into a TextDocument a block at a time: a worker reads 1 MiB of bytes, then 16 MiB
+// at a time, cut where a character ends, decodes each block and hands it to the GUI thread,
+// which adds it at the end of the document without copying it. The first screenful can be shown
+// after the first block, the
 // file's bytes are never held whole, and every code point is kept as decoded (NUL, U+2029, a
 // lone CR). Decoding follows ScrivletDocument::decodeText(): when the bytes turn out not to be
 // UTF-8 after some blocks were shown, the text is decoded again whole and replaces them, so the
@@ -25,6 +26,8 @@ class TextLoader : public QObject
     Q_OBJECT
 
 public:
+    // The first block is small, so that the first screenful shows after a few milliseconds.
+    static constexpr qsizetype firstBlockBytes = 1024 * 1024;
     static constexpr qsizetype blockBytes = 16 * 1024 * 1024;
 
     explicit TextLoader(TextDocument *document, QObject *parent = nullptr);

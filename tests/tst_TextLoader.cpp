@@ -18,7 +18,7 @@ constexpr int loadTimeout = 30000;
 // follows straddles the cut after a block was shown.
 QByteArray fillTwoBlocks(qsizetype beforeEnd)
 {
-    return QByteArray(2 * TextLoader::blockBytes - beforeEnd, 'a');
+    return QByteArray(TextLoader::firstBlockBytes + TextLoader::blockBytes - beforeEnd, 'a');
 }
 
 } // namespace
