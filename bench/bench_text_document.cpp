@@ -2,15 +2,17 @@
 //
 //   bench_text_document [PATH]           loading PATH (first block, fully loaded, peak memory
 //                                        while loading), one edit and a save, a case-insensitive
-//                                        find-all of "the" beside grep -F -i -c, Replace All of a
-//                                        common word and its undo
+//                                        find-all of "the" beside grep -F -i -c, the status
+//                                        counts of the whole text, Replace All of a common word
+//                                        and its undo
 //
 // Each variant runs in a child process of its own ("child ours PATH", "child bare PATH"), so
 // that its peak resident memory is its own. Ours: TextLoader into a TextDocument, the save by
 // TextDocumentSaver from a snapshot on a worker, find reading a snapshot window by window,
-// Replace All through TextDocumentAccess. Bare: QFile + QString::fromUtf8 + setPlainText, the
-// save as the editor saves a QTextDocument today (DocumentWriter over DocumentTextAccess on the
-// GUI thread), find by TextMatcher steps over DocumentTextAccess, Replace All through
+// counts by TextDocumentStatistics::countLines, Replace All through TextDocumentAccess. Bare: QFile
+// + QString::fromUtf8 + setPlainText, the save as the editor saves a QTextDocument today
+// (DocumentWriter over DocumentTextAccess on the GUI thread), find by TextMatcher steps over
+// DocumentTextAccess, counts by TextStatisticsTracker::recountAll, Replace All through
 // DocumentTextAccess (one edit block). A missing PATH is generated (bench::corpus).
 #include "BenchSupport.h"
 #include "DocumentTextAccess.h"
@@ -18,8 +20,10 @@
 #include "TextDocument.h"
 #include "TextDocumentAccess.h"
 #include "TextDocumentSaver.h"
+#include "TextDocumentStatistics.h"
 #include "TextLoader.h"
 #include "TextMatcher.h"
+#include "TextStatisticsTracker.h"
 #include "WindowBench.h"
 
 #include <QPlainTextEdit>
@@ -127,6 +131,12 @@ void editAndSaveOurs(TextDocument &document, const QString &savePath)
 
 void findAndReplaceOurs(TextDocument &document)
 {
+    DocumentStatistics::LineCounts counts;
+    const double countSeconds = bench::bestSeconds(
+        1, [&] { counts = TextDocumentStatistics::countLines(document.snapshot()); });
+    emitValue("count_ms", countSeconds * 1e3);
+    emitValue("count_words", double(DocumentStatistics::totalCounts(counts).words));
+
     const TextMatcher finder(findWord, Qt::CaseInsensitive);
     MatchList found;
     const double cpuBefore = processCpuMs();
@@ -200,6 +210,11 @@ void editAndSaveBare(QPlainTextEdit &edit, const QString &savePath)
 
 void findAndReplaceBare(QPlainTextEdit &edit)
 {
+    TextStatisticsTracker tracker(edit.document());
+    const double countSeconds = bench::bestSeconds(1, [&] { tracker.recountAll(); });
+    emitValue("count_ms", countSeconds * 1e3);
+    emitValue("count_words", double(tracker.counts().words));
+
     DocumentTextAccess access(edit.document());
     const TextMatcher finder(findWord, Qt::CaseInsensitive);
     MatchList found;
@@ -332,6 +347,9 @@ int runDriver(const QString &path)
                 "matches ours %.0f, bare %.0f\n",
         grepMs, grepCount, find / grepMs, verdict(find > 0 && find <= 2 * grepMs),
         ours.value(u"find_matches"_s, -1), bare.value(u"find_matches"_s, -1));
+    printFigure("status-counts-whole-text", ours, bare, "count_ms", "ms");
+    std::printf("  (words: ours %.0f, bare %.0f)\n", ours.value(u"count_words"_s, -1),
+        bare.value(u"count_words"_s, -1));
     printFigure("replace-all", ours, bare, "replace_ms", "ms");
     printFigure("undo-replace-all", ours, bare, "undo_ms", "ms");
     std::printf("  (%.0f ranges of \"%s\"; %.0f lines; saved %.0f bytes, bare %.0f)\n",

@@ -14,6 +14,7 @@ class tst_TextDocumentStatistics : public QObject
 private slots:
     void followsEdits_data();
     void followsEdits();
+    void largeChangesCountedOnWorkers();
 };
 
 void tst_TextDocumentStatistics::followsEdits_data()
@@ -59,6 +60,24 @@ void tst_TextDocumentStatistics::followsEdits()
         QCOMPARE(statistics.counts(), DocumentStatistics::countText(document.toString()));
         failure.dismiss();
     }
+}
+
+// Large changes are counted on workers while small edits go on; once they are in, the counts
+// are those of the whole text.
+void tst_TextDocumentStatistics::largeChangesCountedOnWorkers()
+{
+    const QString lines = u"some words\r\ne\u0301 more\n"_s.repeated(30000);
+    TextDocument document(lines);
+    TextDocumentStatistics statistics(&document);
+    QCOMPARE(statistics.counts(), DocumentStatistics::countText(lines));
+    document.replace(1000, TextDocumentStatistics::workerUnits, lines.first(400000));
+    QVERIFY(statistics.isCounting());
+    document.replace(5, 3, u"\r"_s);
+    document.appendLoadedText(u"\n"_s + lines);
+    document.undo();
+    document.replace(0, 0, u"\u0301x"_s);
+    QTRY_VERIFY(!statistics.isCounting());
+    QCOMPARE(statistics.counts(), DocumentStatistics::countText(document.toString()));
 }
 
 SCRIVLET_TEST_MAIN(tst_TextDocumentStatistics)

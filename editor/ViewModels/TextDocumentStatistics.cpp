@@ -2,7 +2,10 @@
 
 #include "TextDocument.h"
 
+#include <QThread>
+
 #include <algorithm>
+#include <memory>
 
 using DocumentStatistics::LineCounts;
 using DocumentStatistics::LineTerminator;
@@ -25,6 +28,17 @@ bool isBreak(QChar unit)
     return unit == u'\n' || unit == u'\r';
 }
 
+// How the counts of `before` change when a change of [position, position + removed) into
+// [position, position + added) makes it `after`.
+LineCounts countChange(const TextSnapshot &before, const TextSnapshot &after, qsizetype position,
+    qsizetype removed, qsizetype added)
+{
+    const auto [oldFirst, oldLast] = touchedLines(before, position, removed);
+    const auto [newFirst, newLast] = touchedLines(after, position, added);
+    return TextDocumentStatistics::countLines(after, newFirst, newLast)
+        - TextDocumentStatistics::countLines(before, oldFirst, oldLast);
+}
+
 } // namespace
 
 TextDocumentStatistics::TextDocumentStatistics(TextDocument *document, QObject *parent)
@@ -41,15 +55,36 @@ DocumentStatistics::TextCounts TextDocumentStatistics::counts() const
     return DocumentStatistics::totalCounts(m_total);
 }
 
+TextDocumentStatistics::~TextDocumentStatistics()
+{
+    for (QThread *worker : m_workers) {
+        worker->wait();
+        delete worker;
+    }
+}
+
+// Counts are sums, so the changes counted on workers may be added in any order.
 void TextDocumentStatistics::update(qsizetype position, qsizetype removed, qsizetype added)
 {
-    const TextSnapshot now = m_document->snapshot();
-    const auto [oldFirst, oldLast] = touchedLines(m_counted, position, removed);
-    const auto [newFirst, newLast] = touchedLines(now, position, added);
-    m_total -= countLines(m_counted, oldFirst, oldLast);
-    m_total += countLines(now, newFirst, newLast);
-    m_counted = now;
-    emit countsChanged();
+    TextSnapshot before = std::exchange(m_counted, m_document->snapshot());
+    if (removed + added < workerUnits) {
+        m_total += countChange(before, m_counted, position, removed, added);
+        emit countsChanged();
+        return;
+    }
+    auto change = std::make_shared<LineCounts>();
+    QThread *worker = QThread::create(
+        [before = std::move(before), after = m_counted, position, removed, added, change] {
+            *change = countChange(before, after, position, removed, added);
+        });
+    m_workers.push_back(worker);
+    connect(worker, &QThread::finished, this, [this, worker, change] {
+        std::erase(m_workers, worker);
+        worker->deleteLater();
+        m_total += *change;
+        emit countsChanged();
+    });
+    worker->start();
 }
 
 // A line that lies within one piece is counted where it lies; one that spans pieces is gathered
