@@ -16,10 +16,10 @@ class TextDocument;
 // at a time, cut where a character ends, decodes each block and hands it to the GUI thread,
 // which adds it at the end of the document without copying it. The first screenful can be shown
 // after the first block, the file's bytes are never held whole, and every code point is kept as
-// decoded (NUL, U+2029, a lone CR). Decoding follows ScrivletDocument::decodeText(): when the bytes turn out not to be
-// UTF-8 after some blocks were shown, the text is decoded again whole and replaces them, so the
-// document must stay read-only until finished(). The load is not an undoable edit and leaves
-// the document unmodified.
+// decoded (NUL, U+2029, a lone CR). Decoding follows ScrivletDocument::decodeText(): when the
+// bytes turn out not to be UTF-8 after some blocks were shown, the text is decoded again whole
+// and replaces them, so the document must stay read-only until finished(). The load is not an
+// undoable edit and leaves the document unmodified.
 class TextLoader : public QObject
 {
     Q_OBJECT
