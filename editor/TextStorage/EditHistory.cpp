@@ -49,7 +49,7 @@ void EditHistory::record(TextEdit edit)
     if (edit.removed.isEmpty() && edit.inserted.isEmpty())
         return;
     if (m_groupOpen) {
-        m_steps.back().push_back(std::move(edit));
+        m_steps.back().edits.push_back(std::move(edit));
         return;
     }
     if (m_groupDepth == 0 && coalesce(edit))
@@ -60,7 +60,7 @@ void EditHistory::record(TextEdit edit)
     m_coalescing = m_groupDepth > 0 ? Coalescing::None : kindOf(edit);
     if (m_coalescing == Coalescing::Typing && endsWord(edit.inserted))
         m_coalescing = Coalescing::None;
-    m_steps.push_back({std::move(edit)});
+    m_steps.push_back({{std::move(edit)}, m_nextSerial++});
     ++m_position;
     m_groupOpen = m_groupDepth > 0;
 }
@@ -78,30 +78,34 @@ void EditHistory::endGroup()
     m_coalescing = Coalescing::None;
 }
 
-std::optional<qsizetype> EditHistory::undo(PieceTree &tree)
+std::optional<qsizetype> EditHistory::undo(PieceTree &tree, const ChangeObserver &changed)
 {
     if (!canUndo() || m_groupDepth > 0)
         return std::nullopt;
-    const Step &step = m_steps[std::size_t(--m_position)];
+    const std::vector<TextEdit> &edits = m_steps[std::size_t(--m_position)].edits;
     qsizetype caret = -1;
-    for (auto edit = step.crbegin(); edit != step.crend(); ++edit) {
+    for (auto edit = edits.crbegin(); edit != edits.crend(); ++edit) {
         tree.remove(edit->offset, edit->inserted.length());
         tree.insert(edit->offset, edit->removed);
+        if (changed)
+            changed(edit->offset, edit->inserted.length(), edit->removed.length());
         caret = caretAfter(caret, edit->offset, edit->removed.length());
     }
     m_coalescing = Coalescing::None;
     return caret;
 }
 
-std::optional<qsizetype> EditHistory::redo(PieceTree &tree)
+std::optional<qsizetype> EditHistory::redo(PieceTree &tree, const ChangeObserver &changed)
 {
     if (!canRedo() || m_groupDepth > 0)
         return std::nullopt;
-    const Step &step = m_steps[std::size_t(m_position++)];
+    const std::vector<TextEdit> &edits = m_steps[std::size_t(m_position++)].edits;
     qsizetype caret = -1;
-    for (const TextEdit &edit : step) {
+    for (const TextEdit &edit : edits) {
         tree.remove(edit.offset, edit.removed.length());
         tree.insert(edit.offset, edit.inserted);
+        if (changed)
+            changed(edit.offset, edit.removed.length(), edit.inserted.length());
         caret = caretAfter(caret, edit.offset, edit.inserted.length());
     }
     m_coalescing = Coalescing::None;
@@ -114,9 +118,30 @@ void EditHistory::setClean()
     m_coalescing = Coalescing::None;
 }
 
+quint64 EditHistory::markState()
+{
+    m_coalescing = Coalescing::None;
+    return serialAt(m_position);
+}
+
+void EditHistory::setCleanState(quint64 state)
+{
+    m_cleanPosition = -1;
+    for (qsizetype position = 0; position <= qsizetype(m_steps.size()); ++position) {
+        if (serialAt(position) == state)
+            m_cleanPosition = position;
+    }
+}
+
+quint64 EditHistory::serialAt(qsizetype position) const
+{
+    return position == 0 ? m_baseSerial : m_steps[std::size_t(position - 1)].serial;
+}
+
 void EditHistory::clear()
 {
     m_cleanPosition = isModified() ? -1 : 0;
+    m_baseSerial = m_nextSerial++;
     m_steps.clear();
     m_position = 0;
     m_groupDepth = 0;
@@ -131,7 +156,7 @@ bool EditHistory::coalesce(const TextEdit &edit)
     if (kind == Coalescing::None || kind != m_coalescing || m_position == 0
         || m_position != qsizetype(m_steps.size()) || m_cleanPosition == m_position)
         return false;
-    TextEdit &last = m_steps.back().back();
+    TextEdit &last = m_steps.back().edits.back();
     if (kind == Coalescing::Typing) {
         if (edit.offset != last.offset + last.inserted.length())
             return false;

@@ -4,6 +4,7 @@
 
 #include <QStringView>
 
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -41,25 +42,49 @@ public:
     // How many steps undo can take back.
     qsizetype undoCount() const { return m_position; }
     bool canRedo() const { return m_position < qsizetype(m_steps.size()); }
+    // Told of each change undo or redo makes to the tree, in the order made: at `offset`,
+    // `removed` units were replaced by `added` units.
+    using ChangeObserver
+        = std::function<void(qsizetype offset, qsizetype removed, qsizetype added)>;
     // Reverts the last step in `tree` and returns where the caret goes, nothing when there was
     // nothing to undo.
-    std::optional<qsizetype> undo(PieceTree &tree);
-    std::optional<qsizetype> redo(PieceTree &tree);
+    std::optional<qsizetype> undo(PieceTree &tree, const ChangeObserver &changed = {});
+    std::optional<qsizetype> redo(PieceTree &tree, const ChangeObserver &changed = {});
 
     // The current state is the one saved. isModified() holds whenever the text is in another
     // state, also one reached by undoing past the save and redoing forward to it again.
     void setClean();
+    // No state reached from here on is the saved one (the file changed under the document).
+    void forgetCleanState() { m_cleanPosition = -1; }
     bool isModified() const { return m_position != m_cleanPosition; }
     void clear();
 
+    // Names the current state for as long as the history can reach it, so that a save taken from
+    // a snapshot can mark it clean once written, after more edits were made. Taking the id ends
+    // the word being typed, so that later typing cannot join the named state.
+    quint64 markState();
+    // Makes the state `markState()` named the saved one; when it can no longer be reached
+    // (undone and overwritten), no state is.
+    void setCleanState(quint64 state);
+
 private:
     enum class Coalescing { None, Typing, Removal };
-    using Step = std::vector<TextEdit>;
+    struct Step
+    {
+        std::vector<TextEdit> edits;
+        // Unique for the history's life: names the state this step leads to.
+        quint64 serial = 0;
+    };
 
     bool coalesce(const TextEdit &edit);
     static Coalescing kindOf(const TextEdit &edit);
 
+    quint64 serialAt(qsizetype position) const;
+
     std::vector<Step> m_steps;
+    quint64 m_nextSerial = 1;
+    // The serial of the state before the first step.
+    quint64 m_baseSerial = 0;
     // Steps [0, m_position) are done; the rest can be redone.
     qsizetype m_position = 0;
     // -1 when the saved state can no longer be reached.
