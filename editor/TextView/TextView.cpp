@@ -1,0 +1,771 @@
+#include "TextView.h"
+
+#include "TextDocument.h"
+
+#include <QAccessible>
+#include <QApplication>
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QPainter>
+#include <QScrollBar>
+#include <QStyle>
+#include <QStyleHints>
+#include <QTextLine>
+
+TextView::TextView(QWidget *parent)
+    : QAbstractScrollArea(parent)
+{
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    setFocusPolicy(Qt::StrongFocus);
+    setAttribute(Qt::WA_InputMethodEnabled);
+    setInputMethodHints(Qt::ImhMultiLine);
+    viewport()->setCursor(Qt::IBeamCursor);
+    viewport()->setBackgroundRole(QPalette::Base);
+    viewport()->setAutoFillBackground(true);
+    m_layouts.setFont(font());
+    m_layouts.setTextDirection(layoutDirection());
+    verticalScrollBar()->setSingleStep(1);
+}
+
+TextView::~TextView() = default;
+
+void TextView::setDocument(TextDocument *document)
+{
+    if (m_document)
+        disconnect(m_document, nullptr, this, nullptr);
+    m_document = document;
+    m_layouts.setText(document ? document->snapshot() : TextSnapshot());
+    m_position = m_anchor = 0;
+    m_topPosition = 0;
+    m_topRow = 0;
+    if (document)
+        connect(document, &TextDocument::contentsChange, this, &TextView::onContentsChange);
+    syncScrollBar();
+    viewport()->update();
+}
+
+// A position inside the removed text goes to the end of what replaced it, as a caret inside a
+// selection that was replaced by typing would.
+static qsizetype positionAfterEdit(
+    qsizetype at, qsizetype position, qsizetype removed, qsizetype added)
+{
+    if (at >= position + removed)
+        return at + added - removed;
+    if (at > position)
+        return position + added;
+    return at;
+}
+
+void TextView::onContentsChange(qsizetype position, qsizetype removed, qsizetype added)
+{
+    const TextSnapshot text = m_document->snapshot();
+    if (position == 0 && removed == m_layouts.text().length() && added == text.length()) {
+        m_layouts.setText(text);
+        m_position = m_anchor = m_topPosition = 0;
+        m_topRow = 0;
+    } else {
+        m_layouts.textChanged(text, position, removed, added);
+        m_position = positionAfterEdit(m_position, position, removed, added);
+        m_anchor = positionAfterEdit(m_anchor, position, removed, added);
+        // Text inserted at the first row shown comes into view rather than pushing it down.
+        if (m_topPosition > position)
+            m_topPosition = positionAfterEdit(m_topPosition, position, removed, added);
+    }
+    syncScrollBar();
+    viewport()->update();
+    updateMicroFocus();
+}
+
+QString TextView::selectedText() const
+{
+    if (!m_document || !hasSelection())
+        return {};
+    return m_document->text(selectionStart(), selectionEnd() - selectionStart());
+}
+
+void TextView::setSelection(qsizetype anchor, qsizetype position)
+{
+    const qsizetype length = m_layouts.text().length();
+    anchor = std::clamp<qsizetype>(anchor, 0, length);
+    position = std::clamp<qsizetype>(position, 0, length);
+    if (anchor == m_anchor && position == m_position)
+        return;
+    const bool selectionMoved = hasSelection() || anchor != position;
+    m_anchor = anchor;
+    m_position = position;
+    if (m_document)
+        m_document->breakTypingCoalescing();
+    restartBlinking();
+    viewport()->update();
+    updateMicroFocus();
+    emit cursorPositionChanged();
+    if (selectionMoved)
+        emit selectionChanged();
+}
+
+void TextView::setCursorPosition(qsizetype position, Anchor anchor)
+{
+    setSelection(anchor == Anchor::Keep ? m_anchor : position, position);
+}
+
+void TextView::selectAll()
+{
+    setSelection(0, m_layouts.text().length());
+    selectionFinished();
+}
+
+// Selecting makes the text the X11 primary selection, which a middle click pastes elsewhere.
+void TextView::selectionFinished()
+{
+    QClipboard *clipboard = QGuiApplication::clipboard();
+    if (hasSelection() && clipboard->supportsSelection())
+        clipboard->setText(selectedText(), QClipboard::Selection);
+}
+
+void TextView::setTextInsets(const QMargins &insets)
+{
+    m_insets = insets;
+    updateWrapWidth();
+}
+
+void TextView::setTabStopDistance(qreal distance)
+{
+    m_layouts.setTabStopDistance(distance);
+    viewport()->update();
+}
+
+void TextView::insertText(QStringView text)
+{
+    if (!m_document)
+        return;
+    const qsizetype start = selectionStart();
+    m_document->replace(start, selectionEnd() - start, text);
+    m_anchor = m_position = start + text.size();
+    m_desiredX = -1;
+    ensureCaretVisible();
+    restartBlinking();
+    emit cursorPositionChanged();
+}
+
+void TextView::undo()
+{
+    if (!m_document)
+        return;
+    if (const std::optional<qsizetype> caret = m_document->undo()) {
+        setCursorPosition(*caret);
+        ensureCaretVisible();
+    }
+}
+
+void TextView::redo()
+{
+    if (!m_document)
+        return;
+    if (const std::optional<qsizetype> caret = m_document->redo()) {
+        setCursorPosition(*caret);
+        ensureCaretVisible();
+    }
+}
+
+void TextView::copy() const
+{
+    if (hasSelection())
+        QGuiApplication::clipboard()->setText(selectedText());
+}
+
+void TextView::cut()
+{
+    if (!hasSelection())
+        return;
+    copy();
+    insertText({});
+}
+
+void TextView::paste()
+{
+    const QString text = QGuiApplication::clipboard()->text();
+    if (!text.isEmpty())
+        insertText(text);
+}
+
+void TextView::updateWrapWidth()
+{
+    const int width = viewport()->width() - m_insets.left() - m_insets.right();
+    m_layouts.setWrapWidth(std::max(width, 1));
+    m_topRow = 0;
+    syncScrollBar();
+    viewport()->update();
+}
+
+VisualRow TextView::firstVisibleRow()
+{
+    const TextBlock block = m_layouts.blockAt(m_topPosition);
+    const int rows = m_layouts.layout(block)->lineCount();
+    return {block, std::clamp(m_topRow, 0, std::max(rows - 1, 0))};
+}
+
+void TextView::setFirstRow(VisualRow row)
+{
+    m_topPosition = m_layouts.blockStart(row.block);
+    m_topRow = row.row;
+    syncScrollBar();
+    viewport()->update();
+}
+
+void TextView::syncScrollBar()
+{
+    QScrollBar *bar = verticalScrollBar();
+    m_syncingScrollBar = true;
+    const qsizetype blocks = m_layouts.blockCount();
+    bar->setRange(0, int(std::min<qsizetype>(blocks - 1, INT_MAX)));
+    bar->setPageStep(std::max(visibleRowCount() - 1, 1));
+    bar->setValue(int(m_layouts.blockIndex(m_layouts.blockAt(m_topPosition))));
+    m_syncingScrollBar = false;
+}
+
+int TextView::visibleRowCount()
+{
+    const qreal rowHeight = std::max<qreal>(m_layouts.rowHeight(), 1);
+    return std::max(int((viewport()->height() - m_insets.top()) / rowHeight), 1);
+}
+
+void TextView::scrollContentsBy(int, int)
+{
+    if (m_syncingScrollBar)
+        return;
+    const TextBlock block = m_layouts.blockAtIndex(verticalScrollBar()->value());
+    m_topPosition = m_layouts.blockStart(block);
+    m_topRow = 0;
+    viewport()->update();
+}
+
+void TextView::scrollByRows(int rows)
+{
+    VisualRow row = firstVisibleRow();
+    for (; rows > 0; --rows) {
+        const std::optional<VisualRow> next = m_navigator.nextRow(row);
+        if (!next)
+            break;
+        row = *next;
+    }
+    for (; rows < 0; ++rows) {
+        const std::optional<VisualRow> previous = m_navigator.previousRow(row);
+        if (!previous)
+            break;
+        row = *previous;
+    }
+    setFirstRow(row);
+}
+
+void TextView::wheelEvent(QWheelEvent *event)
+{
+    m_wheelRemainder += event->angleDelta().y();
+    const int rows = m_wheelRemainder / 120 * QApplication::wheelScrollLines();
+    m_wheelRemainder %= 120;
+    if (rows != 0)
+        scrollByRows(-rows);
+    event->accept();
+}
+
+std::vector<TextView::ShownBlock> TextView::shownBlocks()
+{
+    std::vector<ShownBlock> shown;
+    const VisualRow top = firstVisibleRow();
+    std::optional<TextBlock> block = top.block;
+    qreal y = m_insets.top() - m_layouts.layout(top.block)->lineAt(top.row).y();
+    const qreal bottom = viewport()->height();
+    while (block && y < bottom) {
+        shown.push_back({*block, QPointF(m_insets.left(), y)});
+        y += m_layouts.layout(*block)->boundingRect().height();
+        block = m_layouts.nextBlock(*block);
+    }
+    return shown;
+}
+
+void TextView::ensureCaretVisible()
+{
+    const VisualRow caret = m_navigator.rowOf(m_position);
+    const VisualRow top = firstVisibleRow();
+    if (caret < top) {
+        setFirstRow(caret);
+        return;
+    }
+    const qreal available = viewport()->height() - m_insets.top() - m_insets.bottom();
+    qreal used = 0;
+    for (std::optional<VisualRow> row = top; row; row = m_navigator.nextRow(*row)) {
+        used += m_layouts.layout(row->block)->lineAt(row->row).height();
+        if (used > available)
+            break;
+        if (*row == caret)
+            return;
+    }
+    // Below the screen: the caret's row becomes the last one shown.
+    VisualRow first = caret;
+    used = m_layouts.layout(caret.block)->lineAt(caret.row).height();
+    while (const std::optional<VisualRow> previous = m_navigator.previousRow(first)) {
+        used += m_layouts.layout(previous->block)->lineAt(previous->row).height();
+        if (used > available)
+            break;
+        first = *previous;
+    }
+    setFirstRow(first);
+}
+
+QRect TextView::caretRect()
+{
+    const TextBlock caretBlock = m_layouts.blockAt(m_position);
+    for (const ShownBlock &shown : shownBlocks()) {
+        if (shown.block != caretBlock)
+            continue;
+        QTextLayout *layout = m_layouts.layout(shown.block);
+        int column = int(m_position - m_layouts.blockStart(shown.block));
+        if (layout->preeditAreaText().size() > 0)
+            column += m_preeditCursor;
+        const QTextLine row = layout->lineForTextPosition(column);
+        if (!row.isValid())
+            return {};
+        const int width = style()->pixelMetric(QStyle::PM_TextCursorWidth, nullptr, this);
+        const QPointF topLeft = shown.origin + QPointF(row.cursorToX(column), row.y());
+        return QRectF(topLeft, QSizeF(std::max(width, 1), row.height())).toAlignedRect();
+    }
+    return {};
+}
+
+qsizetype TextView::positionAt(QPoint point)
+{
+    const std::vector<ShownBlock> shown = shownBlocks();
+    if (shown.empty())
+        return 0;
+    for (const ShownBlock &block : shown) {
+        QTextLayout *layout = m_layouts.layout(block.block);
+        const qreal y = point.y() - block.origin.y();
+        if (y >= layout->boundingRect().height() && &block != &shown.back())
+            continue;
+        for (int row = 0; row < layout->lineCount(); ++row) {
+            if (y < layout->lineAt(row).rect().bottom() || row + 1 == layout->lineCount())
+                return m_navigator.positionInRow({block.block, row}, point.x() - block.origin.x());
+        }
+        return m_layouts.blockStart(block.block);
+    }
+    return 0;
+}
+
+void TextView::paintEvent(QPaintEvent *event)
+{
+    QPainter painter(viewport());
+    const QRect clip = event->rect();
+    for (const ShownBlock &shown : shownBlocks())
+        paintBlock(painter, shown, clip);
+}
+
+void TextView::paintBlock(QPainter &painter, const ShownBlock &shown, const QRect &clip)
+{
+    QTextLayout *layout = m_layouts.layout(shown.block);
+    const qsizetype start = m_layouts.blockStart(shown.block);
+    const qsizetype end = start + m_layouts.blockLength(shown.block);
+    QList<QTextLayout::FormatRange> selections;
+    if (hasSelection() && selectionStart() <= end && selectionEnd() > start) {
+        QTextLayout::FormatRange range;
+        range.start = int(std::max(selectionStart(), start) - start);
+        range.length = int(std::min(selectionEnd(), end) - start) - range.start;
+        range.format.setBackground(palette().brush(QPalette::Highlight));
+        range.format.setForeground(palette().brush(QPalette::HighlightedText));
+        selections.append(range);
+        // A selected line break shows as the rest of its row, as in QPlainTextEdit.
+        if (selectionEnd() > end && end < m_layouts.text().length()) {
+            range.start = int(end - start);
+            range.length = 1;
+            range.format.setProperty(QTextFormat::FullWidthSelection, true);
+            selections.append(range);
+        }
+    }
+    painter.setPen(palette().color(QPalette::Text));
+    layout->draw(&painter, shown.origin, selections, clip);
+    if (!m_caretShown || !hasFocus() || m_layouts.blockAt(m_position) != shown.block)
+        return;
+    int column = int(m_position - start);
+    if (!layout->preeditAreaText().isEmpty()) {
+        if (!m_preeditCursorVisible)
+            return;
+        column += m_preeditCursor;
+    }
+    layout->drawCursor(&painter, shown.origin, column,
+        style()->pixelMetric(QStyle::PM_TextCursorWidth, nullptr, this));
+}
+
+void TextView::restartBlinking()
+{
+    m_caretShown = true;
+    const int flashTime = QGuiApplication::styleHints()->cursorFlashTime();
+    if (hasFocus() && flashTime > 1)
+        m_blinkTimer.start(flashTime / 2, this);
+    else
+        m_blinkTimer.stop();
+    viewport()->update();
+}
+
+void TextView::timerEvent(QTimerEvent *event)
+{
+    if (event->timerId() == m_blinkTimer.timerId()) {
+        m_caretShown = !m_caretShown;
+        viewport()->update(caretRect().adjusted(-1, 0, 1, 0));
+    } else if (event->timerId() == m_tripleClickTimer.timerId()) {
+        m_tripleClickTimer.stop();
+    }
+    QAbstractScrollArea::timerEvent(event);
+}
+
+void TextView::focusInEvent(QFocusEvent *event)
+{
+    restartBlinking();
+    QAbstractScrollArea::focusInEvent(event);
+}
+
+void TextView::focusOutEvent(QFocusEvent *event)
+{
+    m_blinkTimer.stop();
+    m_caretShown = false;
+    if (m_document)
+        m_document->breakTypingCoalescing();
+    viewport()->update();
+    QAbstractScrollArea::focusOutEvent(event);
+}
+
+void TextView::resizeEvent(QResizeEvent *event)
+{
+    QAbstractScrollArea::resizeEvent(event);
+    updateWrapWidth();
+}
+
+void TextView::changeEvent(QEvent *event)
+{
+    if (event->type() == QEvent::FontChange) {
+        m_layouts.setFont(font());
+        syncScrollBar();
+    } else if (event->type() == QEvent::LayoutDirectionChange) {
+        m_layouts.setTextDirection(layoutDirection());
+    }
+    viewport()->update();
+    QAbstractScrollArea::changeEvent(event);
+}
+
+static bool isTypedText(const QString &text)
+{
+    return !text.isEmpty() && std::all_of(text.begin(), text.end(), [](QChar unit) {
+        return unit.isPrint() || unit.isSurrogate() || unit == u'\t';
+    });
+}
+
+// Keys the view uses are not taken as shortcuts of the window's menus while it has the focus.
+bool TextView::event(QEvent *event)
+{
+    if (event->type() == QEvent::ShortcutOverride) {
+        auto *key = static_cast<QKeyEvent *>(event);
+        const bool ours = key->matches(QKeySequence::Copy) || key->matches(QKeySequence::Cut)
+            || key->matches(QKeySequence::Paste) || key->matches(QKeySequence::Undo)
+            || key->matches(QKeySequence::Redo) || key->matches(QKeySequence::SelectAll)
+            || key->modifiers() == Qt::NoModifier || key->modifiers() == Qt::ShiftModifier
+            || key->modifiers() == Qt::KeypadModifier;
+        if (ours) {
+            event->accept();
+            return true;
+        }
+    }
+    return QAbstractScrollArea::event(event);
+}
+
+void TextView::keyPressEvent(QKeyEvent *event)
+{
+    if (moveCaretByKey(event) || editByKey(event)) {
+        event->accept();
+        return;
+    }
+    if (!(event->modifiers() & (Qt::ControlModifier | Qt::MetaModifier))
+        && isTypedText(event->text())) {
+        insertText(event->text());
+        event->accept();
+        return;
+    }
+    QAbstractScrollArea::keyPressEvent(event);
+}
+
+bool TextView::moveCaretByKey(QKeyEvent *event)
+{
+    struct Move
+    {
+        QKeySequence::StandardKey move;
+        QKeySequence::StandardKey select;
+        std::function<qsizetype(qsizetype)> to;
+    };
+    TextNavigator &go = m_navigator;
+    const qsizetype end = m_layouts.text().length();
+    const qreal x = m_desiredX >= 0 ? m_desiredX : go.xOf(m_position);
+    const int page = std::max(visibleRowCount() - 1, 1);
+    const Move moves[] = {
+        {QKeySequence::MoveToNextChar, QKeySequence::SelectNextChar,
+            [&](qsizetype p) {
+                return go.nextCharacter(p);
+            }},
+        {QKeySequence::MoveToPreviousChar, QKeySequence::SelectPreviousChar,
+            [&](qsizetype p) {
+                return go.previousCharacter(p);
+            }},
+        {QKeySequence::MoveToNextWord, QKeySequence::SelectNextWord,
+            [&](qsizetype p) {
+                return go.nextWord(p);
+            }},
+        {QKeySequence::MoveToPreviousWord, QKeySequence::SelectPreviousWord,
+            [&](qsizetype p) {
+                return go.previousWord(p);
+            }},
+        {QKeySequence::MoveToNextLine, QKeySequence::SelectNextLine,
+            [&](qsizetype p) {
+                return go.moveByRows(p, 1, x);
+            }},
+        {QKeySequence::MoveToPreviousLine, QKeySequence::SelectPreviousLine,
+            [&](qsizetype p) {
+                return go.moveByRows(p, -1, x);
+            }},
+        {QKeySequence::MoveToNextPage, QKeySequence::SelectNextPage,
+            [&](qsizetype p) {
+                return scrollByRows(page), go.moveByRows(p, page, x);
+            }},
+        {QKeySequence::MoveToPreviousPage, QKeySequence::SelectPreviousPage,
+            [&](qsizetype p) {
+                return scrollByRows(-page), go.moveByRows(p, -page, x);
+            }},
+        {QKeySequence::MoveToStartOfLine, QKeySequence::SelectStartOfLine,
+            [&](qsizetype p) {
+                return go.rowStart(p);
+            }},
+        {QKeySequence::MoveToEndOfLine, QKeySequence::SelectEndOfLine,
+            [&](qsizetype p) {
+                return go.rowEnd(p);
+            }},
+        {QKeySequence::MoveToStartOfDocument, QKeySequence::SelectStartOfDocument,
+            [](qsizetype) {
+                return qsizetype(0);
+            }},
+        {QKeySequence::MoveToEndOfDocument, QKeySequence::SelectEndOfDocument,
+            [end](qsizetype) {
+                return end;
+            }},
+    };
+    for (const Move &move : moves) {
+        const bool select = event->matches(move.select);
+        if (!select && !event->matches(move.move))
+            continue;
+        const bool vertical = move.move == QKeySequence::MoveToNextLine
+            || move.move == QKeySequence::MoveToPreviousLine
+            || move.move == QKeySequence::MoveToNextPage
+            || move.move == QKeySequence::MoveToPreviousPage;
+        // Left and Right on a selection end it at its own edge, as in every text field.
+        qsizetype target;
+        if (!select && hasSelection() && move.move == QKeySequence::MoveToNextChar)
+            target = selectionEnd();
+        else if (!select && hasSelection() && move.move == QKeySequence::MoveToPreviousChar)
+            target = selectionStart();
+        else
+            target = move.to(m_position);
+        setCursorPosition(target, select ? Anchor::Keep : Anchor::Move);
+        m_desiredX = vertical ? x : -1;
+        ensureCaretVisible();
+        if (select)
+            selectionFinished();
+        return true;
+    }
+    return false;
+}
+
+bool TextView::editByKey(QKeyEvent *event)
+{
+    if (event->matches(QKeySequence::SelectAll))
+        selectAll();
+    else if (event->matches(QKeySequence::Undo))
+        undo();
+    else if (event->matches(QKeySequence::Redo)
+        || (event->key() == Qt::Key_Z
+            && event->modifiers() == (Qt::ControlModifier | Qt::ShiftModifier)))
+        redo();
+    else if (event->matches(QKeySequence::Copy))
+        copy();
+    else if (event->matches(QKeySequence::Cut))
+        cut();
+    else if (event->matches(QKeySequence::Paste))
+        paste();
+    else if (event->matches(QKeySequence::InsertParagraphSeparator)
+        || event->matches(QKeySequence::InsertLineSeparator))
+        insertText(u"\n");
+    else if (event->key() == Qt::Key_Tab && event->modifiers() == Qt::NoModifier)
+        insertText(u"\t");
+    else if (event->matches(QKeySequence::Delete))
+        removeTo(m_navigator.nextCharacter(m_position));
+    else if (event->key() == Qt::Key_Backspace && !(event->modifiers() & ~Qt::ShiftModifier))
+        removeTo(m_navigator.previousCharacter(m_position));
+    else if (event->matches(QKeySequence::DeleteEndOfWord))
+        removeTo(m_navigator.nextWord(m_position));
+    else if (event->matches(QKeySequence::DeleteStartOfWord))
+        removeTo(m_navigator.previousWord(m_position));
+    else
+        return false;
+    return true;
+}
+
+// Backspace and Delete remove the selection when there is one, else up to `position`.
+void TextView::removeTo(qsizetype position)
+{
+    if (!hasSelection())
+        m_anchor = position;
+    insertText({});
+}
+
+void TextView::extendSelectionTo(qsizetype position)
+{
+    if (m_selectionUnit == SelectionUnit::Character) {
+        setCursorPosition(position, Anchor::Keep);
+        return;
+    }
+    const auto [from, to] = m_selectionUnit == SelectionUnit::Word ? m_navigator.wordAt(position)
+                                                                   : m_navigator.lineAt(position);
+    if (from < m_selectionOrigin.first)
+        setSelection(m_selectionOrigin.second, from);
+    else
+        setSelection(m_selectionOrigin.first, std::max(to, m_selectionOrigin.second));
+}
+
+void TextView::mousePressEvent(QMouseEvent *event)
+{
+    const qsizetype position = positionAt(event->position().toPoint());
+    if (event->button() == Qt::MiddleButton) {
+        QClipboard *clipboard = QGuiApplication::clipboard();
+        if (!clipboard->supportsSelection())
+            return;
+        setCursorPosition(position);
+        insertText(clipboard->text(QClipboard::Selection));
+        return;
+    }
+    if (event->button() != Qt::LeftButton)
+        return;
+    m_dragging = true;
+    m_desiredX = -1;
+    const QPoint distance = event->position().toPoint() - m_tripleClickPoint;
+    if (m_tripleClickTimer.isActive()
+        && distance.manhattanLength() < QApplication::startDragDistance()) {
+        m_selectionUnit = SelectionUnit::Line;
+        m_selectionOrigin = m_navigator.lineAt(position);
+        setSelection(m_selectionOrigin.first, m_selectionOrigin.second);
+    } else if (event->modifiers() & Qt::ShiftModifier) {
+        extendSelectionTo(position);
+    } else {
+        m_selectionUnit = SelectionUnit::Character;
+        setCursorPosition(position);
+    }
+    ensureCaretVisible();
+}
+
+void TextView::mouseMoveEvent(QMouseEvent *event)
+{
+    if (!m_dragging || !(event->buttons() & Qt::LeftButton))
+        return;
+    extendSelectionTo(positionAt(event->position().toPoint()));
+    ensureCaretVisible();
+}
+
+void TextView::mouseReleaseEvent(QMouseEvent *event)
+{
+    if (event->button() == Qt::LeftButton && m_dragging) {
+        m_dragging = false;
+        selectionFinished();
+    }
+}
+
+void TextView::mouseDoubleClickEvent(QMouseEvent *event)
+{
+    if (event->button() != Qt::LeftButton)
+        return;
+    m_dragging = true;
+    m_selectionUnit = SelectionUnit::Word;
+    m_selectionOrigin = m_navigator.wordAt(positionAt(event->position().toPoint()));
+    setSelection(m_selectionOrigin.first, m_selectionOrigin.second);
+    m_tripleClickPoint = event->position().toPoint();
+    m_tripleClickTimer.start(QApplication::doubleClickInterval(), this);
+}
+
+// The committed text replaces the selection like typing; the preedit is shown at the caret,
+// inside the layout of its block, with the formats the input method gave it.
+void TextView::inputMethodEvent(QInputMethodEvent *event)
+{
+    if (!m_document)
+        return;
+    if (!event->commitString().isEmpty() || event->replacementLength() > 0) {
+        if (event->replacementLength() > 0) {
+            const qsizetype from = std::max<qsizetype>(m_position + event->replacementStart(), 0);
+            setSelection(from, from + event->replacementLength());
+        }
+        insertText(event->commitString());
+    }
+    TextPreedit preedit;
+    m_preeditCursor = int(event->preeditString().size());
+    m_preeditCursorVisible = true;
+    for (const QInputMethodEvent::Attribute &attribute : event->attributes()) {
+        if (attribute.type == QInputMethodEvent::Cursor) {
+            m_preeditCursor = attribute.start;
+            m_preeditCursorVisible = attribute.length > 0;
+        } else if (attribute.type == QInputMethodEvent::TextFormat) {
+            const QTextCharFormat format
+                = qvariant_cast<QTextFormat>(attribute.value).toCharFormat();
+            if (format.isValid())
+                preedit.formats.append({attribute.start, attribute.length, format});
+        }
+    }
+    if (!event->preeditString().isEmpty()) {
+        preedit.position = m_position;
+        preedit.text = event->preeditString();
+    }
+    m_layouts.setPreedit(std::move(preedit));
+    ensureCaretVisible();
+    viewport()->update();
+    updateMicroFocus();
+    event->accept();
+}
+
+QVariant TextView::inputMethodQuery(Qt::InputMethodQuery query) const
+{
+    return const_cast<TextView *>(this)->queryInputMethod(query);
+}
+
+// The surrounding text an input method sees is the caret's block: a line, or the segment of a
+// long line, so that a query never copies a huge line.
+QVariant TextView::queryInputMethod(Qt::InputMethodQuery query)
+{
+    const TextBlock block = m_layouts.blockAt(m_position);
+    const qsizetype start = m_layouts.blockStart(block);
+    const qsizetype length = m_layouts.blockLength(block);
+    switch (query) {
+    case Qt::ImEnabled:
+        return true;
+    case Qt::ImHints:
+        return int(inputMethodHints());
+    case Qt::ImCursorRectangle:
+        return QRectF(caretRect().translated(viewport()->pos()));
+    case Qt::ImFont:
+        return font();
+    case Qt::ImAbsolutePosition:
+        return m_position;
+    case Qt::ImCursorPosition:
+        return m_position - start;
+    case Qt::ImAnchorPosition:
+        return std::clamp<qsizetype>(m_anchor - start, 0, length);
+    case Qt::ImSurroundingText:
+        return m_layouts.text().text(start, length);
+    case Qt::ImCurrentSelection:
+        return selectedText();
+    case Qt::ImTextBeforeCursor:
+        return m_layouts.text().text(start, m_position - start);
+    case Qt::ImTextAfterCursor:
+        return m_layouts.text().text(m_position, start + length - m_position);
+    default:
+        return QAbstractScrollArea::inputMethodQuery(query);
+    }
+}

@@ -1,0 +1,440 @@
+#include "TestEnvironment.h"
+#include "TextDocument.h"
+#include "TextView.h"
+
+#include <QApplication>
+#include <QInputMethodEvent>
+#include <QScrollBar>
+#include <QTextLine>
+#include <QtTest>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+// Presses each key sequence in turn ("Right", "Shift+End", "Ctrl+Z").
+void press(QWidget *widget, const QStringList &keys)
+{
+    for (const QString &key : keys)
+        QTest::keySequence(widget, QKeySequence(key));
+}
+
+// Types each character as a key press carrying it, as a keyboard layout delivers it.
+void type(QWidget *widget, const QString &text)
+{
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const qsizetype units = text[i].isHighSurrogate() ? 2 : 1;
+        QKeyEvent press(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, text.mid(i, units));
+        QApplication::sendEvent(widget, &press);
+        i += units - 1;
+    }
+}
+
+// A long line of words, as minified text or a log without line breaks holds.
+QString longLine(qsizetype length)
+{
+    QString text;
+    text.reserve(length);
+    static const QString words[] = {u"alpha "_s, u"beta "_s, u"gamma, "_s, u"délta "_s};
+    for (int i = 0; text.size() < length; ++i)
+        text += words[i % 4];
+    text.truncate(length);
+    return text;
+}
+
+} // namespace
+
+class TestTextView : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void caretMovesByKeys_data();
+    void caretMovesByKeys();
+    void editsByKeys_data();
+    void editsByKeys();
+    void undoAndRedoPutTheCaretAtTheEdit_data();
+    void undoAndRedoPutTheCaretAtTheEdit();
+    void wrapsAtTheViewportWidth_data();
+    void wrapsAtTheViewportWidth();
+    void selectsByMouse_data();
+    void selectsByMouse();
+    void editsTheMiddleOfAHugeLine();
+    void showsAndCommitsPreedit();
+    void answersInputMethodQueries();
+
+private:
+    void show(const QString &text, int width = 420);
+    QPoint pointAt(qsizetype position);
+
+    std::unique_ptr<TextDocument> m_document;
+    std::unique_ptr<TextView> m_view;
+};
+
+void TestTextView::init()
+{
+    m_document = std::make_unique<TextDocument>();
+    m_view = std::make_unique<TextView>();
+    m_view->setFont(QFont(u"DejaVu Sans Mono"_s, 10));
+    m_view->setDocument(m_document.get());
+}
+
+void TestTextView::cleanup()
+{
+    m_view.reset();
+    m_document.reset();
+}
+
+void TestTextView::show(const QString &text, int width)
+{
+    m_document->setText(text);
+    m_view->resize(width, 300);
+    m_view->show();
+    m_view->activateWindow();
+    m_view->setFocus();
+    QVERIFY(QTest::qWaitForWindowExposed(m_view.get()));
+}
+
+QPoint TestTextView::pointAt(qsizetype position)
+{
+    const qsizetype saved = m_view->cursorPosition();
+    m_view->setCursorPosition(position);
+    const QRect caret = m_view->caretRect();
+    m_view->setCursorPosition(saved);
+    return caret.center();
+}
+
+void TestTextView::caretMovesByKeys_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<qsizetype>("start");
+    QTest::addColumn<QStringList>("keys");
+    QTest::addColumn<qsizetype>("position");
+    QTest::addColumn<qsizetype>("anchor");
+
+    QTest::addRow("right steps over a surrogate pair")
+        << u"a\U0001F600b"_s << qsizetype(1) << QStringList {u"Right"_s} << qsizetype(3)
+        << qsizetype(3);
+    QTest::addRow("right steps over a combining mark with its base")
+        << u"e\u0301x"_s << qsizetype(0) << QStringList {u"Right"_s} << qsizetype(2)
+        << qsizetype(2);
+    QTest::addRow("right steps over CR LF at once")
+        << u"a\r\nb"_s << qsizetype(1) << QStringList {u"Right"_s} << qsizetype(3) << qsizetype(3);
+    QTest::addRow("left steps back over CR LF at once")
+        << u"a\r\nb"_s << qsizetype(3) << QStringList {u"Left"_s} << qsizetype(1) << qsizetype(1);
+    QTest::addRow("left at the start stays")
+        << u"ab"_s << qsizetype(0) << QStringList {u"Left"_s} << qsizetype(0) << qsizetype(0);
+    QTest::addRow("ctrl right goes to the next word")
+        << u"one two three"_s << qsizetype(0) << QStringList {u"Ctrl+Right"_s} << qsizetype(4)
+        << qsizetype(4);
+    QTest::addRow("ctrl left goes to the word's start")
+        << u"one two three"_s << qsizetype(10) << QStringList {u"Ctrl+Left"_s} << qsizetype(8)
+        << qsizetype(8);
+    QTest::addRow("ctrl right at a line's end goes to the next line")
+        << u"one\ntwo"_s << qsizetype(3) << QStringList {u"Ctrl+Right"_s} << qsizetype(4)
+        << qsizetype(4);
+    QTest::addRow("shift right selects and keeps the anchor")
+        << u"abcd"_s << qsizetype(1) << QStringList {u"Shift+Right"_s, u"Shift+Right"_s}
+        << qsizetype(3) << qsizetype(1);
+    QTest::addRow("left ends a selection at its start")
+        << u"abcd"_s << qsizetype(1) << QStringList {u"Shift+Right"_s, u"Shift+Right"_s, u"Left"_s}
+        << qsizetype(1) << qsizetype(1);
+    QTest::addRow("down and down keep the column over a shorter line")
+        << u"abcd\nab\nabcd"_s << qsizetype(3) << QStringList {u"Down"_s, u"Down"_s}
+        << qsizetype(11) << qsizetype(11);
+    QTest::addRow("up on the first line goes to the start")
+        << u"abcd\nab"_s << qsizetype(2) << QStringList {u"Up"_s} << qsizetype(0) << qsizetype(0);
+    QTest::addRow("down on the last line goes to the end")
+        << u"ab\nabcd"_s << qsizetype(4) << QStringList {u"Down"_s} << qsizetype(7) << qsizetype(7);
+    QTest::addRow("end goes to the end of the line")
+        << u"abc\ndef"_s << qsizetype(1) << QStringList {u"End"_s} << qsizetype(3) << qsizetype(3);
+    QTest::addRow("shift home selects to the line's start")
+        << u"abc\ndef"_s << qsizetype(6) << QStringList {u"Shift+Home"_s} << qsizetype(4)
+        << qsizetype(6);
+    QTest::addRow("ctrl end goes to the end of the text")
+        << u"abc\ndef\n"_s << qsizetype(1) << QStringList {u"Ctrl+End"_s} << qsizetype(8)
+        << qsizetype(8);
+    QTest::addRow("ctrl shift home selects to the start")
+        << u"abc\ndef"_s << qsizetype(5) << QStringList {u"Ctrl+Shift+Home"_s} << qsizetype(0)
+        << qsizetype(5);
+    QTest::addRow("ctrl a selects everything")
+        << u"abc\ndef"_s << qsizetype(5) << QStringList {u"Ctrl+A"_s} << qsizetype(7)
+        << qsizetype(0);
+    QTest::addRow("page down moves by a screenful")
+        << u"x\n"_s.repeated(200) << qsizetype(0) << QStringList {u"PgDown"_s, u"PgUp"_s}
+        << qsizetype(0) << qsizetype(0);
+}
+
+void TestTextView::caretMovesByKeys()
+{
+    QFETCH(QString, text);
+    QFETCH(qsizetype, start);
+    QFETCH(QStringList, keys);
+    QFETCH(qsizetype, position);
+    QFETCH(qsizetype, anchor);
+    show(text);
+    m_view->setCursorPosition(start);
+    press(m_view.get(), keys);
+    QCOMPARE(m_view->cursorPosition(), position);
+    QCOMPARE(m_view->anchorPosition(), anchor);
+    QCOMPARE(m_document->toString(), text);
+}
+
+void TestTextView::editsByKeys_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<qsizetype>("start");
+    QTest::addColumn<QStringList>("keys");
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("result");
+    QTest::addColumn<qsizetype>("position");
+
+    QTest::addRow("typing inserts at the caret")
+        << u"ad"_s << qsizetype(1) << QStringList {} << u"bc"_s << u"abcd"_s << qsizetype(3);
+    QTest::addRow("typing replaces the selection")
+        << u"abcd"_s << qsizetype(1) << QStringList {u"Shift+Right"_s, u"Shift+Right"_s} << u"X"_s
+        << u"aXd"_s << qsizetype(2);
+    QTest::addRow("backspace removes a whole surrogate pair")
+        << u"a\U0001F600"_s << qsizetype(3) << QStringList {u"Backspace"_s} << QString() << u"a"_s
+        << qsizetype(1);
+    QTest::addRow("backspace removes CR LF at once")
+        << u"a\r\nb"_s << qsizetype(3) << QStringList {u"Backspace"_s} << QString() << u"ab"_s
+        << qsizetype(1);
+    QTest::addRow("delete removes a base with its combining mark")
+        << u"e\u0301x"_s << qsizetype(0) << QStringList {u"Delete"_s} << QString() << u"x"_s
+        << qsizetype(0);
+    QTest::addRow("delete at the end removes nothing")
+        << u"ab"_s << qsizetype(2) << QStringList {u"Delete"_s} << QString() << u"ab"_s
+        << qsizetype(2);
+    QTest::addRow("backspace removes the selection only")
+        << u"abcd"_s << qsizetype(3) << QStringList {u"Shift+Left"_s, u"Backspace"_s} << QString()
+        << u"abd"_s << qsizetype(2);
+    QTest::addRow("enter inserts a line feed")
+        << u"ab"_s << qsizetype(1) << QStringList {u"Return"_s} << QString() << u"a\nb"_s
+        << qsizetype(2);
+    QTest::addRow("tab inserts a tab") << u"ab"_s << qsizetype(1) << QStringList {u"Tab"_s}
+                                       << QString() << u"a\tb"_s << qsizetype(2);
+    QTest::addRow("ctrl backspace removes the word before")
+        << u"one two"_s << qsizetype(7) << QStringList {u"Ctrl+Backspace"_s} << QString()
+        << u"one "_s << qsizetype(4);
+    QTest::addRow("U+2029 and NUL stay as typed characters")
+        << u"a"_s << qsizetype(1) << QStringList {} << u"\u2029"_s << u"a\u2029"_s << qsizetype(2);
+    QTest::addRow("cut and paste move the selection")
+        << u"abcd"_s << qsizetype(0)
+        << QStringList {u"Shift+Right"_s, u"Ctrl+X"_s, u"End"_s, u"Ctrl+V"_s} << QString()
+        << u"bcda"_s << qsizetype(4);
+}
+
+void TestTextView::editsByKeys()
+{
+    QFETCH(QString, text);
+    QFETCH(qsizetype, start);
+    QFETCH(QStringList, keys);
+    QFETCH(QString, typed);
+    QFETCH(QString, result);
+    QFETCH(qsizetype, position);
+    show(text);
+    m_view->setCursorPosition(start);
+    press(m_view.get(), keys);
+    type(m_view.get(), typed);
+    QCOMPARE(m_document->toString(), result);
+    QCOMPARE(m_view->cursorPosition(), position);
+}
+
+void TestTextView::undoAndRedoPutTheCaretAtTheEdit_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<qsizetype>("start");
+    QTest::addColumn<QStringList>("keys");
+    QTest::addColumn<qsizetype>("afterUndo");
+    QTest::addColumn<qsizetype>("afterRedo");
+
+    QTest::addRow("a typed word at the end of a long text")
+        << u"line\n"_s.repeated(300) << qsizetype(1500) << QStringList {u"X"_s, u"Y"_s}
+        << qsizetype(1500) << qsizetype(1502);
+    QTest::addRow("a deletion in the middle, caret moved away since")
+        << u"one two three"_s << qsizetype(7) << QStringList {u"Backspace"_s, u"Ctrl+Home"_s}
+        << qsizetype(7) << qsizetype(6);
+}
+
+void TestTextView::undoAndRedoPutTheCaretAtTheEdit()
+{
+    QFETCH(QString, text);
+    QFETCH(qsizetype, start);
+    QFETCH(QStringList, keys);
+    QFETCH(qsizetype, afterUndo);
+    QFETCH(qsizetype, afterRedo);
+    show(text);
+    m_view->setCursorPosition(start);
+    press(m_view.get(), keys);
+    const QString edited = m_document->toString();
+    press(m_view.get(), {u"Ctrl+Z"_s});
+    QCOMPARE(m_document->toString(), text);
+    QCOMPARE(m_view->cursorPosition(), afterUndo);
+    QVERIFY(!m_view->caretRect().isEmpty());
+    press(m_view.get(), {u"Ctrl+Shift+Z"_s});
+    QCOMPARE(m_document->toString(), edited);
+    QCOMPARE(m_view->cursorPosition(), afterRedo);
+    QVERIFY(!m_view->caretRect().isEmpty());
+}
+
+void TestTextView::wrapsAtTheViewportWidth_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("width");
+    QTest::addColumn<int>("minimumRows");
+
+    QTest::addRow("words wrap between words")
+        << u"the quick brown fox jumps over the lazy dog "_s.repeated(6) << 300 << 4;
+    QTest::addRow("a word longer than the row wraps anywhere") << u"x"_s.repeated(500) << 300 << 5;
+    QTest::addRow("a tab counts its stop") << u"\tword"_s.repeated(40) << 300 << 4;
+    QTest::addRow("right-to-left text wraps too")
+        << u"\u05E9\u05DC\u05D5\u05DD \u05E2\u05D5\u05DC\u05DD "_s.repeated(30) << 300 << 3;
+}
+
+void TestTextView::wrapsAtTheViewportWidth()
+{
+    QFETCH(QString, text);
+    QFETCH(int, width);
+    QFETCH(int, minimumRows);
+    show(text, width);
+    QTextLayout *layout = m_view->layouts().layout({0, 0});
+    const int available
+        = m_view->viewport()->width() - m_view->textInsets().left() - m_view->textInsets().right();
+    QCOMPARE(m_view->layouts().wrapWidth(), available);
+    QCOMPARE_GE(layout->lineCount(), minimumRows);
+    qsizetype shown = 0;
+    for (int row = 0; row < layout->lineCount(); ++row) {
+        const QTextLine line = layout->lineAt(row);
+        QCOMPARE_LE(line.naturalTextWidth(), available + 0.5);
+        QCOMPARE(line.textStart(), shown);
+        shown += line.textLength();
+    }
+    QCOMPARE(shown, text.size());
+    QVERIFY(!m_view->horizontalScrollBar()->isVisible());
+
+    // Narrower, the same text takes more rows.
+    const int rows = layout->lineCount();
+    m_view->resize(width / 2, 300);
+    QCOMPARE_GT(m_view->layouts().layout({0, 0})->lineCount(), rows);
+}
+
+void TestTextView::selectsByMouse_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<qsizetype>("at");
+    QTest::addColumn<int>("clicks");
+    QTest::addColumn<qsizetype>("selectionStart");
+    QTest::addColumn<qsizetype>("selectionEnd");
+
+    QTest::addRow("a click places the caret")
+        << u"one two\nthree"_s << qsizetype(5) << 1 << qsizetype(5) << qsizetype(5);
+    QTest::addRow("a double click selects the word")
+        << u"one two\nthree"_s << qsizetype(5) << 2 << qsizetype(4) << qsizetype(7);
+    QTest::addRow("a triple click selects the line with its break")
+        << u"one two\nthree"_s << qsizetype(5) << 3 << qsizetype(0) << qsizetype(8);
+}
+
+void TestTextView::selectsByMouse()
+{
+    QFETCH(QString, text);
+    QFETCH(qsizetype, at);
+    QFETCH(int, clicks);
+    QFETCH(qsizetype, selectionStart);
+    QFETCH(qsizetype, selectionEnd);
+    show(text);
+    QWidget *viewport = m_view->viewport();
+    const QPoint point = pointAt(at);
+    QTest::mouseClick(viewport, Qt::LeftButton, {}, point);
+    if (clicks >= 2)
+        QTest::mouseDClick(viewport, Qt::LeftButton, {}, point);
+    if (clicks >= 3)
+        QTest::mouseClick(viewport, Qt::LeftButton, {}, point);
+    QCOMPARE(m_view->selectionStart(), selectionStart);
+    QCOMPARE(m_view->selectionEnd(), selectionEnd);
+
+    // Shift-click extends from the anchor.
+    QTest::qWait(QApplication::doubleClickInterval() + 50);
+    QTest::mouseClick(viewport, Qt::LeftButton, Qt::ShiftModifier, pointAt(text.size()));
+    QCOMPARE(m_view->selectionStart(), selectionStart);
+    QCOMPARE(m_view->selectionEnd(), text.size());
+}
+
+// A 10-million-character line is laid out only where it is shown, and an edit in its middle
+// changes exactly what was typed.
+void TestTextView::editsTheMiddleOfAHugeLine()
+{
+    const QString original = longLine(10'000'000);
+    show(original);
+    const qsizetype middle = original.size() / 2;
+    m_view->setCursorPosition(middle);
+    m_view->ensureCaretVisible();
+    QVERIFY(!m_view->caretRect().isEmpty());
+    type(m_view.get(), u"INSERTED"_s);
+    press(m_view.get(), {u"Backspace"_s, u"Backspace"_s, u"Left"_s, u"Delete"_s});
+    QString expected = original;
+    expected.insert(middle, u"INSER"_s);
+    QCOMPARE(m_view->cursorPosition(), middle + 5);
+    QCOMPARE(m_document->length(), expected.size());
+    QVERIFY(m_document->toString() == expected);
+    QVERIFY(!m_view->caretRect().isEmpty());
+
+    qsizetype laidOut = 0;
+    for (const TextView::ShownBlock &shown : m_view->shownBlocks()) {
+        QCOMPARE_LE(m_view->layouts().blockLength(shown.block), 6000);
+        laidOut += m_view->layouts().blockLength(shown.block);
+    }
+    QCOMPARE_LT(laidOut, 20'000);
+    QCOMPARE_GT(m_view->verticalScrollBar()->maximum(), 1000);
+
+    // The end of the line is reachable and shows the end of the text.
+    press(m_view.get(), {u"Ctrl+End"_s});
+    QCOMPARE(m_view->cursorPosition(), expected.size());
+    QVERIFY(!m_view->caretRect().isEmpty());
+}
+
+void TestTextView::showsAndCommitsPreedit()
+{
+    show(u"ab\ncd"_s);
+    m_view->setCursorPosition(1);
+    QTextCharFormat underline;
+    underline.setFontUnderline(true);
+    QInputMethodEvent composing(u"ni"_s,
+        {{QInputMethodEvent::TextFormat, 0, 2, underline}, {QInputMethodEvent::Cursor, 2, 1, {}}});
+    QApplication::sendEvent(m_view.get(), &composing);
+    QCOMPARE(m_document->toString(), u"ab\ncd"_s);
+    QTextLayout *layout = m_view->layouts().layout({0, 0});
+    QCOMPARE(layout->preeditAreaText(), u"ni"_s);
+    QCOMPARE(layout->preeditAreaPosition(), 1);
+    const int caretX = m_view->caretRect().x();
+    QCOMPARE_GT(caretX, int(layout->lineAt(0).cursorToX(1)));
+
+    QInputMethodEvent commit;
+    commit.setCommitString(u"\u4F60"_s);
+    QApplication::sendEvent(m_view.get(), &commit);
+    QCOMPARE(m_document->toString(), u"a\u4F60b\ncd"_s);
+    QCOMPARE(m_view->cursorPosition(), 2);
+    QVERIFY(m_view->layouts().layout({0, 0})->preeditAreaText().isEmpty());
+}
+
+void TestTextView::answersInputMethodQueries()
+{
+    show(u"first line\nsecond line"_s);
+    m_view->setCursorPosition(14);
+    m_view->setCursorPosition(18, TextView::Anchor::Keep);
+    QCOMPARE(m_view->inputMethodQuery(Qt::ImEnabled).toBool(), true);
+    QCOMPARE(m_view->inputMethodQuery(Qt::ImSurroundingText).toString(), u"second line"_s);
+    QCOMPARE(m_view->inputMethodQuery(Qt::ImCursorPosition).toInt(), 7);
+    QCOMPARE(m_view->inputMethodQuery(Qt::ImAnchorPosition).toInt(), 3);
+    QCOMPARE(m_view->inputMethodQuery(Qt::ImCurrentSelection).toString(), u"ond "_s);
+    const QRect caret = m_view->inputMethodQuery(Qt::ImCursorRectangle).toRect();
+    QVERIFY(m_view->rect().contains(caret));
+    QCOMPARE(caret.topLeft(), m_view->caretRect().topLeft() + m_view->viewport()->pos());
+    QVERIFY(m_view->inputMethodQuery(Qt::ImHints).toInt() & Qt::ImhMultiLine);
+}
+
+SCRIVLET_TEST_MAIN(TestTextView)
+#include "tst_TextView.moc"
