@@ -164,8 +164,13 @@ std::unique_ptr<QTextLayout> TextLayoutCache::createLayout(TextBlock block)
     layout->setTextOption(m_option);
     layout->setCacheEnabled(true);
     if (m_preedit.position >= 0 && blockAt(m_preedit.position) == block) {
-        layout->setPreeditArea(int(m_preedit.position - start), m_preedit.text);
-        layout->setFormats(m_preedit.formats);
+        const int at = int(m_preedit.position - start);
+        layout->setPreeditArea(at, m_preedit.text);
+        // The input method places its formats in the preedit; the layout counts from its start.
+        QList<QTextLayout::FormatRange> formats = m_preedit.formats;
+        for (QTextLayout::FormatRange &range : formats)
+            range.start += at;
+        layout->setFormats(formats);
     }
     const qreal width = std::max<qreal>(m_wrapWidth, 1);
     qreal y = 0;

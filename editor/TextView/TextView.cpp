@@ -354,7 +354,10 @@ qsizetype TextView::positionAt(QPoint point)
 void TextView::paintEvent(QPaintEvent *event)
 {
     QPainter painter(viewport());
-    const QRect clip = event->rect();
+    // Rows of the first block above the first row shown stay out of the top inset.
+    const QRect clip
+        = event->rect().intersected(viewport()->rect().adjusted(0, m_insets.top(), 0, 0));
+    painter.setClipRect(clip);
     for (const ShownBlock &shown : shownBlocks())
         paintBlock(painter, shown, clip);
 }
@@ -372,16 +375,18 @@ void TextView::paintBlock(QPainter &painter, const ShownBlock &shown, const QRec
         range.format.setBackground(palette().brush(QPalette::Highlight));
         range.format.setForeground(palette().brush(QPalette::HighlightedText));
         selections.append(range);
-        // A selected line break shows as the rest of its row, as in QPlainTextEdit.
-        if (selectionEnd() > end && end < m_layouts.text().length()) {
-            range.start = int(end - start);
-            range.length = 1;
-            range.format.setProperty(QTextFormat::FullWidthSelection, true);
-            selections.append(range);
-        }
     }
     painter.setPen(palette().color(QPalette::Text));
     layout->draw(&painter, shown.origin, selections, clip);
+    // A selected line break shows as the rest of its row, as in QPlainTextEdit.
+    if (hasSelection() && selectionStart() <= end && selectionEnd() > end
+        && layout->lineCount() > 0) {
+        const QTextLine last = layout->lineAt(layout->lineCount() - 1);
+        const qreal x = shown.origin.x() + last.naturalTextWidth();
+        painter.fillRect(
+            QRectF(x, shown.origin.y() + last.y(), viewport()->width() - x, last.height()),
+            palette().color(QPalette::Highlight));
+    }
     if (!m_caretShown || !hasFocus() || m_layouts.blockAt(m_position) != shown.block)
         return;
     int column = int(m_position - start);
