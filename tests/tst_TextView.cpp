@@ -42,6 +42,14 @@ QString longLine(qsizetype length)
     return text;
 }
 
+// One edit of a text: `removed` units at `position` become `inserted`.
+struct Edit
+{
+    qsizetype position = 0;
+    qsizetype removed = 0;
+    QString inserted;
+};
+
 } // namespace
 
 class TestTextView : public QObject
@@ -63,6 +71,8 @@ private slots:
     void selectsByMouse_data();
     void selectsByMouse();
     void editsTheMiddleOfAHugeLine();
+    void segmentsFollowEdits_data();
+    void segmentsFollowEdits();
     void showsAndCommitsPreedit();
     void answersInputMethodQueries();
 
@@ -394,6 +404,63 @@ void TestTextView::editsTheMiddleOfAHugeLine()
     press(m_view.get(), {u"Ctrl+End"_s});
     QCOMPARE(m_view->cursorPosition(), expected.size());
     QVERIFY(!m_view->caretRect().isEmpty());
+}
+
+void TestTextView::segmentsFollowEdits_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QList<Edit>>("edits");
+
+    const QString line = longLine(40'000);
+    QTest::addRow("typing at the middle")
+        << line << QList<Edit> {{20'000, 0, u"a"_s}, {20'001, 0, u"b"_s}, {20'002, 0, u" "_s}};
+    QTest::addRow("a paste longer than a segment")
+        << line << QList<Edit> {{12'345, 0, u"x"_s.repeated(15'000)}};
+    QTest::addRow("a deletion across several cuts")
+        << line << QList<Edit> {{3'000, 20'000, QString()}};
+    QTest::addRow("a segment emptied") << line << QList<Edit> {{4'100, 3'500, QString()}};
+    QTest::addRow("a line break splits the long line") << line + u"\nshort\n"_s
+            + line << QList<Edit> {{25'000, 0, u"\n"_s}, {60'000, 0, u"\r\n"_s}};
+    QTest::addRow("a line break removed joins two long lines")
+        << line + u"\n"_s + line << QList<Edit> {{40'000, 1, QString()}};
+    QTest::addRow("the long line shrinks to an ordinary one")
+        << line << QList<Edit> {{10, 39'000, QString()}};
+    QTest::addRow("no cut splits a surrogate pair")
+        << u"\U0001F600"_s.repeated(20'000) << QList<Edit> {{1'000, 0, u"\U0001F600"_s}};
+}
+
+void TestTextView::segmentsFollowEdits()
+{
+    QFETCH(QString, text);
+    QFETCH(QList<Edit>, edits);
+    m_document->setText(text);
+    TextLayoutCache &layouts = m_view->layouts();
+    // The cuts of every line are found before the edits, so that the edits move them.
+    QList<Edit> steps = edits;
+    steps.prepend({});
+    for (const Edit &edit : steps) {
+        m_document->replace(edit.position, edit.removed, edit.inserted);
+        text.replace(edit.position, edit.removed, edit.inserted);
+        QString shown;
+        std::optional<TextBlock> block = TextBlock {0, 0};
+        qsizetype index = 0;
+        for (; block; ++index, block = layouts.nextBlock(*block)) {
+            const qsizetype start = layouts.blockStart(*block);
+            const qsizetype length = layouts.blockLength(*block);
+            QCOMPARE_LE(length, LineSegments::MaxUnits);
+            QVERIFY(length > 0 || block->segment == 0);
+            QVERIFY(!text[start].isLowSurrogate());
+            QCOMPARE(layouts.blockIndex(*block), index);
+            QCOMPARE(layouts.blockAtIndex(index), *block);
+            if (block->segment == 0 && block->line > 0)
+                shown += u'\n';
+            shown += m_document->text(start, length);
+        }
+        QString expected = text;
+        expected.replace(u"\r\n"_s, u"\n"_s);
+        QVERIFY(shown == expected);
+        QCOMPARE(layouts.blockCount(), index);
+    }
 }
 
 void TestTextView::showsAndCommitsPreedit()
