@@ -1,6 +1,7 @@
 #include "TextView.h"
 
 #include "TextDocument.h"
+#include "TextViewAccessible.h"
 
 #include <QAccessible>
 #include <QApplication>
@@ -26,6 +27,7 @@ TextView::TextView(QWidget *parent)
     m_layouts.setFont(font());
     m_layouts.setTextDirection(layoutDirection());
     verticalScrollBar()->setSingleStep(1);
+    TextViewAccessible::install();
 }
 
 TextView::~TextView() = default;
@@ -60,6 +62,9 @@ static qsizetype positionAfterEdit(
 void TextView::onContentsChange(qsizetype position, qsizetype removed, qsizetype added)
 {
     const TextSnapshot text = m_document->snapshot();
+    // Screen readers are told the text that went and came, read only when one listens.
+    const bool announce = QAccessible::isActive();
+    const QString removedText = announce ? m_layouts.text().text(position, removed) : QString();
     if (position == 0 && removed == m_layouts.text().length() && added == text.length()) {
         m_layouts.setText(text);
         m_position = m_anchor = m_topPosition = 0;
@@ -75,6 +80,8 @@ void TextView::onContentsChange(qsizetype position, qsizetype removed, qsizetype
     syncScrollBar();
     viewport()->update();
     updateMicroFocus();
+    if (announce)
+        TextViewAccessible::notifyChange(this, position, removedText, text.text(position, added));
 }
 
 QString TextView::selectedText() const
@@ -99,6 +106,7 @@ void TextView::setSelection(qsizetype anchor, qsizetype position)
     restartBlinking();
     viewport()->update();
     updateMicroFocus();
+    TextViewAccessible::notifyCaret(this, m_anchor, m_position);
     emit cursorPositionChanged();
     if (selectionMoved)
         emit selectionChanged();
@@ -145,6 +153,7 @@ void TextView::insertText(QStringView text)
     m_desiredX = -1;
     ensureCaretVisible();
     restartBlinking();
+    TextViewAccessible::notifyCaret(this, m_anchor, m_position);
     emit cursorPositionChanged();
 }
 
@@ -285,7 +294,12 @@ std::vector<TextView::ShownBlock> TextView::shownBlocks()
 
 void TextView::ensureCaretVisible()
 {
-    const VisualRow caret = m_navigator.rowOf(m_position);
+    ensureVisible(m_position);
+}
+
+void TextView::ensureVisible(qsizetype position)
+{
+    const VisualRow caret = m_navigator.rowOf(position);
     const VisualRow top = firstVisibleRow();
     if (caret < top) {
         setFirstRow(caret);
@@ -312,24 +326,43 @@ void TextView::ensureCaretVisible()
     setFirstRow(first);
 }
 
-QRect TextView::caretRect()
+// The row's height at `position`, as wide as the character there when it is on the same row;
+// `shift` counts the preedit's units before the caret. Empty when the position is not shown.
+QRectF TextView::rectAt(qsizetype position, int shift)
 {
-    const TextBlock caretBlock = m_layouts.blockAt(m_position);
+    const TextBlock block = m_layouts.blockAt(position);
     for (const ShownBlock &shown : shownBlocks()) {
-        if (shown.block != caretBlock)
+        if (shown.block != block)
             continue;
-        QTextLayout *layout = m_layouts.layout(shown.block);
-        int column = int(m_position - m_layouts.blockStart(shown.block));
-        if (layout->preeditAreaText().size() > 0)
-            column += m_preeditCursor;
+        QTextLayout *layout = m_layouts.layout(block);
+        const int column = int(position - m_layouts.blockStart(block)) + shift;
         const QTextLine row = layout->lineForTextPosition(column);
         if (!row.isValid())
             return {};
-        const int width = style()->pixelMetric(QStyle::PM_TextCursorWidth, nullptr, this);
-        const QPointF topLeft = shown.origin + QPointF(row.cursorToX(column), row.y());
-        return QRectF(topLeft, QSizeF(std::max(width, 1), row.height())).toAlignedRect();
+        const qreal x = row.cursorToX(column);
+        const int next = layout->nextCursorPosition(column);
+        const bool sameRow = next > column && next <= row.textStart() + row.textLength();
+        const qreal width = sameRow ? std::abs(row.cursorToX(next) - x) : 0;
+        return {
+            shown.origin + QPointF(std::min(x, x + width), row.y()), QSizeF(width, row.height())};
     }
     return {};
+}
+
+QRect TextView::caretRect()
+{
+    const bool preediting = !m_layouts.preedit().text.isEmpty();
+    QRectF rect = rectAt(m_position, preediting ? m_preeditCursor : 0);
+    if (rect.isNull())
+        return {};
+    const int width = style()->pixelMetric(QStyle::PM_TextCursorWidth, nullptr, this);
+    rect.setWidth(std::max(width, 1));
+    return rect.toAlignedRect();
+}
+
+QRect TextView::characterRect(qsizetype position)
+{
+    return rectAt(position, 0).toAlignedRect();
 }
 
 qsizetype TextView::positionAt(QPoint point)

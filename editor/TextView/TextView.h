@@ -50,8 +50,11 @@ public:
     void paste();
 
     void ensureCaretVisible();
+    void ensureVisible(qsizetype position);
     // In viewport coordinates; empty when the caret is not on screen.
     QRect caretRect();
+    // The character at `position` in viewport coordinates; empty when it is not on screen.
+    QRect characterRect(qsizetype position);
     // The text position under a point of the viewport.
     qsizetype positionAt(QPoint point);
     // The first row shown, and the block index the scroll bar shows for it.
@@ -65,6 +68,7 @@ public:
     std::vector<ShownBlock> shownBlocks();
 
     TextLayoutCache &layouts() { return m_layouts; }
+    TextNavigator &navigator() { return m_navigator; }
     QVariant inputMethodQuery(Qt::InputMethodQuery query) const override;
 
 signals:
@@ -103,6 +107,7 @@ private:
     void selectionFinished();
     void extendSelectionTo(qsizetype position);
     void setSelection(qsizetype anchor, qsizetype position);
+    QRectF rectAt(qsizetype position, int shift);
     void paintBlock(QPainter &painter, const ShownBlock &shown, const QRect &clip);
     int visibleRowCount();
     QVariant queryInputMethod(Qt::InputMethodQuery query);
