@@ -32,6 +32,8 @@ public:
     // The first unit of each segment of `line`, from the line's start; {0} for an ordinary line.
     const std::vector<qsizetype> &starts(qsizetype line);
     int count(qsizetype line) { return int(starts(line).size()); }
+    // Whether `line` is a long line whose cuts are known.
+    bool isKnownLong(qsizetype line) const { return m_long.contains(line); }
     // The segment holding `column` of `line`; a column on a cut belongs to the segment it starts.
     int segmentAt(qsizetype line, qsizetype column);
 

@@ -18,12 +18,14 @@ TextLayoutCache::TextLayoutCache()
 {
     m_option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
     m_option.setTabStopDistance(QFontMetricsF(m_font).horizontalAdvance(u' ') * 8);
+    m_blocksAt.fill({-1, {}});
 }
 
 TextLayoutCache::~TextLayoutCache() = default;
 
 void TextLayoutCache::setText(const TextSnapshot &text)
 {
+    m_blocksAt.fill({-1, {}});
     m_text = text;
     m_segments.setText(text);
     clearLayouts();
@@ -32,19 +34,21 @@ void TextLayoutCache::setText(const TextSnapshot &text)
 void TextLayoutCache::textChanged(
     const TextSnapshot &text, qsizetype position, qsizetype removed, qsizetype added)
 {
+    m_blocksAt.fill({-1, {}});
     const qsizetype oldFirst = m_text.lineAt(position);
     const qsizetype oldLast = m_text.lineAt(position + removed);
     m_text = text;
     const int firstChanged = m_segments.update(text, position, removed, added);
     if (firstChanged >= 0) {
         dropLayouts({oldFirst, firstChanged}, {oldFirst, INT_MAX});
+        shiftLayouts(oldFirst, 0, added - removed);
         return;
     }
     const qsizetype newFirst = text.lineAt(position);
     const qsizetype newLast = text.lineAt(position + added);
     const qsizetype first = std::min(oldFirst, newFirst);
     dropLayouts({first, 0}, {oldLast, INT_MAX});
-    shiftLayouts(oldLast, newLast - oldLast);
+    shiftLayouts(oldLast, newLast - oldLast, added - removed);
 }
 
 void TextLayoutCache::setFont(const QFont &font)
@@ -82,13 +86,32 @@ void TextLayoutCache::setPreedit(TextPreedit preedit)
         dropLayouts(blockAt(m_preedit.position), blockAt(m_preedit.position));
 }
 
+const TextLayoutCache::Entry *TextLayoutCache::entry(TextBlock block) const
+{
+    const auto found = m_layouts.find(block);
+    return found == m_layouts.end() ? nullptr : &found->second;
+}
+
 qsizetype TextLayoutCache::blockStart(TextBlock block)
 {
+    if (const Entry *laidOut = entry(block))
+        return laidOut->start;
     return m_text.lineStart(block.line) + m_segments.starts(block.line)[block.segment];
+}
+
+// A line is one segment when it is not a known long line and its first block was laid out: the
+// cuts of a line are found before any block of it is laid out.
+int TextLayoutCache::segmentCount(qsizetype line)
+{
+    if (!m_segments.isKnownLong(line) && entry({line, 0}))
+        return 1;
+    return m_segments.count(line);
 }
 
 qsizetype TextLayoutCache::blockLength(TextBlock block)
 {
+    if (const Entry *laidOut = entry(block))
+        return laidOut->layout->text().size();
     const std::vector<qsizetype> &starts = m_segments.starts(block.line);
     const qsizetype end = block.segment + 1 < qsizetype(starts.size())
         ? starts[block.segment + 1]
@@ -99,14 +122,23 @@ qsizetype TextLayoutCache::blockLength(TextBlock block)
 TextBlock TextLayoutCache::blockAt(qsizetype offset)
 {
     offset = std::clamp<qsizetype>(offset, 0, m_text.length());
+    for (const auto &[asked, block] : m_blocksAt) {
+        if (asked == offset)
+            return block;
+    }
     const qsizetype line = m_text.lineAt(offset);
-    return {line, m_segments.segmentAt(line, offset - m_text.lineStart(line))};
+    // An ordinary line already laid out is one block: no need to find where it starts.
+    const TextBlock block = !m_segments.isKnownLong(line) && entry({line, 0})
+        ? TextBlock {line, 0}
+        : TextBlock {line, m_segments.segmentAt(line, offset - m_text.lineStart(line))};
+    m_blocksAt[m_nextBlockAt] = {offset, block};
+    m_nextBlockAt = (m_nextBlockAt + 1) % m_blocksAt.size();
+    return block;
 }
 
 bool TextLayoutCache::isLastBlock(TextBlock block)
 {
-    return block.line + 1 >= m_text.lineCount()
-        && block.segment + 1 >= m_segments.count(block.line);
+    return block.line + 1 >= m_text.lineCount() && block.segment + 1 >= segmentCount(block.line);
 }
 
 std::optional<TextBlock> TextLayoutCache::nextBlock(TextBlock block)
@@ -149,17 +181,17 @@ QTextLayout *TextLayoutCache::layout(TextBlock block)
     auto found = m_layouts.find(block);
     if (found == m_layouts.end()) {
         evict();
-        std::unique_ptr<QTextLayout> created = createLayout(block);
+        const qsizetype start = blockStart(block);
+        std::unique_ptr<QTextLayout> created = createLayout(block, start);
         m_cachedUnits += created->text().size();
-        found = m_layouts.emplace(block, Entry {std::move(created), 0}).first;
+        found = m_layouts.emplace(block, Entry {std::move(created), start, 0}).first;
     }
     found->second.used = ++m_clock;
     return found->second.layout.get();
 }
 
-std::unique_ptr<QTextLayout> TextLayoutCache::createLayout(TextBlock block)
+std::unique_ptr<QTextLayout> TextLayoutCache::createLayout(TextBlock block, qsizetype start)
 {
-    const qsizetype start = blockStart(block);
     auto layout = std::make_unique<QTextLayout>(m_text.text(start, blockLength(block)), m_font);
     layout->setTextOption(m_option);
     layout->setCacheEnabled(true);
@@ -209,15 +241,20 @@ void TextLayoutCache::dropLayouts(TextBlock from, TextBlock to)
     }
 }
 
-void TextLayoutCache::shiftLayouts(qsizetype afterLine, qsizetype delta)
+void TextLayoutCache::shiftLayouts(qsizetype afterLine, qsizetype lineDelta, qsizetype delta)
 {
-    if (delta == 0)
+    const auto first = m_layouts.upper_bound({afterLine, INT_MAX});
+    if (lineDelta == 0) {
+        for (auto it = first; it != m_layouts.end(); ++it)
+            it->second.start += delta;
         return;
+    }
     std::vector<std::map<TextBlock, Entry>::node_type> moved;
-    for (auto it = m_layouts.upper_bound({afterLine, INT_MAX}); it != m_layouts.end();)
+    for (auto it = first; it != m_layouts.end();)
         moved.push_back(m_layouts.extract(it++));
     for (auto &node : moved) {
-        node.key().line += delta;
+        node.key().line += lineDelta;
+        node.mapped().start += delta;
         m_layouts.insert(std::move(node));
     }
 }

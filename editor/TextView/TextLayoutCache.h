@@ -7,6 +7,7 @@
 #include <QList>
 #include <QTextLayout>
 
+#include <array>
 #include <map>
 #include <memory>
 
@@ -74,15 +75,20 @@ public:
     qsizetype cachedCount() const { return qsizetype(m_layouts.size()); }
 
 private:
+    // A laid-out block remembers where it starts, which a lookup in the tree would find only
+    // after scanning a piece; edits before it move it.
     struct Entry
     {
         std::unique_ptr<QTextLayout> layout;
+        qsizetype start = 0;
         quint64 used = 0;
     };
 
-    std::unique_ptr<QTextLayout> createLayout(TextBlock block);
+    std::unique_ptr<QTextLayout> createLayout(TextBlock block, qsizetype start);
     void dropLayouts(TextBlock from, TextBlock to);
-    void shiftLayouts(qsizetype afterLine, qsizetype delta);
+    void shiftLayouts(qsizetype afterLine, qsizetype lineDelta, qsizetype delta);
+    int segmentCount(qsizetype line);
+    const Entry *entry(TextBlock block) const;
     void evict();
     void clearLayouts();
 
@@ -95,4 +101,8 @@ private:
     std::map<TextBlock, Entry> m_layouts;
     qsizetype m_cachedUnits = 0;
     quint64 m_clock = 0;
+    // The last blockAt() answers: the view asks for the blocks of the caret, the anchor and the
+    // first row shown many times a keystroke.
+    std::array<std::pair<qsizetype, TextBlock>, 4> m_blocksAt {};
+    std::size_t m_nextBlockAt = 0;
 };
