@@ -143,7 +143,7 @@ bool TextLayoutCache::isLastBlock(TextBlock block)
 
 std::optional<TextBlock> TextLayoutCache::nextBlock(TextBlock block)
 {
-    if (block.segment + 1 < m_segments.count(block.line))
+    if (block.segment + 1 < segmentCount(block.line))
         return TextBlock {block.line, block.segment + 1};
     if (block.line + 1 < m_text.lineCount())
         return TextBlock {block.line + 1, 0};
@@ -155,7 +155,7 @@ std::optional<TextBlock> TextLayoutCache::previousBlock(TextBlock block)
     if (block.segment > 0)
         return TextBlock {block.line, block.segment - 1};
     if (block.line > 0)
-        return TextBlock {block.line - 1, m_segments.count(block.line - 1) - 1};
+        return TextBlock {block.line - 1, segmentCount(block.line - 1) - 1};
     return std::nullopt;
 }
 

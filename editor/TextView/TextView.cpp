@@ -39,8 +39,7 @@ void TextView::setDocument(TextDocument *document)
     m_document = document;
     m_layouts.setText(document ? document->snapshot() : TextSnapshot());
     m_position = m_anchor = 0;
-    m_topPosition = 0;
-    m_topRow = 0;
+    m_viewport.reset();
     if (document)
         connect(document, &TextDocument::contentsChange, this, &TextView::onContentsChange);
     syncScrollBar();
@@ -67,15 +66,13 @@ void TextView::onContentsChange(qsizetype position, qsizetype removed, qsizetype
     const QString removedText = announce ? m_layouts.text().text(position, removed) : QString();
     if (position == 0 && removed == m_layouts.text().length() && added == text.length()) {
         m_layouts.setText(text);
-        m_position = m_anchor = m_topPosition = 0;
-        m_topRow = 0;
+        m_position = m_anchor = 0;
+        m_viewport.reset();
     } else {
         m_layouts.textChanged(text, position, removed, added);
         m_position = positionAfterEdit(m_position, position, removed, added);
         m_anchor = positionAfterEdit(m_anchor, position, removed, added);
-        // Text inserted at the first row shown comes into view rather than pushing it down.
-        if (m_topPosition > position)
-            m_topPosition = positionAfterEdit(m_topPosition, position, removed, added);
+        m_viewport.textChanged(position, removed, added);
     }
     syncScrollBar();
     viewport()->update();
@@ -133,7 +130,7 @@ void TextView::selectionFinished()
 
 void TextView::setTextInsets(const QMargins &insets)
 {
-    m_insets = insets;
+    m_viewport.setInsets(insets);
     updateWrapWidth();
 }
 
@@ -200,24 +197,20 @@ void TextView::paste()
 
 void TextView::updateWrapWidth()
 {
-    const int width = viewport()->width() - m_insets.left() - m_insets.right();
-    m_layouts.setWrapWidth(std::max(width, 1));
-    m_topRow = 0;
+    m_viewport.setSize(viewport()->size());
+    m_layouts.setWrapWidth(m_viewport.textWidth());
     syncScrollBar();
     viewport()->update();
 }
 
 VisualRow TextView::firstVisibleRow()
 {
-    const TextBlock block = m_layouts.blockAt(m_topPosition);
-    const int rows = m_layouts.layout(block)->lineCount();
-    return {block, std::clamp(m_topRow, 0, std::max(rows - 1, 0))};
+    return m_viewport.firstRow();
 }
 
 void TextView::setFirstRow(VisualRow row)
 {
-    m_topPosition = m_layouts.blockStart(row.block);
-    m_topRow = row.row;
+    m_viewport.setFirstRow(row);
     syncScrollBar();
     viewport()->update();
 }
@@ -228,43 +221,24 @@ void TextView::syncScrollBar()
     m_syncingScrollBar = true;
     const qsizetype blocks = m_layouts.blockCount();
     bar->setRange(0, int(std::min<qsizetype>(blocks - 1, INT_MAX)));
-    bar->setPageStep(std::max(visibleRowCount() - 1, 1));
-    bar->setValue(int(m_layouts.blockIndex(m_layouts.blockAt(m_topPosition))));
+    bar->setPageStep(std::max(m_viewport.rowsPerPage() - 1, 1));
+    bar->setValue(int(m_viewport.firstBlockIndex()));
     m_syncingScrollBar = false;
-}
-
-int TextView::visibleRowCount()
-{
-    const qreal rowHeight = std::max<qreal>(m_layouts.rowHeight(), 1);
-    return std::max(int((viewport()->height() - m_insets.top()) / rowHeight), 1);
 }
 
 void TextView::scrollContentsBy(int, int)
 {
     if (m_syncingScrollBar)
         return;
-    const TextBlock block = m_layouts.blockAtIndex(verticalScrollBar()->value());
-    m_topPosition = m_layouts.blockStart(block);
-    m_topRow = 0;
+    m_viewport.scrollToBlockIndex(verticalScrollBar()->value());
     viewport()->update();
 }
 
 void TextView::scrollByRows(int rows)
 {
-    VisualRow row = firstVisibleRow();
-    for (; rows > 0; --rows) {
-        const std::optional<VisualRow> next = m_navigator.nextRow(row);
-        if (!next)
-            break;
-        row = *next;
-    }
-    for (; rows < 0; ++rows) {
-        const std::optional<VisualRow> previous = m_navigator.previousRow(row);
-        if (!previous)
-            break;
-        row = *previous;
-    }
-    setFirstRow(row);
+    m_viewport.scrollByRows(rows);
+    syncScrollBar();
+    viewport()->update();
 }
 
 void TextView::wheelEvent(QWheelEvent *event)
@@ -279,17 +253,7 @@ void TextView::wheelEvent(QWheelEvent *event)
 
 std::vector<TextView::ShownBlock> TextView::shownBlocks()
 {
-    std::vector<ShownBlock> shown;
-    const VisualRow top = firstVisibleRow();
-    std::optional<TextBlock> block = top.block;
-    qreal y = m_insets.top() - m_layouts.layout(top.block)->lineAt(top.row).y();
-    const qreal bottom = viewport()->height();
-    while (block && y < bottom) {
-        shown.push_back({*block, QPointF(m_insets.left(), y)});
-        y += m_layouts.layout(*block)->boundingRect().height();
-        block = m_layouts.nextBlock(*block);
-    }
-    return shown;
+    return m_viewport.shownBlocks();
 }
 
 void TextView::ensureCaretVisible()
@@ -299,60 +263,18 @@ void TextView::ensureCaretVisible()
 
 void TextView::ensureVisible(qsizetype position)
 {
-    const VisualRow caret = m_navigator.rowOf(position);
-    const VisualRow top = firstVisibleRow();
-    if (caret < top) {
-        setFirstRow(caret);
+    const VisualRow before = m_viewport.firstRow();
+    m_viewport.ensureVisible(position);
+    if (m_viewport.firstRow() == before)
         return;
-    }
-    const qreal available = viewport()->height() - m_insets.top() - m_insets.bottom();
-    qreal used = 0;
-    for (std::optional<VisualRow> row = top; row; row = m_navigator.nextRow(*row)) {
-        used += m_layouts.layout(row->block)->lineAt(row->row).height();
-        if (used > available)
-            break;
-        if (*row == caret)
-            return;
-    }
-    // Below the screen: the caret's row becomes the last one shown.
-    VisualRow first = caret;
-    used = m_layouts.layout(caret.block)->lineAt(caret.row).height();
-    while (const std::optional<VisualRow> previous = m_navigator.previousRow(first)) {
-        used += m_layouts.layout(previous->block)->lineAt(previous->row).height();
-        if (used > available)
-            break;
-        first = *previous;
-    }
-    setFirstRow(first);
-}
-
-// The row's height at `position`, as wide as the character there when it is on the same row;
-// `shift` counts the preedit's units before the caret. Empty when the position is not shown.
-QRectF TextView::rectAt(qsizetype position, int shift)
-{
-    const TextBlock block = m_layouts.blockAt(position);
-    for (const ShownBlock &shown : shownBlocks()) {
-        if (shown.block != block)
-            continue;
-        QTextLayout *layout = m_layouts.layout(block);
-        const int column = int(position - m_layouts.blockStart(block)) + shift;
-        const QTextLine row = layout->lineForTextPosition(column);
-        if (!row.isValid())
-            return {};
-        const qreal x = row.cursorToX(column);
-        const int next = layout->nextCursorPosition(column);
-        const bool sameRow = next > column && next <= row.textStart() + row.textLength();
-        const qreal width = sameRow ? std::abs(row.cursorToX(next) - x) : 0;
-        return {
-            shown.origin + QPointF(std::min(x, x + width), row.y()), QSizeF(width, row.height())};
-    }
-    return {};
+    syncScrollBar();
+    viewport()->update();
 }
 
 QRect TextView::caretRect()
 {
     const bool preediting = !m_layouts.preedit().text.isEmpty();
-    QRectF rect = rectAt(m_position, preediting ? m_preeditCursor : 0);
+    QRectF rect = m_viewport.rectAt(m_position, preediting ? m_preeditCursor : 0);
     if (rect.isNull())
         return {};
     const int width = style()->pixelMetric(QStyle::PM_TextCursorWidth, nullptr, this);
@@ -362,34 +284,20 @@ QRect TextView::caretRect()
 
 QRect TextView::characterRect(qsizetype position)
 {
-    return rectAt(position, 0).toAlignedRect();
+    return m_viewport.rectAt(position).toAlignedRect();
 }
 
 qsizetype TextView::positionAt(QPoint point)
 {
-    const std::vector<ShownBlock> shown = shownBlocks();
-    if (shown.empty())
-        return 0;
-    for (const ShownBlock &block : shown) {
-        QTextLayout *layout = m_layouts.layout(block.block);
-        const qreal y = point.y() - block.origin.y();
-        if (y >= layout->boundingRect().height() && &block != &shown.back())
-            continue;
-        for (int row = 0; row < layout->lineCount(); ++row) {
-            if (y < layout->lineAt(row).rect().bottom() || row + 1 == layout->lineCount())
-                return m_navigator.positionInRow({block.block, row}, point.x() - block.origin.x());
-        }
-        return m_layouts.blockStart(block.block);
-    }
-    return 0;
+    return m_viewport.positionAt(point);
 }
 
 void TextView::paintEvent(QPaintEvent *event)
 {
     QPainter painter(viewport());
     // Rows of the first block above the first row shown stay out of the top inset.
-    const QRect clip
-        = event->rect().intersected(viewport()->rect().adjusted(0, m_insets.top(), 0, 0));
+    const QRect clip = event->rect().intersected(
+        viewport()->rect().adjusted(0, m_viewport.insets().top(), 0, 0));
     painter.setClipRect(clip);
     for (const ShownBlock &shown : shownBlocks())
         paintBlock(painter, shown, clip);
@@ -530,90 +438,54 @@ void TextView::keyPressEvent(QKeyEvent *event)
 
 bool TextView::moveCaretByKey(QKeyEvent *event)
 {
-    struct Move
-    {
-        QKeySequence::StandardKey move;
-        QKeySequence::StandardKey select;
-        std::function<qsizetype(qsizetype)> to;
-    };
-    TextNavigator &go = m_navigator;
-    const qsizetype end = m_layouts.text().length();
-    const qreal x = m_desiredX >= 0 ? m_desiredX : go.xOf(m_position);
-    const int page = std::max(visibleRowCount() - 1, 1);
-    const Move moves[] = {
-        {QKeySequence::MoveToNextChar, QKeySequence::SelectNextChar,
-            [&](qsizetype p) {
-                return go.nextCharacter(p);
-            }},
-        {QKeySequence::MoveToPreviousChar, QKeySequence::SelectPreviousChar,
-            [&](qsizetype p) {
-                return go.previousCharacter(p);
-            }},
-        {QKeySequence::MoveToNextWord, QKeySequence::SelectNextWord,
-            [&](qsizetype p) {
-                return go.nextWord(p);
-            }},
-        {QKeySequence::MoveToPreviousWord, QKeySequence::SelectPreviousWord,
-            [&](qsizetype p) {
-                return go.previousWord(p);
-            }},
-        {QKeySequence::MoveToNextLine, QKeySequence::SelectNextLine,
-            [&](qsizetype p) {
-                return go.moveByRows(p, 1, x);
-            }},
-        {QKeySequence::MoveToPreviousLine, QKeySequence::SelectPreviousLine,
-            [&](qsizetype p) {
-                return go.moveByRows(p, -1, x);
-            }},
-        {QKeySequence::MoveToNextPage, QKeySequence::SelectNextPage,
-            [&](qsizetype p) {
-                return scrollByRows(page), go.moveByRows(p, page, x);
-            }},
-        {QKeySequence::MoveToPreviousPage, QKeySequence::SelectPreviousPage,
-            [&](qsizetype p) {
-                return scrollByRows(-page), go.moveByRows(p, -page, x);
-            }},
-        {QKeySequence::MoveToStartOfLine, QKeySequence::SelectStartOfLine,
-            [&](qsizetype p) {
-                return go.rowStart(p);
-            }},
-        {QKeySequence::MoveToEndOfLine, QKeySequence::SelectEndOfLine,
-            [&](qsizetype p) {
-                return go.rowEnd(p);
-            }},
-        {QKeySequence::MoveToStartOfDocument, QKeySequence::SelectStartOfDocument,
-            [](qsizetype) {
-                return qsizetype(0);
-            }},
-        {QKeySequence::MoveToEndOfDocument, QKeySequence::SelectEndOfDocument,
-            [end](qsizetype) {
-                return end;
-            }},
-    };
-    for (const Move &move : moves) {
-        const bool select = event->matches(move.select);
-        if (!select && !event->matches(move.move))
-            continue;
-        const bool vertical = move.move == QKeySequence::MoveToNextLine
-            || move.move == QKeySequence::MoveToPreviousLine
-            || move.move == QKeySequence::MoveToNextPage
-            || move.move == QKeySequence::MoveToPreviousPage;
-        // Left and Right on a selection end it at its own edge, as in every text field.
-        qsizetype target;
-        if (!select && hasSelection() && move.move == QKeySequence::MoveToNextChar)
-            target = selectionEnd();
-        else if (!select && hasSelection() && move.move == QKeySequence::MoveToPreviousChar)
-            target = selectionStart();
-        else
-            target = move.to(m_position);
-        setCursorPosition(target, select ? Anchor::Keep : Anchor::Move);
-        m_desiredX = vertical ? x : -1;
-        ensureCaretVisible();
-        if (select)
-            selectionFinished();
-        return true;
+    const std::optional<CaretKeys::Key> key = CaretKeys::forEvent(event);
+    if (!key)
+        return false;
+    const qreal x = m_desiredX >= 0 ? m_desiredX : m_navigator.xOf(m_position);
+    setCursorPosition(caretTarget(*key, x), key->select ? Anchor::Keep : Anchor::Move);
+    m_desiredX = CaretKeys::isVertical(key->move) ? x : -1;
+    ensureCaretVisible();
+    if (key->select)
+        selectionFinished();
+    return true;
+}
+
+// Page Up and Page Down scroll by the page as they move the caret by it, keeping its place on
+// screen. Left and Right on a selection end it at its own edge, as in every text field.
+qsizetype TextView::caretTarget(CaretKeys::Key key, qreal x)
+{
+    const int page = std::max(m_viewport.rowsPerPage() - 1, 1);
+    switch (key.move) {
+    case CaretMove::NextCharacter:
+        return hasSelection() && !key.select ? selectionEnd()
+                                             : m_navigator.nextCharacter(m_position);
+    case CaretMove::PreviousCharacter:
+        return hasSelection() && !key.select ? selectionStart()
+                                             : m_navigator.previousCharacter(m_position);
+    case CaretMove::NextWord:
+        return m_navigator.nextWord(m_position);
+    case CaretMove::PreviousWord:
+        return m_navigator.previousWord(m_position);
+    case CaretMove::NextRow:
+        return m_navigator.moveByRows(m_position, 1, x);
+    case CaretMove::PreviousRow:
+        return m_navigator.moveByRows(m_position, -1, x);
+    case CaretMove::NextPage:
+        scrollByRows(page);
+        return m_navigator.moveByRows(m_position, page, x);
+    case CaretMove::PreviousPage:
+        scrollByRows(-page);
+        return m_navigator.moveByRows(m_position, -page, x);
+    case CaretMove::RowStart:
+        return m_navigator.rowStart(m_position);
+    case CaretMove::RowEnd:
+        return m_navigator.rowEnd(m_position);
+    case CaretMove::TextStart:
+        return 0;
+    case CaretMove::TextEnd:
+        return m_layouts.text().length();
     }
-    return false;
+    return m_position;
 }
 
 bool TextView::editByKey(QKeyEvent *event)

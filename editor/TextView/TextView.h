@@ -1,8 +1,10 @@
 #pragma once
 
+#include "CaretKeys.h"
 #include "TextDocument.h"
 #include "TextLayoutCache.h"
 #include "TextNavigator.h"
+#include "TextViewport.h"
 
 #include <QAbstractScrollArea>
 #include <QBasicTimer>
@@ -38,7 +40,7 @@ public:
 
     // Space between the viewport's edges and the text.
     void setTextInsets(const QMargins &insets);
-    QMargins textInsets() const { return m_insets; }
+    QMargins textInsets() const { return m_viewport.insets(); }
     void setTabStopDistance(qreal distance);
 
     // Replaces the selection (or inserts at the caret) as the user typing it would.
@@ -59,12 +61,8 @@ public:
     qsizetype positionAt(QPoint point);
     // The first row shown, and the block index the scroll bar shows for it.
     VisualRow firstVisibleRow();
-    // The rows shown, in order, each with the top of its block in viewport coordinates.
-    struct ShownBlock
-    {
-        TextBlock block;
-        QPointF origin;
-    };
+    // The blocks shown, in order, each with the top of its layout in viewport coordinates.
+    using ShownBlock = TextViewport::ShownBlock;
     std::vector<ShownBlock> shownBlocks();
 
     TextLayoutCache &layouts() { return m_layouts; }
@@ -97,6 +95,7 @@ private:
 
     void onContentsChange(qsizetype position, qsizetype removed, qsizetype added);
     bool moveCaretByKey(QKeyEvent *event);
+    qsizetype caretTarget(CaretKeys::Key key, qreal x);
     bool editByKey(QKeyEvent *event);
     void removeTo(qsizetype position);
     void scrollByRows(int rows);
@@ -107,22 +106,17 @@ private:
     void selectionFinished();
     void extendSelectionTo(qsizetype position);
     void setSelection(qsizetype anchor, qsizetype position);
-    QRectF rectAt(qsizetype position, int shift);
     void paintBlock(QPainter &painter, const ShownBlock &shown, const QRect &clip);
-    int visibleRowCount();
     QVariant queryInputMethod(Qt::InputMethodQuery query);
 
     QPointer<TextDocument> m_document;
     TextLayoutCache m_layouts;
     TextNavigator m_navigator {m_layouts};
-    QMargins m_insets {4, 4, 4, 4};
     qsizetype m_position = 0;
     qsizetype m_anchor = 0;
     // Where Up and Down aim, kept across rows shorter than it.
     qreal m_desiredX = -1;
-    // The first row shown: a position inside its block and the row of the block.
-    qsizetype m_topPosition = 0;
-    int m_topRow = 0;
+    TextViewport m_viewport {m_layouts, m_navigator};
     bool m_syncingScrollBar = false;
     int m_wheelRemainder = 0;
     bool m_caretShown = true;
