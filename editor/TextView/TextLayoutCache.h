@@ -1,6 +1,7 @@
 #pragma once
 
 #include "LineSegments.h"
+#include "TextPreedit.h"
 #include "TextSnapshot.h"
 
 #include <QFont>
@@ -18,14 +19,6 @@ struct TextBlock
     int segment = 0;
 
     friend auto operator<=>(const TextBlock &, const TextBlock &) = default;
-};
-
-// The text input method's not yet committed text, shown at `position` in the block holding it.
-struct TextPreedit
-{
-    qsizetype position = -1;
-    QString text;
-    QList<QTextLayout::FormatRange> formats;
 };
 
 // Lays the text out block by block at the wrap width, keeping the blocks the view showed last. A

@@ -273,8 +273,8 @@ void TextView::ensureVisible(qsizetype position)
 
 QRect TextView::caretRect()
 {
-    const bool preediting = !m_layouts.preedit().text.isEmpty();
-    QRectF rect = m_viewport.rectAt(m_position, preediting ? m_preeditCursor : 0);
+    const TextPreedit &preedit = m_layouts.preedit();
+    QRectF rect = m_viewport.rectAt(m_position, preedit.isActive() ? preedit.cursor : 0);
     if (rect.isNull())
         return {};
     const int width = style()->pixelMetric(QStyle::PM_TextCursorWidth, nullptr, this);
@@ -331,10 +331,10 @@ void TextView::paintBlock(QPainter &painter, const ShownBlock &shown, const QRec
     if (!m_caretShown || !hasFocus() || m_layouts.blockAt(m_position) != shown.block)
         return;
     int column = int(m_position - start);
-    if (!layout->preeditAreaText().isEmpty()) {
-        if (!m_preeditCursorVisible)
+    if (const TextPreedit &preedit = m_layouts.preedit(); preedit.isActive()) {
+        if (!preedit.cursorVisible)
             return;
-        column += m_preeditCursor;
+        column += preedit.cursor;
     }
     layout->drawCursor(&painter, shown.origin, column,
         style()->pixelMetric(QStyle::PM_TextCursorWidth, nullptr, this));
@@ -615,25 +615,7 @@ void TextView::inputMethodEvent(QInputMethodEvent *event)
         }
         insertText(event->commitString());
     }
-    TextPreedit preedit;
-    m_preeditCursor = int(event->preeditString().size());
-    m_preeditCursorVisible = true;
-    for (const QInputMethodEvent::Attribute &attribute : event->attributes()) {
-        if (attribute.type == QInputMethodEvent::Cursor) {
-            m_preeditCursor = attribute.start;
-            m_preeditCursorVisible = attribute.length > 0;
-        } else if (attribute.type == QInputMethodEvent::TextFormat) {
-            const QTextCharFormat format
-                = qvariant_cast<QTextFormat>(attribute.value).toCharFormat();
-            if (format.isValid())
-                preedit.formats.append({attribute.start, attribute.length, format});
-        }
-    }
-    if (!event->preeditString().isEmpty()) {
-        preedit.position = m_position;
-        preedit.text = event->preeditString();
-    }
-    m_layouts.setPreedit(std::move(preedit));
+    m_layouts.setPreedit(TextPreedit::fromEvent(*event, m_position));
     ensureCaretVisible();
     viewport()->update();
     updateMicroFocus();

@@ -126,6 +126,4 @@ private:
     SelectionUnit m_selectionUnit = SelectionUnit::Character;
     std::pair<qsizetype, qsizetype> m_selectionOrigin;
     bool m_dragging = false;
-    int m_preeditCursor = 0;
-    bool m_preeditCursorVisible = true;
 };
