@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QInputMethodEvent>
+#include <QLineEdit>
 #include <QScrollBar>
 #include <QTextLine>
 #include <QtTest>
@@ -81,31 +82,36 @@ private:
     QPoint pointAt(qsizetype position);
 
     std::unique_ptr<TextDocument> m_document;
-    std::unique_ptr<TextView> m_view;
+    // The view beside another control, as in a window, where Tab must still reach the text.
+    std::unique_ptr<QWidget> m_window;
+    TextView *m_view = nullptr;
 };
 
 void TestTextView::init()
 {
     m_document = std::make_unique<TextDocument>();
-    m_view = std::make_unique<TextView>();
+    m_window = std::make_unique<QWidget>();
+    m_view = new TextView(m_window.get());
+    (new QLineEdit(m_window.get()))->setGeometry(430, 0, 90, 30);
     m_view->setFont(QFont(u"DejaVu Sans Mono"_s, 10));
     m_view->setDocument(m_document.get());
 }
 
 void TestTextView::cleanup()
 {
-    m_view.reset();
+    m_window.reset();
     m_document.reset();
 }
 
 void TestTextView::show(const QString &text, int width)
 {
     m_document->setText(text);
-    m_view->resize(width, 300);
-    m_view->show();
-    m_view->activateWindow();
+    m_view->setGeometry(0, 0, width, 300);
+    m_window->resize(width + 100, 300);
+    m_window->show();
+    m_window->activateWindow();
     m_view->setFocus();
-    QVERIFY(QTest::qWaitForWindowExposed(m_view.get()));
+    QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
 }
 
 QPoint TestTextView::pointAt(qsizetype position)
@@ -187,7 +193,7 @@ void TestTextView::caretMovesByKeys()
     QFETCH(qsizetype, anchor);
     show(text);
     m_view->setCursorPosition(start);
-    press(m_view.get(), keys);
+    press(m_view, keys);
     QCOMPARE(m_view->cursorPosition(), position);
     QCOMPARE(m_view->anchorPosition(), anchor);
     QCOMPARE(m_document->toString(), text);
@@ -248,8 +254,8 @@ void TestTextView::editsByKeys()
     QFETCH(qsizetype, position);
     show(text);
     m_view->setCursorPosition(start);
-    press(m_view.get(), keys);
-    type(m_view.get(), typed);
+    press(m_view, keys);
+    type(m_view, typed);
     QCOMPARE(m_document->toString(), result);
     QCOMPARE(m_view->cursorPosition(), position);
 }
@@ -279,13 +285,13 @@ void TestTextView::undoAndRedoPutTheCaretAtTheEdit()
     QFETCH(qsizetype, afterRedo);
     show(text);
     m_view->setCursorPosition(start);
-    press(m_view.get(), keys);
+    press(m_view, keys);
     const QString edited = m_document->toString();
-    press(m_view.get(), {u"Ctrl+Z"_s});
+    press(m_view, {u"Ctrl+Z"_s});
     QCOMPARE(m_document->toString(), text);
     QCOMPARE(m_view->cursorPosition(), afterUndo);
     QVERIFY(!m_view->caretRect().isEmpty());
-    press(m_view.get(), {u"Ctrl+Shift+Z"_s});
+    press(m_view, {u"Ctrl+Shift+Z"_s});
     QCOMPARE(m_document->toString(), edited);
     QCOMPARE(m_view->cursorPosition(), afterRedo);
     QVERIFY(!m_view->caretRect().isEmpty());
@@ -383,8 +389,8 @@ void TestTextView::editsTheMiddleOfAHugeLine()
     m_view->setCursorPosition(middle);
     m_view->ensureCaretVisible();
     QVERIFY(!m_view->caretRect().isEmpty());
-    type(m_view.get(), u"INSERTED"_s);
-    press(m_view.get(), {u"Backspace"_s, u"Backspace"_s, u"Left"_s, u"Delete"_s});
+    type(m_view, u"INSERTED"_s);
+    press(m_view, {u"Backspace"_s, u"Backspace"_s, u"Left"_s, u"Delete"_s});
     QString expected = original;
     expected.insert(middle, u"INSER"_s);
     QCOMPARE(m_view->cursorPosition(), middle + 5);
@@ -401,7 +407,7 @@ void TestTextView::editsTheMiddleOfAHugeLine()
     QCOMPARE_GT(m_view->verticalScrollBar()->maximum(), 1000);
 
     // The end of the line is reachable and shows the end of the text.
-    press(m_view.get(), {u"Ctrl+End"_s});
+    press(m_view, {u"Ctrl+End"_s});
     QCOMPARE(m_view->cursorPosition(), expected.size());
     QVERIFY(!m_view->caretRect().isEmpty());
 }
@@ -471,7 +477,7 @@ void TestTextView::showsAndCommitsPreedit()
     underline.setFontUnderline(true);
     QInputMethodEvent composing(u"ni"_s,
         {{QInputMethodEvent::TextFormat, 0, 2, underline}, {QInputMethodEvent::Cursor, 2, 1, {}}});
-    QApplication::sendEvent(m_view.get(), &composing);
+    QApplication::sendEvent(m_view, &composing);
     QCOMPARE(m_document->toString(), u"ab\ncd"_s);
     QTextLayout *layout = m_view->layouts().layout({0, 0});
     QCOMPARE(layout->preeditAreaText(), u"ni"_s);
@@ -481,7 +487,7 @@ void TestTextView::showsAndCommitsPreedit()
 
     QInputMethodEvent commit;
     commit.setCommitString(u"\u4F60"_s);
-    QApplication::sendEvent(m_view.get(), &commit);
+    QApplication::sendEvent(m_view, &commit);
     QCOMPARE(m_document->toString(), u"a\u4F60b\ncd"_s);
     QCOMPARE(m_view->cursorPosition(), 2);
     QVERIFY(m_view->layouts().layout({0, 0})->preeditAreaText().isEmpty());

@@ -421,6 +421,12 @@ bool TextView::event(QEvent *event)
     return QAbstractScrollArea::event(event);
 }
 
+// Tab is a character of the text, not a move to the next control.
+bool TextView::focusNextPrevChild(bool)
+{
+    return false;
+}
+
 void TextView::keyPressEvent(QKeyEvent *event)
 {
     if (moveCaretByKey(event) || editByKey(event)) {
@@ -578,7 +584,13 @@ void TextView::mouseMoveEvent(QMouseEvent *event)
 {
     if (!m_dragging || !(event->buttons() & Qt::LeftButton))
         return;
-    extendSelectionTo(positionAt(event->position().toPoint()));
+    // Dragging past the top or the bottom scrolls a row for each move.
+    const QPoint point = event->position().toPoint();
+    if (point.y() < 0)
+        scrollByRows(-1);
+    else if (point.y() >= viewport()->height())
+        scrollByRows(1);
+    extendSelectionTo(positionAt(point));
     ensureCaretVisible();
 }
 

@@ -75,6 +75,7 @@ signals:
 
 protected:
     bool event(QEvent *event) override;
+    bool focusNextPrevChild(bool next) override;
     void paintEvent(QPaintEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
     void changeEvent(QEvent *event) override;
