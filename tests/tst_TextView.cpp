@@ -53,6 +53,16 @@ struct Edit
 
 } // namespace
 
+Q_DECLARE_METATYPE(VisualRow)
+
+namespace QTest {
+template<> char *toString(const VisualRow &row)
+{
+    return qstrdup(QByteArray::number(row.block.line) + ':' + QByteArray::number(row.block.segment)
+        + ':' + QByteArray::number(row.row));
+}
+} // namespace QTest
+
 class TestTextView : public QObject
 {
     Q_OBJECT
@@ -69,6 +79,8 @@ private slots:
     void undoAndRedoPutTheCaretAtTheEdit();
     void wrapsAtTheViewportWidth_data();
     void wrapsAtTheViewportWidth();
+    void scrollsByRows_data();
+    void scrollsByRows();
     void selectsByMouse_data();
     void selectsByMouse();
     void editsTheMiddleOfAHugeLine();
@@ -336,6 +348,47 @@ void TestTextView::wrapsAtTheViewportWidth()
     const int rows = layout->lineCount();
     m_view->resize(width / 2, 300);
     QCOMPARE_GT(m_view->layouts().layout({0, 0})->lineCount(), rows);
+}
+
+void TestTextView::scrollsByRows_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("wheelNotches");
+    QTest::addColumn<VisualRow>("firstRow");
+
+    const int rows = QApplication::wheelScrollLines();
+    QTest::addRow("a wheel notch scrolls lines")
+        << u"line\n"_s.repeated(200) << 1 << VisualRow {{rows, 0}, 0};
+    QTest::addRow("and rows inside a wrapped line")
+        << longLine(5000) + u"\nend"_s << 1 << VisualRow {{0, 0}, rows};
+    QTest::addRow("and on into the next segment of a long line")
+        << longLine(40'000) << 30 << VisualRow {{0, 1}, 30 * rows};
+    QTest::addRow("back up stops at the first row")
+        << u"line\n"_s.repeated(50) << -2 << VisualRow {{0, 0}, 0};
+}
+
+void TestTextView::scrollsByRows()
+{
+    QFETCH(QString, text);
+    QFETCH(int, wheelNotches);
+    QFETCH(VisualRow, firstRow);
+    show(text);
+    const qsizetype rowsInFirstSegment = m_view->layouts().layout({0, 0})->lineCount();
+    QWheelEvent wheel(QPointF(50, 50), m_view->viewport()->mapToGlobal(QPointF(50, 50)), {},
+        {0, -120 * wheelNotches}, Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(m_view->viewport(), &wheel);
+    VisualRow expected = firstRow;
+    // Rows past the first segment continue in the next one.
+    if (expected.block.segment > 0)
+        expected.row -= int(rowsInFirstSegment);
+    QCOMPARE(m_view->firstVisibleRow(), expected);
+    QCOMPARE(m_view->verticalScrollBar()->value(), m_view->layouts().blockIndex(expected.block));
+
+    // The scroll bar's end shows the last block.
+    QScrollBar *bar = m_view->verticalScrollBar();
+    bar->setValue(bar->maximum());
+    const TextView::ShownBlock first = m_view->shownBlocks().front();
+    QVERIFY(m_view->layouts().isLastBlock(first.block));
 }
 
 void TestTextView::selectsByMouse_data()
