@@ -484,6 +484,8 @@ void TestTextView::segmentsFollowEdits_data()
         << line + u"\n"_s + line << QList<Edit> {{40'000, 1, QString()}};
     QTest::addRow("the long line shrinks to an ordinary one")
         << line << QList<Edit> {{10, 39'000, QString()}};
+    QTest::addRow("no cut parts a combining mark from its base")
+        << u"e\u0301"_s.repeated(20'000) << QList<Edit> {{1'001, 0, u"a\u0300"_s}};
     QTest::addRow("no cut splits a surrogate pair")
         << u"\U0001F600"_s.repeated(20'000) << QList<Edit> {{1'000, 0, u"\U0001F600"_s}};
 }
@@ -509,6 +511,7 @@ void TestTextView::segmentsFollowEdits()
             QCOMPARE_LE(length, LineSegments::MaxUnits);
             QVERIFY(length > 0 || block->segment == 0);
             QVERIFY(!text[start].isLowSurrogate());
+            QVERIFY(start == 0 || !text[start].isMark());
             QCOMPARE(layouts.blockIndex(*block), index);
             QCOMPARE(layouts.blockAtIndex(index), *block);
             if (block->segment == 0 && block->line > 0)

@@ -7,6 +7,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QGuiApplication>
+#include <QInputMethod>
 #include <QKeyEvent>
 #include <QPainter>
 #include <QScrollBar>
@@ -274,7 +275,8 @@ void TextView::ensureVisible(qsizetype position)
 QRect TextView::caretRect()
 {
     const TextPreedit &preedit = m_layouts.preedit();
-    QRectF rect = m_viewport.rectAt(m_position, preedit.isActive() ? preedit.cursor : 0);
+    const bool inPreedit = preedit.isActive() && preedit.position == m_position;
+    QRectF rect = m_viewport.rectAt(m_position, inPreedit ? preedit.cursor : 0);
     if (rect.isNull())
         return {};
     const int width = style()->pixelMetric(QStyle::PM_TextCursorWidth, nullptr, this);
@@ -331,7 +333,7 @@ void TextView::paintBlock(QPainter &painter, const ShownBlock &shown, const QRec
     if (!m_caretShown || !hasFocus() || m_layouts.blockAt(m_position) != shown.block)
         return;
     int column = int(m_position - start);
-    if (const TextPreedit &preedit = m_layouts.preedit(); preedit.isActive()) {
+    if (const TextPreedit &preedit = m_layouts.preedit(); preedit.position == m_position) {
         if (!preedit.cursorVisible)
             return;
         column += preedit.cursor;
@@ -563,6 +565,9 @@ void TextView::mousePressEvent(QMouseEvent *event)
     }
     if (event->button() != Qt::LeftButton)
         return;
+    // A click elsewhere ends the composition where it is, as in every Qt text field.
+    if (m_layouts.preedit().isActive())
+        QGuiApplication::inputMethod()->commit();
     m_dragging = true;
     m_desiredX = -1;
     const QPoint distance = event->position().toPoint() - m_tripleClickPoint;
@@ -606,6 +611,9 @@ void TextView::mouseDoubleClickEvent(QMouseEvent *event)
 {
     if (event->button() != Qt::LeftButton)
         return;
+    // A click elsewhere ends the composition where it is, as in every Qt text field.
+    if (m_layouts.preedit().isActive())
+        QGuiApplication::inputMethod()->commit();
     m_dragging = true;
     m_selectionUnit = SelectionUnit::Word;
     m_selectionOrigin = m_navigator.wordAt(positionAt(event->position().toPoint()));
