@@ -379,7 +379,7 @@ DocumentResult<QByteArray> readToEnd(int fd, qsizetype expectedSize)
     return bytes;
 }
 
-DocumentResult<QByteArray> readRegularFile(const QString &path)
+DocumentResult<ScrivletDocument::OpenFile> openRegularFile(const QString &path)
 {
     const QByteArray nativePath = QFile::encodeName(path);
     struct stat info = {};
@@ -393,7 +393,7 @@ DocumentResult<QByteArray> readRegularFile(const QString &path)
     const int fd = ::open(nativePath.constData(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
     if (fd < 0)
         return errorFromErrno(errno);
-    const auto closeFile = qScopeGuard([fd] { ::close(fd); });
+    auto closeFile = qScopeGuard([fd] { ::close(fd); });
     if (::fstat(fd, &info) != 0)
         return errorFromErrno(errno);
     if (!S_ISREG(info.st_mode))
@@ -402,7 +402,17 @@ DocumentResult<QByteArray> readRegularFile(const QString &path)
         return tooLarge(info.st_size);
     // Some network filesystems honour O_NONBLOCK on regular files and would return EAGAIN.
     ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
-    return readToEnd(fd, qsizetype(info.st_size));
+    closeFile.dismiss();
+    return ScrivletDocument::OpenFile {fd, qint64(info.st_size)};
+}
+
+DocumentResult<QByteArray> readRegularFile(const QString &path)
+{
+    const DocumentResult<ScrivletDocument::OpenFile> file = openRegularFile(path);
+    if (!file)
+        return file.error();
+    const auto closeFile = qScopeGuard([fd = file->descriptor] { ::close(fd); });
+    return readToEnd(file->descriptor, qsizetype(file->size));
 }
 
 } // namespace
@@ -410,6 +420,21 @@ DocumentResult<QByteArray> readRegularFile(const QString &path)
 ScrivletDocument::ScrivletDocument(QString initialText)
     : text(std::move(initialText))
 { }
+
+DocumentResult<ScrivletDocument::OpenFile> ScrivletDocument::openForReading(const QString &path)
+{
+    return openRegularFile(path);
+}
+
+DocumentError ScrivletDocument::readError(int error)
+{
+    return errorFromErrno(error);
+}
+
+std::optional<QString> ScrivletDocument::decodeStrictUtf8(QByteArrayView bytes)
+{
+    return decodeUtf8(bytes);
+}
 
 DocumentResult<QByteArray> ScrivletDocument::readBytes(const QString &path)
 {

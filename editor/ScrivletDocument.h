@@ -31,6 +31,16 @@ public:
     static DocumentResult<ScrivletDocument> read(const QString &path);
     // The file's bytes, read as read() reads them (same checks, same errors).
     static DocumentResult<QByteArray> readBytes(const QString &path);
+    // A file opened for reading as read() opens it (same checks, same errors); the caller reads
+    // and closes the descriptor, so that a loader can read it a block at a time.
+    struct OpenFile
+    {
+        int descriptor = -1;
+        qint64 size = 0;
+    };
+    static DocumentResult<OpenFile> openForReading(const QString &path);
+    // The error read() reports for a failed read(2) with `error` (an errno value).
+    static DocumentError readError(int error);
     // What read() would say about `path` without reading it: a missing, unreadable or special
     // file. Nothing when the file may be read.
     static std::optional<DocumentError> checkReadable(const QString &path);
@@ -40,6 +50,9 @@ public:
     // Nothing else is stripped or converted: a UTF-8 byte-order mark stays as U+FEFF and CR
     // stays CR.
     static DocumentResult<QString> decodeText(QByteArrayView bytes);
+    // Strict UTF-8, the decoder decodeText() tries after UTF-16: nothing for malformed bytes.
+    // Valid UTF-8 cut between two sequences decodes piece by piece to the same text.
+    static std::optional<QString> decodeStrictUtf8(QByteArrayView bytes);
 
     // CR and CR LF become LF. Every LF stays, the last one too: a file that ended with a line
     // break still ends with one when it is saved.

@@ -177,6 +177,8 @@ void TestPieceTree::lookups_data()
     QTest::addRow("longer than a piece") << QString(u"line of text\r\n"_s.repeated(700));
     // The loaded text is cut into pieces of 4096 units: here between the CR and the LF.
     QTest::addRow("CR LF across pieces of the file") << QString(QString(4095, u'a') + u"\r\nb"_s);
+    // Inserted text this long is kept as given rather than copied into the append blocks.
+    QTest::addRow("longer than an append block") << QString(u"x\r\n\ry\n"_s.repeated(30000));
 }
 
 // The text built whole, and built from two insertions cut at every place (so that a CR and its
@@ -204,8 +206,8 @@ void TestPieceTree::lookups()
             return;
 
         PieceTree reversed;
-        reversed.insert(0, QStringView(text).sliced(cut));
-        reversed.insert(0, QStringView(text).first(cut));
+        reversed.insertTaking(0, text.sliced(cut));
+        reversed.insertTaking(0, text.first(cut));
         compareLookups(reversed.snapshot(), text, random, text.size() < 100);
         if (QTest::currentTestFailed())
             return;

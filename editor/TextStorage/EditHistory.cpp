@@ -44,6 +44,16 @@ void EditHistory::replace(PieceTree &tree, qsizetype offset, qsizetype length, Q
     record(std::move(edit));
 }
 
+void EditHistory::replaceTaking(PieceTree &tree, qsizetype offset, qsizetype length, QString text)
+{
+    offset = std::clamp<qsizetype>(offset, 0, tree.length());
+    TextEdit edit;
+    edit.offset = offset;
+    edit.removed = tree.remove(offset, length);
+    edit.inserted = tree.insertTaking(offset, std::move(text));
+    record(std::move(edit));
+}
+
 void EditHistory::record(TextEdit edit)
 {
     if (edit.removed.isEmpty() && edit.inserted.isEmpty())

@@ -29,6 +29,8 @@ class EditHistory
 public:
     // Applies the replacement of [offset, offset + length) by `text` to `tree` and records it.
     void replace(PieceTree &tree, qsizetype offset, qsizetype length, QStringView text);
+    // The same, taking a long `text` instead of copying it.
+    void replaceTaking(PieceTree &tree, qsizetype offset, qsizetype length, QString text);
     // Records an edit already applied to the tree.
     void record(TextEdit edit);
 

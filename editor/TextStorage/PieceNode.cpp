@@ -2,6 +2,10 @@
 
 #include <algorithm>
 
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
 namespace PieceTreeDetail {
 namespace {
 
@@ -81,6 +85,17 @@ NodePtr joinRight(const Node &node, const NodePtr &right)
     return withChildren(*right, joinRight(node, right->left), right->right);
 }
 
+// Counts the breaks of units [from, to) one by one.
+void countBreaks(const char16_t *code, qsizetype from, qsizetype to, qsizetype &breaks,
+    bool &afterCarriageReturn)
+{
+    for (qsizetype i = from; i < to; ++i) {
+        if (code[i] == CarriageReturn || (code[i] == LineFeed && !afterCarriageReturn))
+            ++breaks;
+        afterCarriageReturn = code[i] == CarriageReturn;
+    }
+}
+
 } // namespace
 
 Summary summarize(QStringView units)
@@ -89,15 +104,42 @@ Summary summarize(QStringView units)
     summary.length = units.size();
     if (units.isEmpty())
         return summary;
+    const auto *code = reinterpret_cast<const char16_t *>(units.utf16());
+    const qsizetype size = units.size();
     bool afterCarriageReturn = false;
-    for (const QChar unit : units) {
-        const char16_t code = unit.unicode();
-        if (code == CarriageReturn)
-            ++summary.breaks;
-        else if (code == LineFeed && !afterCarriageReturn)
-            ++summary.breaks;
-        afterCarriageReturn = code == CarriageReturn;
+    qsizetype i = 0;
+#ifdef __SSE2__
+    // Eight units at a time: without a CR among them every LF counts, but one right after a CR
+    // that ended the units before; with one, they are counted one by one. Each lane counts the
+    // LFs at its place (negated: a match is -1), summed up before a lane could overflow.
+    const __m128i lineFeeds = _mm_set1_epi16(short(LineFeed));
+    const __m128i carriageReturns = _mm_set1_epi16(short(CarriageReturn));
+    __m128i negatedFeeds = _mm_setzero_si128();
+    int blocks = 0;
+    const auto addFeeds = [&] {
+        alignas(16) qint32 sums[4];
+        _mm_store_si128(
+            reinterpret_cast<__m128i *>(sums), _mm_madd_epi16(negatedFeeds, _mm_set1_epi16(-1)));
+        summary.breaks += qsizetype(sums[0]) + sums[1] + sums[2] + sums[3];
+        negatedFeeds = _mm_setzero_si128();
+        blocks = 0;
+    };
+    for (; i + 8 <= size; i += 8) {
+        const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i *>(code + i));
+        if (_mm_movemask_epi8(_mm_cmpeq_epi16(block, carriageReturns)) != 0) {
+            countBreaks(code, i, i + 8, summary.breaks, afterCarriageReturn);
+            continue;
+        }
+        negatedFeeds = _mm_add_epi16(negatedFeeds, _mm_cmpeq_epi16(block, lineFeeds));
+        if (++blocks == 0x7FFF)
+            addFeeds();
+        if (afterCarriageReturn && code[i] == LineFeed)
+            --summary.breaks;
+        afterCarriageReturn = false;
     }
+    addFeeds();
+#endif
+    countBreaks(code, i, size, summary.breaks, afterCarriageReturn);
     summary.startsWithLineFeed = units.front() == LineFeed;
     summary.endsWithCarriageReturn = afterCarriageReturn;
     return summary;

@@ -48,6 +48,19 @@ TextSnapshot PieceTree::insert(qsizetype offset, QStringView text)
     return TextSnapshot(std::move(inserted), m_buffers);
 }
 
+// Short texts go where typing goes, so that they extend pieces instead of adding them. A string
+// over raw data (capacity 0) does not own its units and is copied.
+TextSnapshot PieceTree::insertTaking(qsizetype offset, QString text)
+{
+    if (text.size() <= TextBuffers::BlockUnits || text.capacity() < text.size())
+        return insert(offset, QStringView(text));
+    offset = std::clamp<qsizetype>(offset, 0, length());
+    NodePtr inserted = build({m_buffers->keep(std::move(text))});
+    auto [before, after] = split(m_text.m_root, offset);
+    m_text.m_root = merge(merge(before, inserted), after);
+    return TextSnapshot(std::move(inserted), m_buffers);
+}
+
 TextSnapshot PieceTree::remove(qsizetype offset, qsizetype length)
 {
     offset = std::clamp<qsizetype>(offset, 0, this->length());

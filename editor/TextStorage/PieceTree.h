@@ -51,6 +51,8 @@ public:
     // Offsets are clamped to the text. Both return what they removed or inserted as a snapshot of
     // its own (sharing the pieces, so a huge deletion costs no copy), for the edit history.
     TextSnapshot insert(qsizetype offset, QStringView text);
+    // The same, taking a long text (a Replace All, a large paste) instead of copying it.
+    TextSnapshot insertTaking(qsizetype offset, QString text);
     TextSnapshot remove(qsizetype offset, qsizetype length);
     // Puts back text taken from this tree (by remove(), insert() or a snapshot's slice()),
     // without copying it. Text from another tree is copied.

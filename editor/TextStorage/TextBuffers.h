@@ -13,6 +13,9 @@
 class TextBuffers
 {
 public:
+    // Units per append block; longer insertions get a block of their own.
+    static constexpr qsizetype BlockUnits = 64 * 1024;
+
     TextBuffers() = default;
     Q_DISABLE_COPY_MOVE(TextBuffers)
 
@@ -26,8 +29,6 @@ public:
     const char16_t *appendPosition() const;
 
 private:
-    static constexpr qsizetype BlockUnits = 64 * 1024;
-
     char16_t *newBlock(qsizetype units);
 
     // Moving a QString leaves its units where they are, so pieces stay valid as this grows.

@@ -15,12 +15,31 @@ TextDocument::~TextDocument() = default;
 
 void TextDocument::replace(qsizetype position, qsizetype removed, QStringView text)
 {
-    position = std::clamp<qsizetype>(position, 0, length());
-    removed = std::clamp<qsizetype>(removed, 0, length() - position);
-    if (removed == 0 && text.isEmpty())
+    if (!clampEdit(position, removed, text.size()))
         return;
     m_history.replace(m_tree, position, removed, text);
-    addChange(position, removed, text.size());
+    editDone(position, removed, text.size());
+}
+
+void TextDocument::replaceTaking(qsizetype position, qsizetype removed, QString text)
+{
+    const qsizetype added = text.size();
+    if (!clampEdit(position, removed, added))
+        return;
+    m_history.replaceTaking(m_tree, position, removed, std::move(text));
+    editDone(position, removed, added);
+}
+
+bool TextDocument::clampEdit(qsizetype &position, qsizetype &removed, qsizetype added) const
+{
+    position = std::clamp<qsizetype>(position, 0, length());
+    removed = std::clamp<qsizetype>(removed, 0, length() - position);
+    return removed > 0 || added > 0;
+}
+
+void TextDocument::editDone(qsizetype position, qsizetype removed, qsizetype added)
+{
+    addChange(position, removed, added);
     if (m_groupDepth > 0)
         return;
     reportChange();
@@ -130,6 +149,8 @@ void TextDocument::reportChange()
         return;
     const PendingChange change = *m_pending;
     m_pending.reset();
+    if (change.oldLength == 0 && change.newLength == 0)
+        return;
     emit contentsChange(change.start, change.oldLength, change.newLength);
 }
 

@@ -41,6 +41,8 @@ public:
     // One edit by the user: [position, position + removed) becomes `text` (clamped to the text),
     // recorded for undo; typed characters join the word being typed.
     void replace(qsizetype position, qsizetype removed, QStringView text);
+    // The same, taking a long `text` (Replace All, a large paste) instead of copying it.
+    void replaceTaking(qsizetype position, qsizetype removed, QString text);
     // The replaces between these are one step of the history and one notification. Groups nest.
     void beginEditGroup();
     void endEditGroup();
@@ -84,6 +86,9 @@ private:
         qsizetype newLength = 0;
     };
 
+    // Clamps an edit to the text; false when it changes nothing.
+    bool clampEdit(qsizetype &position, qsizetype &removed, qsizetype added) const;
+    void editDone(qsizetype position, qsizetype removed, qsizetype added);
     void addChange(qsizetype position, qsizetype removed, qsizetype added);
     void reportChange();
     void reportStates();

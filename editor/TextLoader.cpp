@@ -1,0 +1,220 @@
+#include "TextLoader.h"
+
+#include "ScrivletDocument.h"
+#include "TextDocument.h"
+
+#include <QScopeGuard>
+#include <QThread>
+
+#include <cerrno>
+#include <functional>
+#include <optional>
+
+#include <unistd.h>
+
+struct TextLoader::Block
+{
+    QString text;
+    // The text of the whole file, to replace the blocks given before.
+    bool replacesAll = false;
+    bool hasNul = false;
+    qint64 done = 0;
+    qint64 total = 0;
+};
+
+struct TextLoader::Shared
+{
+    std::atomic<bool> cancelled = false;
+    // Set by the worker before it ends.
+    std::optional<DocumentError> error;
+};
+
+namespace {
+
+bool isUtf8Continuation(char byte)
+{
+    return (uchar(byte) & 0xC0) == 0x80;
+}
+
+// Where `bytes` may be cut so that no UTF-8 sequence is split: before the last sequence when
+// the bytes end inside it. Malformed bytes may be cut anywhere; they fail to decode either way.
+qsizetype characterBoundary(QByteArrayView bytes)
+{
+    qsizetype lead = bytes.size();
+    while (lead > 0 && bytes.size() - lead < 4 && isUtf8Continuation(bytes[lead - 1]))
+        --lead;
+    if (lead == 0)
+        return bytes.size();
+    --lead;
+    const auto first = uchar(bytes[lead]);
+    const qsizetype needed = first >= 0xF0 ? 4 : first >= 0xE0 ? 3 : first >= 0xC0 ? 2 : 1;
+    return bytes.size() - lead >= needed ? bytes.size() : lead;
+}
+
+bool startsWithUtf16ByteOrderMark(QByteArrayView bytes)
+{
+    return bytes.startsWith("\xFF\xFE") || bytes.startsWith("\xFE\xFF");
+}
+
+// Reads until `buffer` holds `wanted` bytes past `from` or the file ends; the bytes read.
+DocumentResult<qsizetype> readUpTo(int fd, QByteArray &buffer, qsizetype from, qsizetype wanted)
+{
+    buffer.resize(from + wanted);
+    qsizetype filled = 0;
+    while (filled < wanted) {
+        const ssize_t count = ::read(fd, buffer.data() + from + filled, size_t(wanted - filled));
+        if (count == 0)
+            break;
+        if (count < 0 && errno == EINTR)
+            continue;
+        if (count < 0)
+            return ScrivletDocument::readError(errno);
+        filled += count;
+    }
+    buffer.resize(from + filled);
+    return filled;
+}
+
+using BlockSink = std::function<void(QString text, bool replacesAll, qint64 done, qint64 total)>;
+
+// The whole file decoded as ScrivletDocument reads it, for text that is not UTF-8 throughout.
+std::optional<DocumentError> decodeWhole(const QString &path, bool replaces, const BlockSink &give)
+{
+    const DocumentResult<QByteArray> bytes = ScrivletDocument::readBytes(path);
+    if (!bytes)
+        return bytes.error();
+    DocumentResult<QString> text = ScrivletDocument::decodeText(*bytes);
+    if (!text)
+        return text.error();
+    give(std::move(text).value(), replaces, bytes->size(), bytes->size());
+    return std::nullopt;
+}
+
+std::optional<DocumentError> readInBlocks(
+    const QString &path, const std::atomic<bool> &cancelled, const BlockSink &give)
+{
+    const DocumentResult<ScrivletDocument::OpenFile> file = ScrivletDocument::openForReading(path);
+    if (!file)
+        return file.error();
+    const auto closeFile = qScopeGuard([fd = file->descriptor] { ::close(fd); });
+    QByteArray buffer;
+    qsizetype carried = 0;
+    qint64 done = 0;
+    bool given = false;
+    while (!cancelled) {
+        const qsizetype wanted = done == 0 ? TextLoader::firstBlockBytes : TextLoader::blockBytes;
+        const DocumentResult<qsizetype> read = readUpTo(file->descriptor, buffer, carried, wanted);
+        if (!read)
+            return read.error();
+        done += *read;
+        if (done > ScrivletDocument::maximumFileSize)
+            return DocumentError(DocumentError::fileReadTooLarge);
+        const bool atEnd = *read < wanted;
+        if (!given && startsWithUtf16ByteOrderMark(buffer))
+            return decodeWhole(path, false, give);
+        const qsizetype cut = atEnd ? buffer.size() : characterBoundary(buffer);
+        std::optional<QString> text = ScrivletDocument::decodeStrictUtf8(buffer.first(cut));
+        if (!text)
+            return decodeWhole(path, given, give);
+        if (!text->isEmpty()) {
+            give(std::move(*text), false, done, std::max(done, file->size));
+            given = true;
+        }
+        if (atEnd)
+            break;
+        carried = buffer.size() - cut;
+        buffer.remove(0, cut);
+    }
+    return std::nullopt;
+}
+
+} // namespace
+
+TextLoader::TextLoader(TextDocument *document, QObject *parent)
+    : QObject(parent)
+    , m_document(document)
+{ }
+
+TextLoader::~TextLoader()
+{
+    if (m_reader) {
+        m_shared->cancelled = true;
+        m_reader->wait();
+        delete m_reader;
+    }
+}
+
+void TextLoader::load(const QString &path)
+{
+    if (m_reader) {
+        // Its last blocks and its end are ignored: they belong to another Shared.
+        m_shared->cancelled = true;
+        m_reader->wait();
+        m_reader = nullptr;
+    }
+    m_loading = true;
+    m_shownFirst = false;
+    m_containsNul = false;
+    if (m_document)
+        m_document->setText(QString());
+    auto shared = std::make_shared<Shared>();
+    m_shared = shared;
+    const BlockSink give
+        = [this, shared](QString text, bool replacesAll, qint64 done, qint64 total) {
+              Block block {std::move(text), replacesAll, false, done, total};
+              block.hasNul = block.text.contains(QChar(u'\0'));
+              QMetaObject::invokeMethod(
+                  this,
+                  [this, shared, block = std::move(block)]() mutable {
+                      if (shared == m_shared)
+                          take(std::move(block));
+                  },
+                  Qt::QueuedConnection);
+          };
+    QThread *reader = QThread::create(
+        [path, shared, give] { shared->error = readInBlocks(path, shared->cancelled, give); });
+    connect(reader, &QThread::finished, this, [this, shared, reader] {
+        reader->deleteLater();
+        if (shared == m_shared)
+            end();
+    });
+    m_reader = reader;
+    m_reader->start();
+}
+
+void TextLoader::cancel()
+{
+    if (m_shared)
+        m_shared->cancelled = true;
+}
+
+void TextLoader::take(Block block)
+{
+    if (!m_loading || m_shared->cancelled || !m_document)
+        return;
+    if (block.replacesAll) {
+        m_document->setText(std::move(block.text));
+        m_containsNul = false;
+    } else {
+        m_document->appendLoadedText(std::move(block.text));
+    }
+    m_containsNul = m_containsNul || block.hasNul;
+    if (!std::exchange(m_shownFirst, true))
+        emit firstBlockLoaded();
+    emit progress(block.done, block.total);
+}
+
+void TextLoader::end()
+{
+    m_reader = nullptr;
+    m_loading = false;
+    if (m_shared->cancelled) {
+        emit cancelled();
+    } else if (m_shared->error) {
+        if (m_document)
+            m_document->setText(QString());
+        emit failed(*m_shared->error);
+    } else {
+        emit finished();
+    }
+}
