@@ -143,7 +143,7 @@ void TextView::setTabStopDistance(qreal distance)
 
 void TextView::insertText(QStringView text)
 {
-    if (!m_document)
+    if (!m_document || m_readOnly)
         return;
     const qsizetype start = selectionStart();
     m_document->replace(start, selectionEnd() - start, text);
@@ -157,7 +157,7 @@ void TextView::insertText(QStringView text)
 
 void TextView::undo()
 {
-    if (!m_document)
+    if (!m_document || m_readOnly)
         return;
     if (const std::optional<qsizetype> caret = m_document->undo()) {
         setCursorPosition(*caret);
@@ -167,7 +167,7 @@ void TextView::undo()
 
 void TextView::redo()
 {
-    if (!m_document)
+    if (!m_document || m_readOnly)
         return;
     if (const std::optional<qsizetype> caret = m_document->redo()) {
         setCursorPosition(*caret);
@@ -626,7 +626,7 @@ void TextView::mouseDoubleClickEvent(QMouseEvent *event)
 // inside the layout of its block, with the formats the input method gave it.
 void TextView::inputMethodEvent(QInputMethodEvent *event)
 {
-    if (!m_document)
+    if (!m_document || m_readOnly)
         return;
     if (!event->commitString().isEmpty() || event->replacementLength() > 0) {
         if (event->replacementLength() > 0) {

@@ -42,6 +42,9 @@ public:
     void setTextInsets(const QMargins &insets);
     QMargins textInsets() const { return m_viewport.insets(); }
     void setTabStopDistance(qreal distance);
+    // A read-only view moves the caret and selects, but neither typing nor undo changes the text.
+    void setReadOnly(bool readOnly) { m_readOnly = readOnly; }
+    bool isReadOnly() const { return m_readOnly; }
 
     // Replaces the selection (or inserts at the caret) as the user typing it would.
     void insertText(QStringView text);
@@ -52,6 +55,7 @@ public:
     void paste();
 
     void ensureCaretVisible();
+    void scrollByRows(int rows);
     void ensureVisible(qsizetype position);
     // In viewport coordinates; empty when the caret is not on screen.
     QRect caretRect();
@@ -99,7 +103,6 @@ private:
     qsizetype caretTarget(CaretKeys::Key key, qreal x);
     bool editByKey(QKeyEvent *event);
     void removeTo(qsizetype position);
-    void scrollByRows(int rows);
     void setFirstRow(VisualRow row);
     void syncScrollBar();
     void updateWrapWidth();
@@ -127,4 +130,5 @@ private:
     SelectionUnit m_selectionUnit = SelectionUnit::Character;
     std::pair<qsizetype, qsizetype> m_selectionOrigin;
     bool m_dragging = false;
+    bool m_readOnly = false;
 };
