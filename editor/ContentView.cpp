@@ -10,25 +10,13 @@
 #include "ScrivletTextView.h"
 #include "Settings.h"
 #include "StatusBarView.h"
+#include "TextDocumentStatistics.h"
 #include "TextEditorView.h"
-#include "TextStatisticsTracker.h"
 
 #include <QEvent>
 #include <QFrame>
 #include <QTimer>
 #include <QVBoxLayout>
-
-namespace {
-
-// The text behind a read-only long-line display: find may search it but never change it.
-class ReadOnlyText : public StringTextAccess
-{
-public:
-    using StringTextAccess::StringTextAccess;
-    void replaceRanges(const MatchList &, const QString &) override { }
-};
-
-} // namespace
 
 ContentView::ContentView(Settings &settings, QWidget *parent)
     : QWidget(parent)
@@ -40,7 +28,7 @@ ContentView::ContentView(Settings &settings, QWidget *parent)
     , m_statusUpdate(new QTimer(this))
 {
     m_editor = new TextEditorView(m_textView, m_findState, settings, this);
-    m_statistics = new TextStatisticsTracker(m_textView->document(), this);
+    m_statistics = new TextDocumentStatistics(m_textView->document(), this);
 
     m_divider->setFrameShape(QFrame::HLine);
     m_divider->setFrameShadow(QFrame::Plain);
@@ -56,14 +44,13 @@ ContentView::ContentView(Settings &settings, QWidget *parent)
     layout->addWidget(m_statusBar);
     setFocusProxy(m_textView);
 
-    // A paste of many lines or a file loading in slices changes the counts many times in one
+    // A file loading in blocks or a worker's count may change the counts several times in one
     // turn of the event loop; the bar is redrawn once.
     m_statusUpdate->setSingleShot(true);
     m_statusUpdate->setInterval(0);
-    connect(m_statusUpdate, &QTimer::timeout, this, [this] {
-        m_statusBar->setCounts(m_fixedCounts ? *m_fixedCounts : m_statistics->counts());
-    });
-    connect(m_statistics, &TextStatisticsTracker::countsChanged, this,
+    connect(m_statusUpdate, &QTimer::timeout, this,
+        [this] { m_statusBar->setCounts(m_statistics->counts()); });
+    connect(m_statistics, &TextDocumentStatistics::countsChanged, this,
         &ContentView::scheduleStatusUpdate);
     m_statusBar->setCounts(m_statistics->counts());
     m_statusBar->setFilePath(QString());
@@ -92,33 +79,6 @@ void ContentView::setFilePath(const QString &path)
 {
     m_filePath = path;
     m_statusBar->setFilePath(path);
-}
-
-void ContentView::setLongLineDisplay(const LongLineLayout *layout, const QString *original)
-{
-    // A search under way reads the text that is about to be replaced.
-    m_findState->cancelSearch();
-    if (layout && original) {
-        m_originalText = std::make_unique<ReadOnlyText>(*original);
-        m_fixedCounts = DocumentStatistics::countText(*original);
-    } else {
-        m_originalText.reset();
-        m_fixedCounts.reset();
-    }
-    m_editor->setLongLineLayout(m_originalText ? layout : nullptr);
-    m_textView->setReadOnly(m_originalText != nullptr);
-    scheduleStatusUpdate();
-    // The panel must not keep the text that was just replaced, also while another window is
-    // active but the panel still serves this one.
-    if (window()->isActiveWindow()
-        || FindPanelController::shared().activeFindState() == m_findState)
-        registerWithFindPanel();
-    // Matches found in the text shown before mean nothing in the new one.
-    if (m_findState->isVisible()) {
-        m_findState->searchAgain(m_originalText
-                ? static_cast<const TextAccess &>(*m_originalText)
-                : static_cast<const TextAccess &>(m_editor->documentText()));
-    }
 }
 
 void ContentView::applySettings()
@@ -189,8 +149,6 @@ bool ContentView::eventFilter(QObject *watched, QEvent *event)
 
 EditableText &ContentView::documentText()
 {
-    if (m_originalText)
-        return *m_originalText;
     return m_editor->documentText();
 }
 

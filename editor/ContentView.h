@@ -1,23 +1,18 @@
 #pragma once
 
-#include "DocumentStatistics.h"
 #include "TextAccess.h"
 
 #include <QPointer>
 #include <QWidget>
 
-#include <memory>
-#include <optional>
-
 class FindState;
-class LongLineLayout;
 class QFrame;
 class QTimer;
 class ScrivletTextView;
 class Settings;
 class StatusBarView;
 class TextEditorView;
-class TextStatisticsTracker;
+class TextDocumentStatistics;
 
 // The content of a document window: the editor with its gutter, and below it, while the
 // "showStatusBar" setting is on, a divider and the status bar. It owns the window's search for
@@ -35,18 +30,13 @@ public:
     FindState *findState() const { return m_findState; }
     StatusBarView *statusBar() const { return m_statusBar; }
     TextEditorView *editor() const { return m_editor; }
-    TextStatisticsTracker *statistics() const { return m_statistics; }
+    TextDocumentStatistics *statistics() const { return m_statistics; }
 
     QString filePath() const { return m_filePath; }
     // The document's file, or "" for a document never saved.
     void setFilePath(const QString &path);
 
-    // The view shows `layout`, a read-only display of `original`: the status bar counts the
-    // original and find searches it. Both must outlive the display; nullptr ends it.
-    void setLongLineDisplay(const LongLineLayout *layout, const QString *original);
-    bool showsLongLineDisplay() const { return m_originalText != nullptr; }
-    // The document's text as it is saved and searched: the original while the long-line display
-    // shows, the editor's document otherwise.
+    // The document's text as find searches and changes it.
     EditableText &documentText();
 
 protected:
@@ -66,11 +56,9 @@ private:
     TextEditorView *m_editor = nullptr;
     QFrame *m_divider = nullptr;
     StatusBarView *m_statusBar = nullptr;
-    TextStatisticsTracker *m_statistics = nullptr;
+    TextDocumentStatistics *m_statistics = nullptr;
     QTimer *m_statusUpdate = nullptr;
     QPointer<QWidget> m_watchedWindow;
-    std::unique_ptr<EditableText> m_originalText;
-    std::optional<DocumentStatistics::TextCounts> m_fixedCounts;
     QString m_filePath;
     QString m_appliedAppearance;
 };

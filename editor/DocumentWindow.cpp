@@ -2,15 +2,14 @@
 
 #include "ContentView.h"
 #include "DocumentFile.h"
-#include "DocumentLoader.h"
 #include "DraftRecorder.h"
-#include "LineNumberGutter.h"
 #include "LoadingBar.h"
+#include "ScrivletDocument.h"
 #include "ScrivletTextView.h"
-#include "TextStatisticsTracker.h"
+#include "TextDocumentAccess.h"
+#include "TextLoader.h"
 #include "UserPrompts.h"
 
-#include <QApplication>
 #include <QCloseEvent>
 #include <QFileInfo>
 #include <QHBoxLayout>
@@ -22,7 +21,7 @@
 DocumentWindow::DocumentWindow(Settings &settings, QWidget *parent)
     : QMainWindow(parent)
     , m_contentView(new ContentView(settings, this))
-    , m_loader(new DocumentLoader(m_contentView->textView()->document(), this))
+    , m_loader(new TextLoader(m_contentView->textView()->document(), this))
     , m_loadingBar(new LoadingBar(this))
     , m_file(new DocumentFile(this))
     , m_untitledName(QStringLiteral("Untitled"))
@@ -34,42 +33,33 @@ DocumentWindow::DocumentWindow(Settings &settings, QWidget *parent)
     updateTitle();
 
     m_loadingStrip = createStrip(m_loadingBar);
-    m_longLineStrip = createStrip(createLongLineNotice());
     m_diskChangeStrip = createStrip(createDiskChangeNotice());
 
-    QTextDocument *document = m_contentView->textView()->document();
-    connect(document, &QTextDocument::modificationChanged, this, &QWidget::setWindowModified);
+    connect(m_contentView->textView()->document(), &TextDocument::modificationChanged, this,
+        &QWidget::setWindowModified);
     connect(m_contentView->textView(), &ScrivletTextView::filesDropped, this,
         &DocumentWindow::openFilesRequested);
     connect(m_file, &DocumentFile::pathChanged, this, &DocumentWindow::updateTitle);
     connect(m_file, &DocumentFile::changedOnDisk, this, &DocumentWindow::onChangedOnDisk);
-    m_loader->setBinaryConfirmation([this](bool savingChangesBytes) {
-        return UserPrompts::current().confirmOpenBinary(this, displayName(), savingChangesBytes);
-    });
 
-    connect(m_loader, &DocumentLoader::progress, m_loadingBar, &LoadingBar::setProgress);
-    connect(m_loader, &DocumentLoader::lineCountKnown, this,
-        [this](int lines) { m_contentView->textView()->gutter()->reserveLineCount(lines); });
-    connect(m_loader, &DocumentLoader::aboutToAppend, m_contentView->statistics(),
-        &TextStatisticsTracker::expectAppend);
-    connect(m_loadingBar, &LoadingBar::cancelRequested, m_loader, &DocumentLoader::cancel);
-    connect(m_loader, &DocumentLoader::finished, this, [this] {
+    connect(m_loader, &TextLoader::progress, m_loadingBar, &LoadingBar::setProgress);
+    connect(m_loadingBar, &LoadingBar::cancelRequested, m_loader, &TextLoader::cancel);
+    connect(m_loader, &TextLoader::finished, this, [this] {
+        if (m_loader->containsNul() && !confirmBinary()) {
+            m_contentView->textView()->document()->setText(QString());
+            endLoading();
+            emit loadCancelled();
+            return;
+        }
         if (!m_contentView->filePath().isEmpty())
             m_file->setLoaded(m_contentView->filePath());
-        m_holdsWholeText = true;
-        endLoading();
-        placeCursorAfterLoad();
-        if (m_loader->longLineLayout())
-            showLongLineNotice();
-        else
-            recordDraftsFromHere();
-        emit loaded();
+        finishLoad();
     });
-    connect(m_loader, &DocumentLoader::failed, this, [this](const DocumentError &error) {
+    connect(m_loader, &TextLoader::failed, this, [this](const DocumentError &error) {
         endLoading();
         emit loadFailed(error);
     });
-    connect(m_loader, &DocumentLoader::cancelled, this, [this] {
+    connect(m_loader, &TextLoader::cancelled, this, [this] {
         endLoading();
         emit loadCancelled();
     });
@@ -77,7 +67,27 @@ DocumentWindow::DocumentWindow(Settings &settings, QWidget *parent)
 
 bool DocumentWindow::isLoading() const
 {
-    return m_loader->isLoading();
+    return m_loader->isLoading() || m_restoringDraft;
+}
+
+void DocumentWindow::finishLoad()
+{
+    m_holdsWholeText = true;
+    endLoading();
+    placeCursorAfterLoad();
+    recordDraftsFromHere();
+    emit loaded();
+}
+
+// A file with NUL characters is most likely no text: the user decides, knowing whether saving
+// it unedited would write other bytes than it holds (another encoding, other line endings).
+bool DocumentWindow::confirmBinary()
+{
+    const DocumentResult<QByteArray> bytes = ScrivletDocument::readBytes(filePath());
+    const DocumentResult<QByteArray> saved
+        = ScrivletDocument::encodeForSave(m_contentView->textView()->document()->toString());
+    const bool savingChangesBytes = !bytes || !saved || *saved != *bytes;
+    return UserPrompts::current().confirmOpenBinary(this, displayName(), savingChangesBytes);
 }
 
 void DocumentWindow::load(const QString &path)
@@ -122,11 +132,16 @@ void DocumentWindow::restoreDraft(const DraftStore::Draft &draft, QString text)
     if (!draft.filePath.isEmpty())
         m_contentView->setFilePath(QFileInfo(draft.filePath).absoluteFilePath());
     updateTitle();
-    m_contentView->textView()->setReadOnly(true);
     m_holdsWholeText = false;
     if (m_drafts)
         m_drafts->pause();
-    m_loader->loadText(std::move(text));
+    m_contentView->textView()->document()->setText(std::move(text));
+    // Whoever restores the draft hears of it as of a load, after it has connected to loaded().
+    m_restoringDraft = true;
+    QTimer::singleShot(0, this, [this] {
+        m_restoringDraft = false;
+        finishLoad();
+    });
 }
 
 // After a load the document holds the file as read, or a recovered draft's text, which stays
@@ -184,27 +199,6 @@ QToolBar *DocumentWindow::createStrip(QWidget *content)
     return strip;
 }
 
-QWidget *DocumentWindow::createLongLineNotice()
-{
-    auto *notice = new QWidget(this);
-    notice->setObjectName(QStringLiteral("scrivlet.longLineNotice"));
-    auto *label = new QLabel(
-        QStringLiteral(
-            "This file has very long lines, so it is shown read-only to stay responsive. "
-            "Its text is complete and is never changed."),
-        notice);
-    label->setWordWrap(true);
-    auto *edit = new QPushButton(QStringLiteral("Edit Anyway"), notice);
-    edit->setObjectName(QStringLiteral("scrivlet.longLineNotice.editAnyway"));
-    edit->setToolTip(QStringLiteral("Editing very long lines can be slow"));
-    auto *layout = new QHBoxLayout(notice);
-    layout->setContentsMargins(12, 6, 12, 6);
-    layout->addWidget(label, 1);
-    layout->addWidget(edit);
-    connect(edit, &QPushButton::clicked, this, &DocumentWindow::editAnyway);
-    return notice;
-}
-
 void DocumentWindow::showLoadingBar()
 {
     if (m_loader->isLoading())
@@ -213,30 +207,8 @@ void DocumentWindow::showLoadingBar()
 
 void DocumentWindow::endLoading()
 {
-    m_contentView->textView()->gutter()->reserveLineCount(0);
     m_loadingStrip->hide();
     m_contentView->textView()->setReadOnly(false);
-}
-
-void DocumentWindow::showLongLineNotice()
-{
-    m_contentView->setLongLineDisplay(&*m_loader->longLineLayout(), &m_loader->originalText());
-    m_longLineStrip->show();
-}
-
-// The real text goes into the document; its long lines are laid out once each, which takes a
-// while for lines of millions of characters, so the window says it is busy meanwhile.
-void DocumentWindow::editAnyway()
-{
-    m_longLineStrip->hide();
-    m_contentView->setLongLineDisplay(nullptr, nullptr);
-    m_contentView->textView()->setReadOnly(true);
-    m_holdsWholeText = false;
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-    connect(
-        m_loader, &DocumentLoader::finished, this, [] { QApplication::restoreOverrideCursor(); },
-        Qt::SingleShotConnection);
-    m_loader->editAnyway();
 }
 
 QString DocumentWindow::filePath() const
@@ -306,14 +278,18 @@ bool DocumentWindow::saveTo(const QString &path)
 
 std::optional<DocumentError> DocumentWindow::writeFile(const QString &path)
 {
-    const DocumentResult<FileStamp> written = m_file->save(m_contentView->documentText(), path);
+    // The text is written as it is now; the state named here becomes the saved one.
+    TextDocument *document = m_contentView->textView()->document();
+    const quint64 state = document->markSaveState();
+    const DocumentResult<FileStamp> written
+        = m_file->save(SnapshotTextAccess(document->snapshot()), path);
     if (!written)
         return written.error();
     m_contentView->setFilePath(m_file->path());
     if (m_drafts)
         m_drafts->startFrom(m_file->path());
     // Only the modified flag changes: the undo history stays, so a save can be undone past.
-    m_contentView->textView()->document()->setModified(false);
+    document->markSaved(state);
     m_diskChangeStrip->hide();
     updateTitle();
     emit saved(m_file->path());
@@ -325,20 +301,17 @@ void DocumentWindow::reload()
     if (filePath().isEmpty() || m_loader->isLoading())
         return;
     m_diskChangeStrip->hide();
-    m_cursorBeforeReload = m_contentView->textView()->textCursor().position();
+    m_cursorBeforeReload = m_contentView->textView()->cursorPosition();
     load(filePath());
 }
 
-// The view's cursor sat where the text was appended, so it ends after it; a text is read from its
-// start, and a reload goes back to where the cursor was.
+// A text is read from its start; a reload goes back to where the cursor was.
 void DocumentWindow::placeCursorAfterLoad()
 {
     ScrivletTextView *view = m_contentView->textView();
-    QTextCursor cursor(view->document());
-    if (m_cursorBeforeReload >= 0)
-        cursor.setPosition(std::min(m_cursorBeforeReload, view->document()->characterCount() - 1));
-    view->setTextCursor(cursor);
-    view->ensureCursorVisible();
+    view->setCursorPosition(
+        std::clamp<qsizetype>(m_cursorBeforeReload, 0, view->document()->length()));
+    view->ensureCaretVisible();
     m_cursorBeforeReload = -1;
 }
 

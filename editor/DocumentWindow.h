@@ -7,12 +7,12 @@
 
 class ContentView;
 class DocumentFile;
-class DocumentLoader;
 class DraftRecorder;
 class LoadingBar;
 class QLabel;
 class QToolBar;
 class Settings;
+class TextLoader;
 
 // One window per document: the content view, 800 × 600 at first and never smaller than
 // 400 × 300.
@@ -89,6 +89,8 @@ private:
     void updateTitle();
     void onChangedOnDisk();
     void keepOwnVersion();
+    void finishLoad();
+    bool confirmBinary();
     void placeCursorAfterLoad();
     void recordDraftsFromHere();
     void closeDocument(QCloseEvent *event);
@@ -96,24 +98,22 @@ private:
     QWidget *createDiskChangeNotice();
     void showLoadingBar();
     void endLoading();
-    void showLongLineNotice();
-    void editAnyway();
     QToolBar *createStrip(QWidget *content);
-    QWidget *createLongLineNotice();
 
     ContentView *m_contentView = nullptr;
-    DocumentLoader *m_loader = nullptr;
+    TextLoader *m_loader = nullptr;
     LoadingBar *m_loadingBar = nullptr;
     QToolBar *m_loadingStrip = nullptr;
-    QToolBar *m_longLineStrip = nullptr;
     QToolBar *m_diskChangeStrip = nullptr;
     QLabel *m_diskChangeLabel = nullptr;
     DocumentFile *m_file = nullptr;
     QString m_untitledName;
     // Where the cursor was before a reload, restored once the file is read again.
-    int m_cursorBeforeReload = -1;
+    qsizetype m_cursorBeforeReload = -1;
     DraftRecorder *m_drafts = nullptr;
     std::optional<DraftStore::Draft> m_restoredDraft;
     bool m_closingForQuit = false;
+    // A recovered draft's text is in the document; it is taken as loaded on the next turn.
+    bool m_restoringDraft = false;
     bool m_holdsWholeText = true;
 };

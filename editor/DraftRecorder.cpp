@@ -1,21 +1,13 @@
 #include "DraftRecorder.h"
 
-#include "DocumentTextAccess.h"
+#include "TextDocument.h"
 
-#include <QLoggingCategory>
-#include <QTextDocument>
 #include <QUuid>
 
 #include <algorithm>
 #include <utility>
 
-namespace {
-
-Q_LOGGING_CATEGORY(lcDrafts, "scrivlet.drafts")
-
-} // namespace
-
-DraftRecorder::DraftRecorder(QTextDocument *document, const DraftStore &store, QObject *parent)
+DraftRecorder::DraftRecorder(TextDocument *document, const DraftStore &store, QObject *parent)
     : QObject(parent)
     , m_document(document)
     , m_store(store)
@@ -23,7 +15,7 @@ DraftRecorder::DraftRecorder(QTextDocument *document, const DraftStore &store, Q
     m_flushTimer.setSingleShot(true);
     m_flushTimer.setInterval(flushDelayMilliseconds);
     connect(&m_flushTimer, &QTimer::timeout, this, &DraftRecorder::flush);
-    connect(document, &QTextDocument::contentsChange, this, &DraftRecorder::onContentsChange);
+    connect(document, &TextDocument::contentsChange, this, &DraftRecorder::onContentsChange);
 }
 
 void DraftRecorder::startFrom(const QString &path)
@@ -31,7 +23,6 @@ void DraftRecorder::startFrom(const QString &path)
     discard();
     m_basePath = path;
     m_baseStamp = path.isEmpty() ? FileStamp() : FileStamp::of(path);
-    m_length = documentLength();
     m_recording = true;
 }
 
@@ -40,7 +31,6 @@ void DraftRecorder::continueDraft(const DraftStore::Draft &draft)
     m_pending.clear();
     m_draft = draft;
     m_basePath = draft.filePath;
-    m_length = documentLength();
     m_recording = true;
 }
 
@@ -61,12 +51,12 @@ void DraftRecorder::setUntitledName(const QString &name)
 
 qsizetype DraftRecorder::documentLength() const
 {
-    return m_document ? m_document->characterCount() - 1 : 0;
+    return m_document ? m_document->length() : 0;
 }
 
 QString DraftRecorder::documentText(qsizetype position, qsizetype count) const
 {
-    return DocumentTextAccess(m_document.data()).read(position, count);
+    return m_document ? m_document->text(position, count) : QString();
 }
 
 // The first edit creates the draft. A small document's base is its whole text as it is now,
@@ -93,30 +83,13 @@ bool DraftRecorder::beginDraft()
     return true;
 }
 
-// Qt's counts are not the edit itself: they may take in the paragraph separator after the last
-// line, which is no text (Return on an empty last line first reports that separator as removed
-// and added again), and an edit block reports the span of all its edits. What the edit inserted
-// is the reported span within the text; what it removed follows from the lengths before and
-// after, so every note replays exactly on the text the notes before it left.
-void DraftRecorder::onContentsChange(int position, int /*removed*/, int added)
+// The document reports each change exactly: what it removed by length, what it inserted as the
+// span it now holds, so every note replays exactly on the text the notes before it left.
+void DraftRecorder::onContentsChange(qsizetype position, qsizetype removed, qsizetype added)
 {
-    const qsizetype length = documentLength();
-    const qsizetype before = std::exchange(m_length, length);
     if (!m_recording || !m_document)
         return;
-    const qsizetype inserted
-        = std::clamp<qsizetype>(added, 0, std::max<qsizetype>(0, length - position));
-    DraftStore::Edit edit {position, inserted - (length - before), {}};
-    if (position < 0 || position > length || edit.removed < 0 || position + edit.removed > before) {
-        qCWarning(lcDrafts,
-            "Change at %d (%d added) does not fit the text of %lld characters; noting it whole",
-            position, added, qint64(before));
-        edit = {0, before, documentText(0, length)};
-    } else if (edit.removed == 0 && inserted == 0) {
-        return; // only a format changed
-    } else {
-        edit.inserted = documentText(position, inserted);
-    }
+    const DraftStore::Edit edit {position, removed, documentText(position, added)};
     if (!hasDraft() && !beginDraft())
         return; // the snapshot holds this edit
     m_pending.append(edit);

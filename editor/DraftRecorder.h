@@ -6,7 +6,7 @@
 #include <QPointer>
 #include <QTimer>
 
-class QTextDocument;
+class TextDocument;
 
 // Keeps one document's draft current while it is edited, so a crash loses at most the last
 // couple of seconds of typing. Each edit is noted as it happens (only the text it inserted is
@@ -25,7 +25,7 @@ public:
     // A journal larger than this is folded into a new snapshot when the next pause comes.
     static constexpr qint64 journalLimit = 32 * 1024 * 1024;
 
-    DraftRecorder(QTextDocument *document, const DraftStore &store, QObject *parent = nullptr);
+    DraftRecorder(TextDocument *document, const DraftStore &store, QObject *parent = nullptr);
 
     // From now on edits are recorded against the document's present text, which is the file
     // at `path` as read (or as just saved), or empty for a document without a file. Any earlier
@@ -50,21 +50,18 @@ public:
     void discard();
 
 private:
-    void onContentsChange(int position, int removed, int added);
+    void onContentsChange(qsizetype position, qsizetype removed, qsizetype added);
     bool beginDraft();
     qsizetype documentLength() const;
     QString documentText(qsizetype position, qsizetype count) const;
 
-    QPointer<QTextDocument> m_document;
+    QPointer<TextDocument> m_document;
     DraftStore m_store;
     DraftStore::Draft m_draft;
     QString m_basePath;
     FileStamp m_baseStamp;
     QString m_untitledName;
     bool m_recording = false;
-    // The length of the text the draft holds with m_pending applied: the document's length as
-    // of the last change seen.
-    qsizetype m_length = 0;
     qsizetype m_snapshotLimit = snapshotLimit;
     QList<DraftStore::Edit> m_pending;
     QTimer m_flushTimer;

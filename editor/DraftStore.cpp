@@ -238,7 +238,7 @@ std::optional<QString> DraftStore::recoverText(const QString &id) const
         DocumentResult<ScrivletDocument> read = ScrivletDocument::read(described->filePath);
         if (!read)
             return std::nullopt;
-        text = documentForm(read->text);
+        text = read->text;
         if (described->baseAppendsLineFeed)
             text.append(u'\n');
     } else if (described->base == BaseKind::Snapshot) {
@@ -252,23 +252,4 @@ std::optional<QString> DraftStore::recoverText(const QString &id) const
     if (journal.open(QIODevice::ReadOnly))
         replayJournal(journal, text);
     return text;
-}
-
-QString DraftStore::documentForm(QStringView text)
-{
-    QString form;
-    form.reserve(text.size());
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const char16_t unit = text[i].unicode();
-        if (unit == u'\r') {
-            form.append(u'\n');
-            if (i + 1 < text.size() && text[i + 1] == u'\n')
-                ++i;
-        } else if (unit == 0x2029 || unit == 0xFDD0 || unit == 0xFDD1) {
-            form.append(u'\n');
-        } else {
-            form.append(QChar(unit));
-        }
-    }
-    return form;
 }

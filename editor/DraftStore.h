@@ -58,13 +58,10 @@ public:
     void remove(const QString &id) const;
 
     // The draft's text: the base with the journal replayed, as the editor's document holds it
-    // (lines separated by LF). Nothing when the base is gone or the file changed since.
+    // (every character as decoded, line breaks too). Nothing when the base is gone or the file
+    // changed since.
     std::optional<QString> recoverText(const QString &id) const;
     qint64 journalSize(const QString &id) const;
-
-    // Text as a QTextDocument holds it after reading it: CR LF, CR and the other block breaks
-    // become LF.
-    static QString documentForm(QStringView text);
 
 private:
     QString pathFor(const QString &id, const char *suffix) const;

@@ -1,21 +1,25 @@
 #include "PrintCommand.h"
 
+#include "TextView.h"
+
 #include <QFileInfo>
-#include <QPlainTextEdit>
+#include <QPlainTextDocumentLayout>
 #include <QPrintDialog>
 #include <QPrinter>
+#include <QTextDocument>
+#include <QTextOption>
 
 #include <memory>
 
-QPlainTextEdit *PrintCommand::findTextView(QWidget *view)
+TextView *PrintCommand::findTextView(QWidget *view)
 {
     if (!view)
         return nullptr;
-    if (auto *textView = qobject_cast<QPlainTextEdit *>(view))
+    if (auto *textView = qobject_cast<TextView *>(view))
         return textView;
     for (QObject *child : view->children()) {
         if (auto *childView = qobject_cast<QWidget *>(child)) {
-            if (QPlainTextEdit *found = findTextView(childView))
+            if (TextView *found = findTextView(childView))
                 return found;
         }
     }
@@ -32,7 +36,7 @@ QString PrintCommand::documentName(const QWidget &window)
 
 void PrintCommand::printWindow(QWidget *window)
 {
-    QPlainTextEdit *textView = findTextView(window);
+    TextView *textView = findTextView(window);
     if (!textView)
         return;
     QPrinter printer(QPrinter::HighResolution);
@@ -41,15 +45,25 @@ void PrintCommand::printWindow(QWidget *window)
     auto *dialog = new QPrintDialog(&printer, window);
     dialog->setAttribute(Qt::WA_DeleteOnClose, false);
     const std::unique_ptr<QPrintDialog> owner(dialog);
-    if (textView->textCursor().hasSelection())
+    if (textView->hasSelection())
         dialog->setOption(QAbstractPrintDialog::PrintSelection);
     if (dialog->exec() == QDialog::Accepted)
         print(*textView, printer);
 }
 
-// The view prints a copy of its document (the selection only, when the dialog asked for it),
-// laid out for the page in the document's default font, which the view keeps equal to its own.
-void PrintCommand::print(const QPlainTextEdit &textView, QPrinter &printer)
+// Printing lays a copy of the text out for the page, in the view's font; the copy is made only
+// for the printer and never shown.
+void PrintCommand::print(const TextView &textView, QPrinter &printer)
 {
-    textView.print(&printer);
+    const bool selectionOnly
+        = printer.printRange() == QPrinter::Selection && textView.hasSelection();
+    const QString text = selectionOnly ? textView.selectedText() : textView.document()->toString();
+    QTextDocument document;
+    document.setDocumentLayout(new QPlainTextDocumentLayout(&document));
+    document.setDefaultFont(textView.font());
+    QTextOption option = document.defaultTextOption();
+    option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    document.setDefaultTextOption(option);
+    document.setPlainText(text);
+    document.print(&printer);
 }

@@ -163,12 +163,12 @@ void ScrivletApp::createEditMenu(QMenuBar &bar, DocumentWindow &window)
     ScrivletTextView *view = window.contentView()->textView();
     QAction *undo = addAction(*menu, u"Undo"_s, CommandShortcuts::keys(Command::Undo));
     undo->setEnabled(false);
-    connect(undo, &QAction::triggered, view, &QPlainTextEdit::undo);
-    connect(view, &QPlainTextEdit::undoAvailable, undo, &QAction::setEnabled);
+    connect(undo, &QAction::triggered, view, &TextView::undo);
+    connect(view->document(), &TextDocument::undoAvailable, undo, &QAction::setEnabled);
     QAction *redo = addAction(*menu, u"Redo"_s, CommandShortcuts::keys(Command::Redo));
     redo->setEnabled(false);
-    connect(redo, &QAction::triggered, view, &QPlainTextEdit::redo);
-    connect(view, &QPlainTextEdit::redoAvailable, redo, &QAction::setEnabled);
+    connect(redo, &QAction::triggered, view, &TextView::redo);
+    connect(view->document(), &TextDocument::redoAvailable, redo, &QAction::setEnabled);
     menu->addSeparator();
     QAction *cut = addAction(*menu, u"Cut"_s, CommandShortcuts::keys(Command::Cut));
     QAction *copy = addAction(*menu, u"Copy"_s, CommandShortcuts::keys(Command::Copy));
@@ -177,15 +177,20 @@ void ScrivletApp::createEditMenu(QMenuBar &bar, DocumentWindow &window)
     cut->setEnabled(false);
     copy->setEnabled(false);
     remove->setEnabled(false);
-    connect(cut, &QAction::triggered, view, &QPlainTextEdit::cut);
-    connect(copy, &QAction::triggered, view, &QPlainTextEdit::copy);
-    connect(paste, &QAction::triggered, view, &QPlainTextEdit::paste);
-    connect(remove, &QAction::triggered, view, [view] { view->textCursor().removeSelectedText(); });
-    for (QAction *needsSelection : {cut, copy, remove})
-        connect(view, &QPlainTextEdit::copyAvailable, needsSelection, &QAction::setEnabled);
+    connect(cut, &QAction::triggered, view, &TextView::cut);
+    connect(copy, &QAction::triggered, view, &TextView::copy);
+    connect(paste, &QAction::triggered, view, &TextView::paste);
+    connect(remove, &QAction::triggered, view, [view] {
+        if (view->hasSelection())
+            view->insertText({});
+    });
+    connect(view, &TextView::selectionChanged, menu, [view, cut, copy, remove] {
+        for (QAction *needsSelection : {cut, copy, remove})
+            needsSelection->setEnabled(view->hasSelection());
+    });
     menu->addSeparator();
     connect(addAction(*menu, u"Select All"_s, CommandShortcuts::keys(Command::SelectAll)),
-        &QAction::triggered, view, &QPlainTextEdit::selectAll);
+        &QAction::triggered, view, &TextView::selectAll);
     connect(addAction(*menu, u"Go to Line..."_s, CommandShortcuts::keys(Command::GoToLine),
                 u"scrivlet.menu.goToLine"_s),
         &QAction::triggered, view, [view] { GoToLineDialog::open(view); });

@@ -6,15 +6,12 @@
 #include <QDialogButtonBox>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPlainTextEdit>
 #include <QPushButton>
-#include <QTextBlock>
-#include <QTextCursor>
 #include <QVBoxLayout>
 
 using namespace Qt::StringLiterals;
 
-GoToLineDialog::GoToLineDialog(QPlainTextEdit *view, QWidget *parent)
+GoToLineDialog::GoToLineDialog(ScrivletTextView *view, QWidget *parent)
     : QDialog(parent)
     , m_view(view)
     , m_field(new QLineEdit(this))
@@ -22,8 +19,8 @@ GoToLineDialog::GoToLineDialog(QPlainTextEdit *view, QWidget *parent)
 {
     setWindowTitle(tr("Go to Line"));
     setObjectName(u"scrivlet.goToLine"_s);
-    const int lines = TextLines::lineCount(*view->document());
-    const int current = ScrivletTextView::lineNumberOf(view->textCursor().block()).number;
+    const qsizetype lines = TextLines::lineCount(*view->document());
+    const qsizetype current = view->cursorLine() + 1;
 
     auto *prompt = new QLabel(tr("Line number (1–%1), or line:column:").arg(lines), this);
     m_field->setObjectName(u"scrivlet.goToLine.field"_s);
@@ -56,7 +53,7 @@ GoToLineDialog::GoToLineDialog(QPlainTextEdit *view, QWidget *parent)
     m_field->setFocus(Qt::OtherFocusReason);
 }
 
-GoToLineDialog *GoToLineDialog::open(QPlainTextEdit *view)
+GoToLineDialog *GoToLineDialog::open(ScrivletTextView *view)
 {
     auto *dialog = new GoToLineDialog(view, view->window());
     dialog->setAttribute(Qt::WA_DeleteOnClose);
@@ -75,10 +72,9 @@ void GoToLineDialog::accept()
         markInvalid(true);
         return;
     }
-    QTextCursor cursor(m_view->document());
-    cursor.setPosition(TextLines::position(*m_view->document(), *target));
-    m_view->setTextCursor(cursor);
-    m_view->centerCursor();
+    const qsizetype position = TextLines::position(*m_view->document(), *target);
+    m_view->setCursorPosition(position);
+    m_view->centerOn(position);
     QDialog::accept();
     m_view->setFocus(Qt::OtherFocusReason);
 }

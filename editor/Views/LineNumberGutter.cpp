@@ -4,15 +4,13 @@
 #include "FontCache.h"
 #include "ScrivletTextView.h"
 
-#include <QAbstractTextDocumentLayout>
 #include <QFontMetricsF>
 #include <QPaintEvent>
 #include <QPainter>
-#include <QTextBlock>
 #include <QTextLayout>
-#include <QTimer>
 
 #include <algorithm>
+#include <climits>
 #include <cmath>
 
 namespace {
@@ -43,9 +41,6 @@ LineNumberGutter::LineNumberGutter(ScrivletTextView *textView)
     setAttribute(Qt::WA_OpaquePaintEvent);
     m_lineNumberFont.setBold(false);
     resize(m_thickness, height());
-
-    connect(textView, &QPlainTextEdit::textChanged, this, &LineNumberGutter::handleTextChange);
-    connect(textView, &QPlainTextEdit::updateRequest, this, &LineNumberGutter::handleUpdateRequest);
     updateThicknessIfNeeded();
 }
 
@@ -78,57 +73,15 @@ void LineNumberGutter::updateThicknessIfNeeded()
     emit thicknessChanged(m_thickness);
 }
 
-// The block count is kept by the document, so this never walks the text: the width of a
+// The line count is kept by the text's tree, so this never walks the text: the width of a
 // million-line file costs the same as that of a one-line file.
 qreal LineNumberGutter::wantedThickness() const
 {
-    // The last block's line number: the line count, also when long lines are shown in pieces.
-    const int lines = std::max(m_reservedLines,
-        ScrivletTextView::lineNumberOf(m_textView->document()->lastBlock()).number);
+    const qsizetype lines = m_textView->document() ? m_textView->document()->lineCount() : 1;
     const int digits = std::max(minimumDigits, int(QString::number(lines).size()));
     const QFontMetricsF metrics(m_lineNumberFont, this);
     const qreal width = metrics.horizontalAdvance(QString(digits, measuringDigit)) + numberPadding;
     return std::max<qreal>(width, minimumThickness);
-}
-
-void LineNumberGutter::reserveLineCount(int lines)
-{
-    m_reservedLines = lines;
-    updateThicknessIfNeeded();
-}
-
-// Typing within a line changes no number: the editor's own update request repaints the strip
-// beside it. Only a change in the number of lines moves numbers elsewhere.
-void LineNumberGutter::handleTextChange()
-{
-    updateThicknessIfNeeded();
-    const int blockCount = m_textView->document()->blockCount();
-    if (blockCount != m_lastBlockCount) {
-        m_lastBlockCount = blockCount;
-        update();
-    }
-    if (m_deferredPassQueued)
-        return;
-    // textChanged arrives while the edit is still being handled (undo stack, layout, the other
-    // observers of the same change); measuring once more after the event loop has run lets the
-    // settled state win, whatever order those ran in.
-    m_deferredPassQueued = true;
-    QTimer::singleShot(0, this, [this] {
-        m_deferredPassQueued = false;
-        updateThicknessIfNeeded();
-        update();
-    });
-}
-
-// A scroll moves numbers between lines (a wrapped line scrolled half out of view takes its
-// number along), so shifting the old pixels would leave stale numbers behind.
-void LineNumberGutter::handleUpdateRequest(const QRect &rect, int dy)
-{
-    if (dy != 0 || rect.contains(m_textView->viewport()->rect())) {
-        update();
-        return;
-    }
-    update(0, int(std::floor(viewportTop())) + rect.y(), width(), rect.height() + 1);
 }
 
 // The text view's viewport sits inside the editor's top inset while the gutter spans the full
@@ -146,53 +99,42 @@ qreal LineNumberGutter::numberHeight() const
 QList<LineNumberGutter::NumberPlacement> LineNumberGutter::visiblePlacements() const
 {
     QList<NumberPlacement> placements;
-    QTextBlock block = m_textView->firstVisibleTextBlock();
-    if (!block.isValid())
-        return placements;
-    const QAbstractTextDocumentLayout *layout = m_textView->document()->documentLayout();
     const qreal viewportHeight = m_textView->viewport()->height();
-    // Heights are summed from the first visible block, as the text view paints; asking the view
-    // for each block's geometry would walk from the top block every time.
-    qreal top = m_textView->blockGeometry(block).top();
-    for (; block.isValid() && top < viewportHeight; block = block.next()) {
-        const qreal height = layout->blockBoundingRect(block).height();
-        // A piece of a long line shown in several blocks is numbered like a wrapped line: only
-        // when its line starts above the view and nothing is numbered yet.
-        const ScrivletTextView::BlockLine line = ScrivletTextView::lineNumberOf(block);
-        if (block.isVisible() && top + height > 0 && (line.startsLine || placements.isEmpty())) {
-            if (const auto placement = placementInBlock(block, line.number, top, viewportHeight))
-                placements.append(*placement);
-        }
-        top += height;
+    for (const ScrivletTextView::ShownBlock &shown : m_textView->shownBlocks()) {
+        // A segment of a long line is numbered like a wrapped row: only when its line starts
+        // above the view and nothing is numbered yet.
+        if (shown.block.segment != 0 && !placements.isEmpty())
+            continue;
+        const int number = int(std::min<qsizetype>(shown.block.line + 1, INT_MAX));
+        const QTextLayout *layout = m_textView->layouts().layout(shown.block);
+        if (const auto placement
+            = placementInBlock(*layout, number, shown.origin.y(), viewportHeight))
+            placements.append(*placement);
     }
     return placements;
 }
 
-// A block's number goes on its first visual line, unless that line has scrolled more than half
-// out of view at the top; then it goes on the first line of the block that is still mostly
-// visible, so a long wrapped line keeps a number in view until it leaves the screen.
+// A line's number goes on its first row, unless that row has scrolled more than half out of
+// view at the top; then it goes on the first row of the line that is still mostly visible, so a
+// long wrapped line keeps a number in view until it leaves the screen.
 std::optional<LineNumberGutter::NumberPlacement> LineNumberGutter::placementInBlock(
-    const QTextBlock &block, int number, qreal blockTop, qreal viewportHeight) const
+    const QTextLayout &layout, int number, qreal blockTop, qreal viewportHeight) const
 {
     const qreal boxHeight = numberHeight();
-    const QTextLayout *textLayout = block.layout();
-    if (!textLayout || textLayout->lineCount() == 0) {
-        // Not laid out yet: the block will show as one line at its top.
+    if (layout.lineCount() == 0)
         return NumberPlacement {number, viewportTop() + blockTop};
-    }
-    const qreal layoutTop = blockTop + textLayout->position().y();
     std::optional<QTextLine> chosen;
-    for (int i = 0; i < textLayout->lineCount(); ++i) {
-        const QTextLine line = textLayout->lineAt(i);
-        if (layoutTop + line.y() >= viewportHeight)
+    for (int i = 0; i < layout.lineCount(); ++i) {
+        const QTextLine line = layout.lineAt(i);
+        if (blockTop + line.y() >= viewportHeight)
             break;
         chosen = line;
-        if (layoutTop + line.y() + line.height() / 2 >= 0)
+        if (blockTop + line.y() + line.height() / 2 >= 0)
             break;
     }
     if (!chosen)
         return std::nullopt;
-    const qreal lineTop = layoutTop + chosen->y();
+    const qreal lineTop = blockTop + chosen->y();
     return NumberPlacement {number, viewportTop() + lineTop + (chosen->height() - boxHeight) / 2};
 }
 

@@ -8,14 +8,14 @@
 
 class QPaintEvent;
 class QPainter;
-class QTextBlock;
+class QTextLayout;
 class ScrivletTextView;
 
 // The strip left of the text that numbers its lines: a shaded background, a separator along its
 // right edge and, when switched on, each line's number beside the first visual line of it.
-// Lines are the document's blocks, so the numbers agree with what the editor shows: a lone CR
-// starts a block just as LF does, and a text ending in LF has an empty last block that gets the
-// extra number. The width fits the largest number, so it steps by whole digits.
+// Lines are the document's lines, so the numbers agree with what the editor shows: a lone CR
+// ends a line just as LF and CR LF do, and a text ending in a line break has an empty last line
+// that gets the extra number. The width fits the largest number, so it steps by whole digits.
 class LineNumberGutter : public QWidget
 {
     Q_OBJECT
@@ -38,17 +38,13 @@ public:
     int thickness() const { return m_thickness; }
     bool showLineNumbers() const { return m_showLineNumbers; }
     void setShowLineNumbers(bool show);
-    // Sizes the gutter for at least this many lines. A loader that knows the final line count
-    // sets it before the text arrives, because every change of the gutter's width makes the
-    // editor lay out every line already there again.
-    void reserveLineCount(int lines);
     QFont lineNumberFont() const { return m_lineNumberFont; }
 
     // The editor's family and size; the gutter is never bold, whatever the editor uses.
     void updateFont(const QString &family, qint64 size);
     void updateThicknessIfNeeded();
 
-    // The numbers of the lines in view, top to bottom. Only the visible blocks are visited.
+    // The numbers of the lines in view, top to bottom. Only the rows shown are visited.
     QList<NumberPlacement> visiblePlacements() const;
 
 signals:
@@ -60,13 +56,11 @@ protected:
 private:
     enum class Shade { Light, Dark };
 
-    void handleTextChange();
-    void handleUpdateRequest(const QRect &rect, int dy);
     qreal wantedThickness() const;
     qreal viewportTop() const;
     qreal numberHeight() const;
     std::optional<NumberPlacement> placementInBlock(
-        const QTextBlock &block, int number, qreal blockTop, qreal viewportHeight) const;
+        const QTextLayout &layout, int number, qreal blockTop, qreal viewportHeight) const;
     void drawBackground(QPainter &painter, const QRect &dirty, Shade shade) const;
     void drawNumbers(QPainter &painter, const QRect &dirty, Shade shade) const;
 
@@ -74,7 +68,4 @@ private:
     QFont m_lineNumberFont;
     int m_thickness = minimumThickness;
     bool m_showLineNumbers = true;
-    bool m_deferredPassQueued = false;
-    int m_reservedLines = 0;
-    int m_lastBlockCount = 1;
 };

@@ -3,13 +3,10 @@
 #include "HighlightColors.h"
 #include "LineNumberGutter.h"
 
-#include <QAbstractTextDocumentLayout>
 #include <QDropEvent>
 #include <QMimeData>
 #include <QPainter>
 #include <QPainterPath>
-#include <QScrollBar>
-#include <QTextBlock>
 #include <QTextLayout>
 #include <QUrl>
 #include <QVariantAnimation>
@@ -18,92 +15,8 @@
 
 namespace {
 
-// How long the find indicator takes to fade, and how far beyond the visible text highlights are
-// prepared so that scrolling a little does not show unmarked matches for a frame.
+// How long the find indicator takes to fade.
 constexpr int pulseMilliseconds = 450;
-constexpr qsizetype highlightSlack = 2000;
-
-} // namespace
-
-ScrivletTextView::ScrivletTextView(QWidget *parent)
-    : QPlainTextEdit(parent)
-    , m_pulse(new QVariantAnimation(this))
-{
-    setObjectName(QStringLiteral("scrivlet.textEditor"));
-    setAccessibleName(QStringLiteral("Document text editor"));
-    setLineWrapMode(QPlainTextEdit::WidgetWidth);
-    setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
-    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
-    setFrameShape(QFrame::NoFrame);
-    setBackgroundVisible(false);
-    setUndoRedoEnabled(true);
-    document()->setDocumentMargin(horizontalInset);
-    // Setting the margin counts as a change of the document; a new document has none.
-    document()->setModified(false);
-
-    m_gutter = new LineNumberGutter(this);
-    connect(m_gutter, &LineNumberGutter::thicknessChanged, this,
-        &ScrivletTextView::updateViewportMargins);
-    updateViewportMargins();
-
-    connect(this, &QPlainTextEdit::updateRequest, this, [this](const QRect &, int dy) {
-        if (dy != 0)
-            refreshVisibleHighlights();
-        emit visibleAreaChanged();
-    });
-    connect(verticalScrollBar(), &QScrollBar::valueChanged, this,
-        &ScrivletTextView::refreshVisibleHighlights);
-
-    m_pulse->setDuration(pulseMilliseconds);
-    m_pulse->setStartValue(1.0);
-    m_pulse->setEndValue(0.0);
-    m_pulse->setEasingCurve(QEasingCurve::OutCubic);
-    connect(
-        m_pulse, &QVariantAnimation::valueChanged, viewport(), [this] { viewport()->update(); });
-    connect(m_pulse, &QVariantAnimation::finished, this, [this] {
-        m_pulseRange.reset();
-        viewport()->update();
-    });
-}
-
-ScrivletTextView::~ScrivletTextView() = default;
-
-ScrivletTextView::BlockLine ScrivletTextView::lineNumberOf(const QTextBlock &block)
-{
-    const int state = block.userState();
-    if (state == -1)
-        return {block.blockNumber() + 1, true};
-    if (state > 0)
-        return {state, true};
-    return {-1 - state, false};
-}
-
-QRectF ScrivletTextView::blockGeometry(const QTextBlock &block) const
-{
-    return blockBoundingGeometry(block).translated(contentOffset());
-}
-
-// The text keeps the document margin on every side; the extra top and bottom space brings the
-// vertical inset to its full size, and the left margin makes room for the gutter.
-void ScrivletTextView::updateViewportMargins()
-{
-    const int extra = verticalInset - horizontalInset;
-    setViewportMargins(m_gutter->thickness(), extra, 0, extra);
-    const QRect contents = contentsRect();
-    m_gutter->setGeometry(
-        contents.left(), contents.top(), m_gutter->thickness(), contents.height());
-}
-
-void ScrivletTextView::resizeEvent(QResizeEvent *event)
-{
-    QPlainTextEdit::resizeEvent(event);
-    updateViewportMargins();
-    refreshVisibleHighlights();
-}
-
-// Pasting rich text pastes its plain text; nothing else ever enters the document.
-namespace {
 
 // The local files a drag carries, or nothing when it carries anything else.
 QStringList droppedFiles(const QMimeData *source)
@@ -121,11 +34,73 @@ QStringList droppedFiles(const QMimeData *source)
 
 } // namespace
 
-bool ScrivletTextView::canInsertFromMimeData(const QMimeData *source) const
+ScrivletTextView::ScrivletTextView(QWidget *parent)
+    : TextView(parent)
+    , m_ownDocument(new TextDocument(this))
+    , m_pulse(new QVariantAnimation(this))
 {
-    return !droppedFiles(source).isEmpty() || QPlainTextEdit::canInsertFromMimeData(source);
+    setObjectName(QStringLiteral("scrivlet.textEditor"));
+    setAccessibleName(QStringLiteral("Document text editor"));
+    setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    setFrameShape(QFrame::NoFrame);
+    setAcceptDrops(true);
+    viewport()->setAcceptDrops(true);
+    setDocument(m_ownDocument);
+    setTextInsets(QMargins(horizontalInset, verticalInset, horizontalInset, verticalInset));
+
+    m_gutter = new LineNumberGutter(this);
+    connect(m_gutter, &LineNumberGutter::thicknessChanged, this,
+        &ScrivletTextView::updateViewportMargins);
+    connect(m_ownDocument, &TextDocument::contentsChange, m_gutter,
+        &LineNumberGutter::updateThicknessIfNeeded);
+    updateViewportMargins();
+
+    m_pulse->setDuration(pulseMilliseconds);
+    m_pulse->setStartValue(1.0);
+    m_pulse->setEndValue(0.0);
+    m_pulse->setEasingCurve(QEasingCurve::OutCubic);
+    connect(
+        m_pulse, &QVariantAnimation::valueChanged, viewport(), [this] { viewport()->update(); });
+    connect(m_pulse, &QVariantAnimation::finished, this, [this] {
+        m_pulseRange.reset();
+        viewport()->update();
+    });
 }
 
+ScrivletTextView::~ScrivletTextView() = default;
+
+qsizetype ScrivletTextView::cursorLine() const
+{
+    return document()->lineAt(cursorPosition());
+}
+
+void ScrivletTextView::updateViewportMargins()
+{
+    setViewportMargins(m_gutter->thickness(), 0, 0, 0);
+    const QRect contents = contentsRect();
+    m_gutter->setGeometry(
+        contents.left(), contents.top(), m_gutter->thickness(), contents.height());
+}
+
+void ScrivletTextView::resizeEvent(QResizeEvent *event)
+{
+    TextView::resizeEvent(event);
+    updateViewportMargins();
+}
+
+void ScrivletTextView::dragEnterEvent(QDragEnterEvent *event)
+{
+    if (!isReadOnly() && (event->mimeData()->hasText() || event->mimeData()->hasUrls()))
+        event->acceptProposedAction();
+}
+
+void ScrivletTextView::dragMoveEvent(QDragMoveEvent *event)
+{
+    if (!isReadOnly() && (event->mimeData()->hasText() || event->mimeData()->hasUrls()))
+        event->acceptProposedAction();
+}
+
+// Files dropped are opened; dropped text goes in as plain text where it is dropped.
 void ScrivletTextView::dropEvent(QDropEvent *event)
 {
     if (const QStringList files = droppedFiles(event->mimeData()); !files.isEmpty()) {
@@ -133,20 +108,19 @@ void ScrivletTextView::dropEvent(QDropEvent *event)
         emit filesDropped(files);
         return;
     }
-    QPlainTextEdit::dropEvent(event);
-}
-
-void ScrivletTextView::insertFromMimeData(const QMimeData *source)
-{
-    if (source && source->hasText())
-        insertPlainText(source->text());
+    if (isReadOnly() || !event->mimeData()->hasText())
+        return;
+    event->acceptProposedAction();
+    setCursorPosition(positionAt(event->position().toPoint()));
+    insertText(event->mimeData()->text());
+    setFocus(Qt::MouseFocusReason);
 }
 
 void ScrivletTextView::setMatchHighlights(const MatchList *ranges, std::optional<qsizetype> current)
 {
     m_matchRanges = ranges;
     m_currentMatch = current;
-    refreshVisibleHighlights();
+    viewport()->update();
 }
 
 HighlightColors::Pair ScrivletTextView::highlightFills() const
@@ -155,114 +129,134 @@ HighlightColors::Pair ScrivletTextView::highlightFills() const
         palette().color(QPalette::Active, QPalette::Text));
 }
 
-// The fills follow the editor's colours, so a new palette (a colour setting, the appearance)
-// paints the matches anew.
-void ScrivletTextView::changeEvent(QEvent *event)
+void ScrivletTextView::centerOn(qsizetype position)
 {
-    QPlainTextEdit::changeEvent(event);
-    if (event->type() == QEvent::PaletteChange)
-        refreshVisibleHighlights();
+    ensureVisible(position);
+    const QRect at = characterRect(position);
+    const qreal rowHeight = layouts().rowHeight();
+    if (at.isNull() || rowHeight <= 0)
+        return;
+    const int rows = int((at.center().y() - viewport()->height() / 2) / rowHeight);
+    if (rows != 0)
+        scrollByRows(rows);
 }
 
-// Extra selections are display-only: they never reach the document or its undo stack.
-void ScrivletTextView::refreshVisibleHighlights()
-{
-    QList<QTextEdit::ExtraSelection> selections;
-    const qsizetype length = document()->characterCount() - 1;
-    if (m_matchRanges && !m_matchRanges->isEmpty() && length >= 0) {
-        const HighlightColors::Pair fills = highlightFills();
-        const QTextBlock first = firstVisibleBlock();
-        qsizetype visibleEnd = first.position();
-        const qreal bottom = viewport()->height();
-        for (QTextBlock block = first; block.isValid(); block = block.next()) {
-            visibleEnd = block.position() + block.length();
-            if (blockGeometry(block).top() > bottom)
-                break;
-        }
-        const qsizetype from = std::max<qsizetype>(0, first.position() - highlightSlack);
-        const qsizetype to = visibleEnd + highlightSlack;
-        const MatchList &ranges = *m_matchRanges;
-        auto it = std::lower_bound(ranges.cbegin(), ranges.cend(), from,
-            [](const MatchRange &m, qsizetype p) { return m.end() < p; });
-        for (; it != ranges.cend() && it->location <= to; ++it) {
-            if (it->end() > length)
-                continue;
-            const qsizetype index = it - ranges.cbegin();
-            QTextEdit::ExtraSelection selection;
-            selection.cursor = QTextCursor(document());
-            selection.cursor.setPosition(int(it->location));
-            selection.cursor.setPosition(int(it->end()), QTextCursor::KeepAnchor);
-            selection.format.setBackground(
-                index == m_currentMatch ? fills.currentMatch : fills.match);
-            selections.append(selection);
-        }
-    }
-    if (!selections.isEmpty() || !extraSelections().isEmpty())
-        setExtraSelections(selections);
-}
-
+// The rows shown are scrolled to only when the match is off screen or on its last row, so
+// stepping through matches on one screen keeps the text still.
 void ScrivletTextView::revealMatch(const MatchRange &range)
 {
-    const qsizetype length = document()->characterCount() - 1;
-    if (range.end() > length)
+    if (range.end() > document()->length())
         return;
-    const QTextBlock block = document()->findBlock(int(range.location));
-    if (!block.isValid())
-        return;
-    // Scrolling works in visual lines; the block's own layout says which of its lines holds the
-    // match. The cursor stays where the user left it.
-    blockBoundingRect(block);
-    int lineInBlock = 0;
-    if (const QTextLayout *layout = block.layout(); layout && layout->lineCount() > 0)
-        lineInBlock
-            = layout->lineForTextPosition(int(range.location - block.position())).lineNumber();
-    const int targetLine = block.firstLineNumber() + std::max(0, lineInBlock);
-    const QFontMetrics metrics(font());
-    const int visibleLines = std::max(1, viewport()->height() / std::max(1, metrics.lineSpacing()));
-    QScrollBar *bar = verticalScrollBar();
-    if (targetLine < bar->value() || targetLine >= bar->value() + visibleLines - 1)
-        bar->setValue(std::max(0, targetLine - visibleLines / 2));
+    const QRect at = characterRect(range.location);
+    const qreal rowHeight = layouts().rowHeight();
+    if (at.isNull() || at.bottom() + rowHeight > viewport()->height())
+        centerOn(range.location);
     m_pulseRange = range;
     m_pulse->stop();
     m_pulse->start();
 }
 
-QRectF ScrivletTextView::rangeRect(const MatchRange &range) const
+void ScrivletTextView::addRangeRects(
+    RangeRects &rects, const QTextLayout &layout, QPointF origin, qsizetype from, qsizetype to)
 {
-    const QTextBlock block = document()->findBlock(int(range.location));
-    const QTextLayout *layout = block.layout();
-    if (!block.isValid() || !layout || layout->lineCount() == 0)
-        return {};
-    const int start = int(range.location - block.position());
-    const int end = int(std::min<qsizetype>(range.end() - block.position(), block.length() - 1));
-    const QTextLine line = layout->lineForTextPosition(start);
-    if (!line.isValid())
-        return {};
-    const qreal left = line.cursorToX(start);
-    const qreal right = line.lineNumber() == layout->lineForTextPosition(end).lineNumber()
-        ? line.cursorToX(end)
-        : line.x() + line.naturalTextWidth();
-    const QPointF origin = blockGeometry(block).topLeft();
-    return QRectF(
-        origin.x() + left, origin.y() + line.y(), std::max<qreal>(right - left, 2), line.height());
+    for (int i = 0; i < layout.lineCount(); ++i) {
+        const QTextLine line = layout.lineAt(i);
+        const qsizetype lineStart = line.textStart();
+        const qsizetype lineEnd = lineStart + line.textLength();
+        if (to <= lineStart || from > lineEnd
+            || (from == lineEnd && to > from && i + 1 < layout.lineCount()))
+            continue;
+        qreal left = line.cursorToX(int(std::max(from, lineStart)));
+        qreal right = line.cursorToX(int(std::min(to, lineEnd)));
+        if (left > right)
+            std::swap(left, right);
+        rects.emplace_back(origin.x() + left, origin.y() + line.y(),
+            std::max<qreal>(right - left, 2), line.height());
+    }
+}
+
+// Highlights are painted under the text, never put into it: they stay out of the document and
+// its undo history.
+void ScrivletTextView::paintMatches(QPainter &painter)
+{
+    if (!m_matchRanges || m_matchRanges->isEmpty())
+        return;
+    const MatchList &ranges = *m_matchRanges;
+    const qsizetype length = document()->length();
+    const HighlightColors::Pair fills = highlightFills();
+    for (const ShownBlock &shown : shownBlocks()) {
+        const qsizetype start = layouts().blockStart(shown.block);
+        const qsizetype end = start + layouts().blockLength(shown.block);
+        auto it = std::lower_bound(ranges.cbegin(), ranges.cend(), start,
+            [](const MatchRange &m, qsizetype p) { return m.end() <= p; });
+        RangeRects current;
+        RangeRects others;
+        const QTextLayout *layout = layouts().layout(shown.block);
+        for (; it != ranges.cend() && it->location < end; ++it) {
+            if (it->end() > length)
+                continue;
+            const bool isCurrent = it - ranges.cbegin() == m_currentMatch;
+            addRangeRects(isCurrent ? current : others, *layout, shown.origin,
+                std::max(it->location, start) - start, std::min(it->end(), end) - start);
+        }
+        for (const QRectF &rect : others)
+            painter.fillRect(rect, fills.match);
+        for (const QRectF &rect : current)
+            painter.fillRect(rect, fills.currentMatch);
+    }
 }
 
 // The find indicator: the current match grows a little and fades, so the eye finds it.
-void ScrivletTextView::paintEvent(QPaintEvent *event)
+void ScrivletTextView::paintPulse(QPainter &painter)
 {
-    QPlainTextEdit::paintEvent(event);
     if (!m_pulseRange || m_pulse->state() != QAbstractAnimation::Running)
         return;
-    const QRectF rect = rangeRect(*m_pulseRange);
-    if (rect.isEmpty())
+    RangeRects rects;
+    for (const ShownBlock &shown : shownBlocks()) {
+        const qsizetype start = layouts().blockStart(shown.block);
+        const qsizetype end = start + layouts().blockLength(shown.block);
+        if (m_pulseRange->location >= start && m_pulseRange->location <= end) {
+            addRangeRects(rects, *layouts().layout(shown.block), shown.origin,
+                m_pulseRange->location - start, std::min(m_pulseRange->end(), end) - start);
+            break;
+        }
+    }
+    if (rects.empty())
         return;
     const qreal strength = m_pulse->currentValue().toReal();
-    QPainter painter(viewport());
     painter.setRenderHint(QPainter::Antialiasing);
     QColor fill = highlightFills().currentMatch;
     fill.setAlphaF(float(0.9 * strength));
     const qreal grow = 3.0 * strength;
     QPainterPath path;
-    path.addRoundedRect(rect.adjusted(-grow, -grow / 2, grow, grow / 2), 3, 3);
+    path.addRoundedRect(rects.front().adjusted(-grow, -grow / 2, grow, grow / 2), 3, 3);
     painter.fillPath(path, fill);
+}
+
+void ScrivletTextView::paintEvent(QPaintEvent *event)
+{
+    {
+        QPainter painter(viewport());
+        painter.setClipRect(event->rect());
+        paintMatches(painter);
+    }
+    TextView::paintEvent(event);
+    {
+        QPainter painter(viewport());
+        painter.setClipRect(event->rect());
+        paintPulse(painter);
+    }
+    noteVisibleArea();
+}
+
+// The gutter numbers the rows shown; it follows whatever moved them, scrolling and edits alike.
+void ScrivletTextView::noteVisibleArea()
+{
+    const VisibleArea area {firstVisibleRow(), document()->length(), document()->lineCount(),
+        viewport()->height(), layouts().wrapWidth(), layouts().rowHeight()};
+    if (m_visibleArea == area)
+        return;
+    m_visibleArea = area;
+    m_gutter->update();
+    emit visibleAreaChanged();
 }

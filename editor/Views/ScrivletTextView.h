@@ -2,20 +2,18 @@
 
 #include "HighlightColors.h"
 #include "MatchRange.h"
-
-#include <QPlainTextEdit>
-#include <QPointer>
-#include <QTextBlock>
+#include "TextView.h"
 
 #include <optional>
+#include <vector>
 
 class LineNumberGutter;
 class QVariantAnimation;
 
-// The editing surface of a document window: a plain-text editor that wraps at its width (never a
-// horizontal scroll bar), with the line-number gutter in its left margin, find highlights that
-// are display-only, and a short pulse over the current match.
-class ScrivletTextView : public QPlainTextEdit
+// The editing surface of a document window: Scrivlet's text view over the window's own
+// TextDocument, wrapping at its width, with the line-number gutter in its left margin, find
+// highlights that are display-only, and a short pulse over the current match.
+class ScrivletTextView : public TextView
 {
     Q_OBJECT
 
@@ -30,27 +28,18 @@ public:
     LineNumberGutter *gutter() const { return m_gutter; }
 
     // Match highlights: every range in the match colour, the current one in the current colour.
-    // Ranges past the end of the text are skipped. Only the visible ones are handed to the text
-    // layout, so a search with a million matches costs what the screen shows. The view reads
+    // Ranges past the end of the text are skipped. Only the ranges in the rows shown are
+    // painted, so a search with a million matches costs what the screen shows. The view reads
     // `ranges` in place (a copy would make every in-place update of a large list copy it), so
     // the list must stay alive until it is replaced or cleared with nullptr.
     void setMatchHighlights(const MatchList *ranges, std::optional<qsizetype> current);
     // Scrolls so that the range is visible, without moving the cursor, and pulses over it.
     void revealMatch(const MatchRange &range);
+    // Scrolls so that the row of `position` is in the middle of the view, where it can be.
+    void centerOn(qsizetype position);
 
-    // The line a block shows and whether the block starts it. Normally every block is a line of
-    // its own; a long-line display marks the pieces of a cut line in the blocks' user state.
-    struct BlockLine
-    {
-        int number = 0;
-        bool startsLine = true;
-    };
-    static BlockLine lineNumberOf(const QTextBlock &block);
-
-    // Geometry the gutter numbers lines by, in viewport coordinates.
-    QTextBlock firstVisibleTextBlock() const { return firstVisibleBlock(); }
-    QRectF blockGeometry(const QTextBlock &block) const;
-    QPointF textContentOffset() const { return contentOffset(); }
+    // The line (0-based) the caret is on.
+    qsizetype cursorLine() const;
 
 signals:
     // The visible part of the text moved or changed (scrolling, resizing, layout, edits).
@@ -61,20 +50,39 @@ signals:
 protected:
     void resizeEvent(QResizeEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
-    void changeEvent(QEvent *event) override;
-    bool canInsertFromMimeData(const QMimeData *source) const override;
+    void dragEnterEvent(QDragEnterEvent *event) override;
+    void dragMoveEvent(QDragMoveEvent *event) override;
     void dropEvent(QDropEvent *event) override;
-    void insertFromMimeData(const QMimeData *source) override;
 
 private:
-    void updateViewportMargins();
-    void refreshVisibleHighlights();
-    HighlightColors::Pair highlightFills() const;
-    QRectF rangeRect(const MatchRange &range) const;
+    // Where a stretch of text shows: one rectangle per row it covers, in viewport coordinates.
+    using RangeRects = std::vector<QRectF>;
 
+    void updateViewportMargins();
+    void paintMatches(QPainter &painter);
+    void paintPulse(QPainter &painter);
+    void noteVisibleArea();
+    HighlightColors::Pair highlightFills() const;
+    static void addRangeRects(
+        RangeRects &rects, const QTextLayout &layout, QPointF origin, qsizetype from, qsizetype to);
+
+    // What the gutter's numbers depend on, compared on each paint.
+    struct VisibleArea
+    {
+        VisualRow firstRow;
+        qsizetype length = 0;
+        qsizetype lines = 0;
+        int height = 0;
+        qreal wrapWidth = 0;
+        qreal rowHeight = 0;
+        friend bool operator==(const VisibleArea &, const VisibleArea &) = default;
+    };
+
+    TextDocument *m_ownDocument = nullptr;
     LineNumberGutter *m_gutter = nullptr;
     const MatchList *m_matchRanges = nullptr;
     std::optional<qsizetype> m_currentMatch;
     std::optional<MatchRange> m_pulseRange;
     QVariantAnimation *m_pulse = nullptr;
+    std::optional<VisibleArea> m_visibleArea;
 };

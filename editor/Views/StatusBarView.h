@@ -10,7 +10,7 @@ class QLabel;
 
 // The bar at the bottom of a document window: the statistics of the text on the left, the
 // document's path (or "Not saved") on the right, both selectable so they can be copied. It shows
-// only what it is given; the window feeds it from a TextStatisticsTracker and its file path.
+// only what it is given; the window feeds it from a TextDocumentStatistics and its file path.
 class StatusBarView : public QWidget
 {
     Q_OBJECT

@@ -4,7 +4,6 @@
 #include "FindState.h"
 #include "FontCache.h"
 #include "LineNumberGutter.h"
-#include "LongLineLayout.h"
 #include "ScrivletTextView.h"
 #include "Settings.h"
 
@@ -15,7 +14,6 @@ TextEditorView::TextEditorView(
     , m_findState(findState)
     , m_settings(settings)
     , m_documentText(view->document())
-    , m_knownLength(m_documentText.length())
 {
     connect(&settings, &Settings::changed, this, &TextEditorView::applySettings);
     connect(findState, &FindState::matchRangesChanged, this, &TextEditorView::updateHighlights);
@@ -24,7 +22,7 @@ TextEditorView::TextEditorView(
         if (!m_followingEdit)
             revealCurrentMatch();
     });
-    connect(view->document(), &QTextDocument::contentsChange, this, &TextEditorView::followEdit);
+    connect(view->document(), &TextDocument::contentsChange, this, &TextEditorView::followEdit);
     applySettings();
 }
 
@@ -63,34 +61,10 @@ void TextEditorView::applyColors()
         m_view->setPalette(palette);
 }
 
-void TextEditorView::setLongLineLayout(const LongLineLayout *layout)
-{
-    m_longLines = layout;
-    updateHighlights();
-}
-
-MatchRange TextEditorView::toDisplay(const MatchRange &range) const
-{
-    if (!m_longLines || range.length == 0)
-        return range;
-    const qsizetype start = m_longLines->toDisplay(range.location);
-    const qsizetype end = m_longLines->toDisplay(range.end() - 1) + 1;
-    return {start, end - start};
-}
-
 void TextEditorView::updateHighlights()
 {
-    if (!m_view || !m_findState)
-        return;
-    if (!m_longLines) {
+    if (m_view && m_findState)
         m_view->setMatchHighlights(&m_findState->matchRanges(), m_findState->currentMatchIndex());
-        return;
-    }
-    m_displayRanges.clear();
-    m_displayRanges.reserve(m_findState->matchCount());
-    for (const MatchRange &range : m_findState->matchRanges())
-        m_displayRanges.append(toDisplay(range));
-    m_view->setMatchHighlights(&m_displayRanges, m_findState->currentMatchIndex());
 }
 
 void TextEditorView::revealCurrentMatch()
@@ -99,25 +73,15 @@ void TextEditorView::revealCurrentMatch()
         return;
     const auto index = m_findState->currentMatchIndex();
     if (index && *index >= 0 && *index < m_findState->matchCount())
-        m_view->revealMatch(toDisplay(m_findState->matchRanges().at(*index)));
+        m_view->revealMatch(m_findState->matchRanges().at(*index));
 }
 
-// QTextDocument reports some changes with one character too many (the final paragraph
-// separator), so the edit is checked against the lengths before and after; anything that does
-// not add up is searched in full.
-void TextEditorView::followEdit(int position, [[maybe_unused]] int removed, int added)
+// The document reports each change exactly, so the matches are re-searched around it alone.
+void TextEditorView::followEdit(qsizetype position, qsizetype removed, qsizetype added)
 {
-    const qsizetype length = m_documentText.length();
-    const qsizetype delta = length - m_knownLength;
-    m_knownLength = length;
     if (!m_findState || !m_findState->isVisible() || m_findState->searchText().isEmpty())
         return;
-    qsizetype addedUnits = std::clamp<qsizetype>(added, 0, length - position);
-    qsizetype removedUnits = addedUnits - delta;
     m_followingEdit = true;
-    if (position < 0 || removedUnits < 0 || removedUnits > length - delta - position)
-        m_findState->updateMatches(m_documentText.wholeText());
-    else
-        m_findState->updateMatchesAfterEdit(m_documentText, position, removedUnits, addedUnits);
+    m_findState->updateMatchesAfterEdit(m_documentText, position, removed, added);
     m_followingEdit = false;
 }

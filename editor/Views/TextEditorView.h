@@ -1,12 +1,11 @@
 #pragma once
 
-#include "DocumentTextAccess.h"
+#include "TextDocumentAccess.h"
 
 #include <QObject>
 #include <QPointer>
 
 class FindState;
-class LongLineLayout;
 class ScrivletTextView;
 class Settings;
 
@@ -23,29 +22,21 @@ public:
         QObject *parent = nullptr);
 
     ScrivletTextView *view() const { return m_view; }
-    DocumentTextAccess &documentText() { return m_documentText; }
+    TextDocumentAccess &documentText() { return m_documentText; }
 
     // Re-reads every setting; called on any settings change and when the palette changes.
     void applySettings();
-
-    // While the view shows a long-line display, find works on the original text and its ranges
-    // are mapped onto the display; none maps positions one to one.
-    void setLongLineLayout(const LongLineLayout *layout);
 
 private:
     void applyFont();
     void applyColors();
     void updateHighlights();
     void revealCurrentMatch();
-    void followEdit(int position, int removed, int added);
-    MatchRange toDisplay(const MatchRange &range) const;
+    void followEdit(qsizetype position, qsizetype removed, qsizetype added);
 
     QPointer<ScrivletTextView> m_view;
     QPointer<FindState> m_findState;
     Settings &m_settings;
-    DocumentTextAccess m_documentText;
-    const LongLineLayout *m_longLines = nullptr;
-    MatchList m_displayRanges; // the matches mapped onto a long-line display
-    qsizetype m_knownLength = 0;
+    TextDocumentAccess m_documentText;
     bool m_followingEdit = false;
 };

@@ -1,9 +1,6 @@
 #include "TextLines.h"
 
-#include "ScrivletTextView.h"
-
-#include <QTextBlock>
-#include <QTextDocument>
+#include "TextDocument.h"
 
 #include <algorithm>
 #include <limits>
@@ -27,30 +24,6 @@ std::optional<int> positiveNumber(QStringView text)
     return number;
 }
 
-bool isLineStart(const QTextBlock &block)
-{
-    return ScrivletTextView::lineNumberOf(block).startsLine;
-}
-
-// The first block of line `line`, or of the last line when there are fewer.
-QTextBlock firstBlockOfLine(const QTextDocument &document, int line)
-{
-    // Outside the long-line display every block is a line of its own and numbered by Qt.
-    if (document.firstBlock().userState() == -1) {
-        const QTextBlock block = document.findBlockByNumber(line - 1);
-        return block.isValid() ? block : document.lastBlock();
-    }
-    QTextBlock found = document.firstBlock();
-    for (QTextBlock block = document.firstBlock(); block.isValid(); block = block.next()) {
-        if (!isLineStart(block))
-            continue;
-        found = block;
-        if (ScrivletTextView::lineNumberOf(block).number >= line)
-            break;
-    }
-    return found;
-}
-
 } // namespace
 
 namespace TextLines {
@@ -69,31 +42,19 @@ std::optional<LineTarget> parse(QStringView input)
     return LineTarget {*line, *column};
 }
 
-int lineCount(const QTextDocument &document)
+qsizetype lineCount(const TextDocument &document)
 {
-    const QTextBlock last = document.lastBlock();
-    return ScrivletTextView::lineNumberOf(last).number;
+    return document.lineCount();
 }
 
-int position(const QTextDocument &document, LineTarget target)
+qsizetype position(const TextDocument &document, LineTarget target)
 {
-    QTextBlock block = firstBlockOfLine(document, target.line);
-    // Pieces of one line in the long-line display are joined by a break of their own, which
-    // holds no column of the text.
-    qsizetype remaining = target.column - 1;
-    while (remaining > block.length() - 1) {
-        const QTextBlock next = block.next();
-        if (!next.isValid() || isLineStart(next)) {
-            remaining = block.length() - 1;
-            break;
-        }
-        remaining -= block.length() - 1;
-        block = next;
-    }
-    int position = block.position() + int(remaining);
-    const QString text = block.text();
-    if (remaining > 0 && remaining < text.size() && text.at(remaining).isLowSurrogate()
-        && text.at(remaining - 1).isHighSurrogate())
+    const qsizetype line = std::min<qsizetype>(target.line, document.lineCount()) - 1;
+    const LineSpan span = document.lineSpan(line);
+    const qsizetype column = std::min<qsizetype>(target.column - 1, span.length);
+    qsizetype position = span.start + column;
+    if (column > 0 && column < span.length && QChar::isLowSurrogate(document.unitAt(position))
+        && QChar::isHighSurrogate(document.unitAt(position - 1)))
         --position;
     return position;
 }
