@@ -4,11 +4,10 @@
 #include "BenchSupport.h"
 #include "DraftRecorder.h"
 #include "DraftStore.h"
+#include "TextDocument.h"
 
 #include <QApplication>
-#include <QPlainTextEdit>
 #include <QTemporaryDir>
-#include <QTextCursor>
 
 #include <vector>
 
@@ -16,16 +15,15 @@ namespace {
 
 // Milliseconds per keystroke, each one a character inserted at a spread of places.
 std::vector<double> typeKeys(
-    QTextDocument &document, int keys, DraftRecorder *recorder, std::vector<double> *flushes)
+    TextDocument &document, int keys, DraftRecorder *recorder, std::vector<double> *flushes)
 {
     std::vector<double> samples;
-    const int length = document.characterCount() - 1;
+    const qsizetype length = document.length();
     for (int i = 0; i < keys; ++i) {
-        QTextCursor cursor(&document);
-        cursor.setPosition(int((qint64(length) * (i % 97)) / 97));
+        const qsizetype position = (qint64(length) * (i % 97)) / 97;
         QElapsedTimer clock;
         clock.start();
-        cursor.insertText(QStringLiteral("x"));
+        document.replace(position, 0, u"x");
         samples.push_back(double(clock.nsecsElapsed()) / 1e6);
         if (recorder && i % 100 == 99) {
             clock.restart();
@@ -54,20 +52,16 @@ int main(int argc, char *argv[])
     QFile file(QString::fromLocal8Bit(argv[1]));
     if (!file.open(QIODevice::ReadOnly))
         return 1;
-    QPlainTextEdit editor;
-    editor.document()->setUndoRedoEnabled(false);
-    editor.setPlainText(QString::fromUtf8(file.readAll()));
-    editor.document()->setUndoRedoEnabled(true);
+    TextDocument document(QString::fromUtf8(file.readAll()));
 
-    const std::vector<double> bare = typeKeys(*editor.document(), keys, nullptr, nullptr);
+    const std::vector<double> bare = typeKeys(document, keys, nullptr, nullptr);
     QTemporaryDir folder;
     const DraftStore store(folder.filePath(QStringLiteral("drafts")));
-    DraftRecorder recorder(editor.document(), store);
+    DraftRecorder recorder(&document, store);
     recorder.startFrom(QString::fromLocal8Bit(argv[1]));
     std::vector<double> flushes;
-    const std::vector<double> recorded = typeKeys(*editor.document(), keys, &recorder, &flushes);
-    std::printf(
-        "drafts: %d keystrokes into %d characters\n", keys, editor.document()->characterCount());
+    const std::vector<double> recorded = typeKeys(document, keys, &recorder, &flushes);
+    std::printf("drafts: %d keystrokes into %lld characters\n", keys, qint64(document.length()));
     std::printf("draft-keystroke-median: %.4f ms (no draft: %.4f ms)\n", percentile(recorded, 0.5),
         percentile(bare, 0.5));
     std::printf("draft-keystroke-p99: %.4f ms (no draft: %.4f ms)\n", percentile(recorded, 0.99),

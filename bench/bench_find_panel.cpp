@@ -159,7 +159,7 @@ int run(const QString &path, const QString &text)
     FindState *state = content->findState();
     std::printf("find-panel: %lld UTF-16 units, %d lines, typing \"%s\"\n",
         static_cast<long long>(content->editor()->documentText().length()),
-        content->editor()->view()->document()->blockCount(), qPrintable(text));
+        int(content->editor()->view()->document()->lineCount()), qPrintable(text));
     settle(500);
 
     bool same = true;

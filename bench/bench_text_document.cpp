@@ -10,12 +10,14 @@
 // that its peak resident memory is its own. Ours: TextLoader into a TextDocument, the save by
 // TextDocumentSaver from a snapshot on a worker, find reading a snapshot window by window,
 // counts by TextDocumentStatistics::countLines, Replace All through TextDocumentAccess. Bare: QFile
-// + QString::fromUtf8 + setPlainText, the save as the editor saves a QTextDocument today
-// (DocumentWriter over DocumentTextAccess on the GUI thread), find by TextMatcher steps over
-// DocumentTextAccess, counts by TextStatisticsTracker::recountAll, Replace All through
-// DocumentTextAccess (one edit block). A missing PATH is generated (bench::corpus).
+// + QString::fromUtf8 + setPlainText, the save as the editor saved a QTextDocument before its
+// own engine (DocumentWriter over BareDocumentAccess on the GUI thread), find by TextMatcher
+// steps over BareDocumentAccess, counts by DocumentStatistics::countText of the whole text,
+// Replace All through BareDocumentAccess (one edit block). A missing PATH is generated
+// (bench::corpus).
+#include "BareDocumentAccess.h"
 #include "BenchSupport.h"
-#include "DocumentTextAccess.h"
+#include "DocumentStatistics.h"
 #include "DocumentWriter.h"
 #include "TextDocument.h"
 #include "TextDocumentAccess.h"
@@ -23,7 +25,6 @@
 #include "TextDocumentStatistics.h"
 #include "TextLoader.h"
 #include "TextMatcher.h"
-#include "TextStatisticsTracker.h"
 #include "WindowBench.h"
 
 #include <QPlainTextEdit>
@@ -199,7 +200,7 @@ void editAndSaveBare(QPlainTextEdit &edit, const QString &savePath)
     cursor.setPosition((edit.document()->characterCount() - 1) / 2);
     cursor.insertText(u"an edit"_s);
     const DocumentResult<FileStamp> saved
-        = DocumentWriter().save(DocumentTextAccess(edit.document()), savePath);
+        = DocumentWriter().save(BareDocumentAccess(edit.document()), savePath);
     const double savedMs = msSince(clock);
     if (!saved)
         std::fprintf(stderr, "bench_text_document: the bare save failed\n");
@@ -210,12 +211,13 @@ void editAndSaveBare(QPlainTextEdit &edit, const QString &savePath)
 
 void findAndReplaceBare(QPlainTextEdit &edit)
 {
-    TextStatisticsTracker tracker(edit.document());
-    const double countSeconds = bench::bestSeconds(1, [&] { tracker.recountAll(); });
+    BareDocumentAccess access(edit.document());
+    DocumentStatistics::TextCounts counts;
+    const double countSeconds = bench::bestSeconds(
+        1, [&] { counts = DocumentStatistics::countText(access.wholeText()); });
     emitValue("count_ms", countSeconds * 1e3);
-    emitValue("count_words", double(tracker.counts().words));
+    emitValue("count_words", double(counts.words));
 
-    DocumentTextAccess access(edit.document());
     const TextMatcher finder(findWord, Qt::CaseInsensitive);
     MatchList found;
     const double cpuBefore = processCpuMs();

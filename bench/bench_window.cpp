@@ -26,7 +26,6 @@
 #include <QPlainTextEdit>
 #include <QProcess>
 #include <QStandardPaths>
-#include <QTextBlock>
 #include <QTextCursor>
 
 #include <cstdio>
@@ -61,18 +60,39 @@ struct Subject
     std::unique_ptr<DocumentWindow> window;
     std::unique_ptr<QPlainTextEdit> bare;
 
-    QPlainTextEdit *view() const
+    QAbstractScrollArea *view() const
     {
-        return window ? static_cast<QPlainTextEdit *>(window->contentView()->textView())
+        return window ? static_cast<QAbstractScrollArea *>(window->contentView()->textView())
                       : bare.get();
+    }
+    qsizetype length() const
+    {
+        return window ? window->contentView()->textView()->document()->length()
+                      : bare->document()->characterCount() - 1;
+    }
+    qsizetype lines() const
+    {
+        return window ? window->contentView()->textView()->document()->lineCount()
+                      : bare->document()->blockCount();
+    }
+    void placeCursor(qsizetype position) const
+    {
+        position = std::clamp<qsizetype>(position, 0, length());
+        if (window) {
+            window->contentView()->textView()->setCursorPosition(position);
+            return;
+        }
+        QTextCursor cursor(bare->document());
+        cursor.setPosition(int(position));
+        bare->setTextCursor(cursor);
     }
 };
 
-void reportPaintWithText(BenchApplication &app, QPlainTextEdit *view, const QElapsedTimer &clock,
+void reportPaintWithText(BenchApplication &app, const Subject &subject, const QElapsedTimer &clock,
     OpenFigures &figures, Waiter &waiter)
 {
-    app.watchPaints(view->viewport(), [view, &clock, &figures, &waiter] {
-        if (figures.firstPaintMs < 0 && view->document()->characterCount() > 1) {
+    app.watchPaints(subject.view()->viewport(), [&subject, &clock, &figures, &waiter] {
+        if (figures.firstPaintMs < 0 && subject.length() > 0) {
             figures.firstPaintMs = elapsedMs(clock);
             waiter.check();
         }
@@ -96,7 +116,7 @@ OpenFigures openOurs(BenchApplication &app, Subject &subject, const QString &pat
     bool failed = false;
     QElapsedTimer clock;
     Waiter waiter([&] { return failed || (loaded && figures.firstPaintMs >= 0); });
-    reportPaintWithText(app, subject.view(), clock, figures, waiter);
+    reportPaintWithText(app, subject, clock, figures, waiter);
     QObject::connect(window, &DocumentWindow::loaded, window, [&] {
         figures.editableMs = elapsedMs(clock);
         loaded = true;
@@ -142,7 +162,7 @@ OpenFigures openBare(BenchApplication &app, Subject &subject, const QString &pat
     edit->setFont(editorFont());
     edit->resize(DocumentWindow::defaultSize);
     Waiter waiter([&] { return figures.firstPaintMs >= 0; });
-    reportPaintWithText(app, edit, clock, figures, waiter);
+    reportPaintWithText(app, subject, clock, figures, waiter);
     QElapsedTimer setText;
     setText.start();
     edit->setPlainText(text);
@@ -178,12 +198,11 @@ void emitOpenFigures(const OpenFigures &figures)
 // Presses alternate between a letter and Backspace. Each is timed from sending the key until
 // the viewport has been repainted and the event loop has nothing left to do. Stops early (after
 // at least two presses) once `budgetMs` is spent.
-std::vector<double> typeAt(BenchApplication &app, QPlainTextEdit *view, int position, int presses,
-    double budgetMs, double *paintsPerPress)
+std::vector<double> typeAt(BenchApplication &app, const Subject &subject, qsizetype position,
+    int presses, double budgetMs, double *paintsPerPress)
 {
-    QTextCursor cursor(view->document());
-    cursor.setPosition(std::clamp(position, 0, view->document()->characterCount() - 1));
-    view->setTextCursor(cursor);
+    QAbstractScrollArea *view = subject.view();
+    subject.placeCursor(position);
     drainUntilIdle(app);
     settle(50);
     drainUntilIdle(app);
@@ -252,13 +271,12 @@ int runKeystrokeChild(BenchApplication &app, bool ours, const QString &path, int
     focus(subject);
     if (ours)
         activateFind(app, subject);
-    QPlainTextEdit *view = subject.view();
-    const int length = view->document()->characterCount() - 1;
-    const std::pair<const char *, int> places[]
+    const qsizetype length = subject.length();
+    const std::pair<const char *, qsizetype> places[]
         = {{"start", 0}, {"middle", length / 2}, {"end", length}};
     double paints = 0;
     for (const auto &[name, position] : places)
-        emitKeystrokes(name, typeAt(app, view, position, presses, 60'000, &paints));
+        emitKeystrokes(name, typeAt(app, subject, position, presses, 60'000, &paints));
     emitValue("paints_per_press", paints);
     return 0;
 }
@@ -268,16 +286,15 @@ int runLongLineChild(BenchApplication &app, bool ours, const QString &path, int 
     Subject subject;
     const OpenFigures opened = open(app, subject, ours, path, timeoutMs);
     emitOpenFigures(opened);
-    emitValue("blocks", subject.view()->document()->blockCount());
+    emitValue("blocks", double(subject.lines()));
     if (opened.editableMs < 0) {
         // Still loading: the reader and the slices are abandoned with the process.
         std::fflush(stdout);
         std::_Exit(0);
     }
     focus(subject);
-    QPlainTextEdit *view = subject.view();
-    const int middle = (view->document()->characterCount() - 1) / 2;
-    emitKeystrokes("middle", typeAt(app, view, middle, ours ? 20 : 4, 20'000, nullptr));
+    emitKeystrokes(
+        "middle", typeAt(app, subject, subject.length() / 2, ours ? 20 : 4, 20'000, nullptr));
     return 0;
 }
 
@@ -302,7 +319,7 @@ int runChildMode(int argc, char *argv[])
     subject.view()->viewport()->repaint();
     drainUntilIdle(app);
     emitOpenFigures(figures);
-    emitValue("blocks", subject.view()->document()->blockCount());
+    emitValue("blocks", double(subject.lines()));
     emitValue("peak_mb", peakResidentMegabytes());
     return 0;
 }

@@ -287,7 +287,7 @@ std::optional<DocumentError> DocumentWindow::writeFile(const QString &path)
         return written.error();
     m_contentView->setFilePath(m_file->path());
     if (m_drafts)
-        m_drafts->startFrom(m_file->path());
+        m_drafts->startFrom(m_file->path(), DraftRecorder::FileForm::AsSaved);
     // Only the modified flag changes: the undo history stays, so a save can be undone past.
     document->markSaved(state);
     m_diskChangeStrip->hide();

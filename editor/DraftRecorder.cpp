@@ -18,10 +18,11 @@ DraftRecorder::DraftRecorder(TextDocument *document, const DraftStore &store, QO
     connect(document, &TextDocument::contentsChange, this, &DraftRecorder::onContentsChange);
 }
 
-void DraftRecorder::startFrom(const QString &path)
+void DraftRecorder::startFrom(const QString &path, FileForm form)
 {
     discard();
     m_basePath = path;
+    m_baseForm = form;
     m_baseStamp = path.isEmpty() ? FileStamp() : FileStamp::of(path);
     m_recording = true;
 }
@@ -70,7 +71,8 @@ bool DraftRecorder::beginDraft()
     const qsizetype length = documentLength();
     if (m_basePath.isEmpty()) {
         m_draft.base = DraftStore::BaseKind::Empty;
-    } else if (length <= m_snapshotLimit || m_baseStamp != FileStamp::of(m_basePath)) {
+    } else if (length <= m_snapshotLimit || m_baseStamp != FileStamp::of(m_basePath)
+        || !fileHoldsTheText()) {
         m_draft.base = DraftStore::BaseKind::Snapshot;
         m_store.writeSnapshot(m_draft.id, documentText(0, length));
         m_store.writeDescription(m_draft);
@@ -96,6 +98,20 @@ void DraftRecorder::onContentsChange(qsizetype position, qsizetype removed, qsiz
     // Not restarted by later edits: steady typing must not keep its notes from the disk.
     if (!m_flushTimer.isActive())
         m_flushTimer.start();
+}
+
+// A save writes every line break as LF while the document keeps them as typed or read, so a
+// saved file is the document's text only when that holds no CR.
+bool DraftRecorder::fileHoldsTheText() const
+{
+    if (m_baseForm == FileForm::AsRead || !m_document)
+        return true;
+    TextChunkReader chunks = m_document->snapshot().chunks();
+    for (QStringView chunk = chunks.next(); !chunk.isEmpty(); chunk = chunks.next()) {
+        if (chunk.contains(u'\r'))
+            return false;
+    }
+    return true;
 }
 
 bool DraftRecorder::flush()

@@ -27,10 +27,14 @@ public:
 
     DraftRecorder(TextDocument *document, const DraftStore &store, QObject *parent = nullptr);
 
+    // How the file a draft starts from holds the document's text: as it was read, or as a save
+    // wrote it, with CR LF and CR made LF.
+    enum class FileForm { AsRead, AsSaved };
+
     // From now on edits are recorded against the document's present text, which is the file
-    // at `path` as read (or as just saved), or empty for a document without a file. Any earlier
-    // draft is discarded.
-    void startFrom(const QString &path);
+    // at `path` (in `form`), or empty for a document without a file. Any earlier draft is
+    // discarded.
+    void startFrom(const QString &path, FileForm form = FileForm::AsRead);
     // Records further edits into an existing draft whose text the document now holds.
     void continueDraft(const DraftStore::Draft &draft);
     // Stops recording (while the document is being refilled); the draft stays as it is.
@@ -52,6 +56,7 @@ public:
 private:
     void onContentsChange(qsizetype position, qsizetype removed, qsizetype added);
     bool beginDraft();
+    bool fileHoldsTheText() const;
     qsizetype documentLength() const;
     QString documentText(qsizetype position, qsizetype count) const;
 
@@ -60,6 +65,7 @@ private:
     DraftStore::Draft m_draft;
     QString m_basePath;
     FileStamp m_baseStamp;
+    FileForm m_baseForm = FileForm::AsRead;
     QString m_untitledName;
     bool m_recording = false;
     qsizetype m_snapshotLimit = snapshotLimit;

@@ -26,7 +26,6 @@
 #include <QDir>
 #include <QFile>
 #include <QPointer>
-#include <QTextCursor>
 
 #include <csignal>
 #include <cstdio>
@@ -119,9 +118,8 @@ int main(int argc, char *argv[])
         DocumentWindow *window = openLoaded(documents, path);
         print(u"opened"_s, window ? u"1"_s : u"0"_s);
         if (window && arguments.at(1) == u"save") {
-            QTextCursor cursor(window->contentView()->textView()->document());
-            cursor.movePosition(QTextCursor::End);
-            cursor.insertText(arguments.at(3));
+            window->contentView()->textView()->document()->replace(
+                window->contentView()->textView()->document()->length(), 0, arguments.at(3));
             bringAbout(arguments.value(4), *window, path);
             print(u"saved"_s, window->save() ? u"1"_s : u"0"_s);
         }
@@ -135,8 +133,7 @@ int main(int argc, char *argv[])
                 print(u"text"_s, window->contentView()->documentText().wholeText());
             else
                 print(u"characters"_s,
-                    QString::number(
-                        window->contentView()->textView()->document()->characterCount() - 1));
+                    QString::number(window->contentView()->textView()->document()->length()));
         }
         for (DocumentWindow *open : documents.windows()) {
             open->contentView()->textView()->document()->setModified(false);

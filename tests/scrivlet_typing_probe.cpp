@@ -24,7 +24,6 @@
 #include <QElapsedTimer>
 #include <QRandomGenerator>
 #include <QTest>
-#include <QTextCursor>
 #include <QTimer>
 
 #include <algorithm>
@@ -52,13 +51,13 @@ void printLine(const QByteArray &line)
 
 QString textOf(DocumentWindow *window)
 {
-    return window->contentView()->textView()->document()->toPlainText();
+    return window->contentView()->textView()->document()->toString();
 }
 
 qsizetype fileLength(const QString &path)
 {
     const DocumentResult<ScrivletDocument> read = ScrivletDocument::read(path);
-    return read ? DraftStore::documentForm(read->text).size() : 0;
+    return read ? read->text.size() : 0;
 }
 
 qint64 monotonicMilliseconds()
@@ -95,7 +94,7 @@ void typeKey(TypedDocument &document)
     ScrivletTextView *view = document.window->contentView()->textView();
     const qsizetype typed = textOf(document.window).size() - document.baseLength;
     const QChar character = document.stream.at(typed % document.stream.size());
-    view->moveCursor(QTextCursor::End);
+    view->setCursorPosition(view->document()->length());
     if (character == u'\n')
         QTest::keyClick(view, Qt::Key_Return);
     else

@@ -2,7 +2,6 @@
 #include "ContentView.h"
 #include "DocumentController.h"
 #include "DocumentFile.h"
-#include "DocumentTextAccess.h"
 #include "DocumentWindow.h"
 #include "DraftStore.h"
 #include "FileMenuCleanup.h"
@@ -17,7 +16,6 @@
 #include <QMenu>
 #include <QSignalSpy>
 #include <QTemporaryDir>
-#include <QTextCursor>
 #include <QTimer>
 
 using namespace Qt::StringLiterals;
@@ -234,10 +232,9 @@ void TestAppDelegate::quitKeepsEveryTextAndRelaunchRestoresIt()
     const QString path = writeFile(u"saved.txt"_s, "on disk");
     DocumentWindow *fileWindow = m_documents->openFile(path);
     QTRY_VERIFY(!fileWindow->isLoading());
-    QTextCursor(fileWindow->contentView()->textView()->document()).insertText(u"edited "_s);
+    fileWindow->contentView()->textView()->document()->replace(0, 0, u"edited "_s);
     DocumentWindow *untitled = m_documents->newDocument();
-    QTextCursor(untitled->contentView()->textView()->document())
-        .insertText(u"never saved\nline 2"_s);
+    untitled->contentView()->textView()->document()->replace(0, 0, u"never saved\nline 2"_s);
 
     m_delegate->quit();
     QCOMPARE(m_prompts->saveChangesQuestions, 0);
@@ -256,8 +253,8 @@ void TestAppDelegate::quitKeepsEveryTextAndRelaunchRestoresIt()
     QVERIFY(!restored[0]->isModified());
     QCOMPARE(restored[1]->displayName(), u"Untitled"_s);
     QVERIFY(restored[1]->isModified());
-    QCOMPARE(DocumentTextAccess::plainText(*restored[1]->contentView()->textView()->document()),
-        u"never saved\nline 2"_s);
+    QCOMPARE(
+        restored[1]->contentView()->textView()->document()->toString(), u"never saved\nline 2"_s);
 
     // Thrown away on purpose, the draft goes with it.
     m_prompts->saveChangesAnswer = UserPrompts::SaveChangesAnswer::DontSave;
@@ -282,11 +279,11 @@ void TestAppDelegate::reopenSettingDecidesWhichFilesComeBack()
     const QString plain = writeFile(u"restored.txt"_s, "plain");
     const QString edited = writeFile(u"edited.txt"_s, "file");
     DocumentWindow *untitled = m_documents->newDocument();
-    QTextCursor(untitled->contentView()->textView()->document()).insertText(u"draft text"_s);
+    untitled->contentView()->textView()->document()->replace(0, 0, u"draft text"_s);
     m_documents->openFile(plain);
     DocumentWindow *editedWindow = m_documents->openFile(edited);
     QTRY_VERIFY(!editedWindow->isLoading());
-    QTextCursor(editedWindow->contentView()->textView()->document()).insertText(u"mine "_s);
+    editedWindow->contentView()->textView()->document()->replace(0, 0, u"mine "_s);
     // Changed elsewhere meanwhile, the file is not saved over: a draft keeps the edit.
     QTest::qWait(20);
     writeFile(u"edited.txt"_s, "file, changed elsewhere");
@@ -306,7 +303,7 @@ void TestAppDelegate::reopenSettingDecidesWhichFilesComeBack()
         QTRY_VERIFY(!window->isLoading());
     QStringList texts;
     for (DocumentWindow *window : m_documents->windows())
-        texts.append(DocumentTextAccess::plainText(*window->contentView()->textView()->document()));
+        texts.append(window->contentView()->textView()->document()->toString());
     QVERIFY(texts.contains(u"draft text"_s));
     QVERIFY(texts.contains(u"mine file"_s));
     QCOMPARE(texts.contains(u"plain"_s), filesBack);
@@ -314,8 +311,7 @@ void TestAppDelegate::reopenSettingDecidesWhichFilesComeBack()
     // Asked for now, the file opens with its text.
     DocumentWindow *asked = m_documents->openFile(plain);
     QTRY_VERIFY(!asked->isLoading());
-    QCOMPARE(
-        DocumentTextAccess::plainText(*asked->contentView()->textView()->document()), u"plain"_s);
+    QCOMPARE(asked->contentView()->textView()->document()->toString(), u"plain"_s);
     QVERIFY(!asked->isModified());
 }
 

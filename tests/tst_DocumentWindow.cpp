@@ -1,6 +1,4 @@
 #include "ContentView.h"
-#include "DocumentLoader.h"
-#include "DocumentTextAccess.h"
 #include "DocumentWindow.h"
 #include "FindPanelController.h"
 #include "FindState.h"
@@ -10,16 +8,16 @@
 #include "Settings.h"
 #include "StatusBarView.h"
 #include "TestEnvironment.h"
+#include "TextDocumentStatistics.h"
 #include "TextEditorView.h"
-#include "TextStatisticsTracker.h"
 
 #include <QApplication>
 #include <QFile>
+#include <QImage>
 #include <QRandomGenerator>
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QTemporaryDir>
-#include <QTextBlock>
 
 #include <memory>
 
@@ -41,9 +39,6 @@ private slots:
     void highlightsMarkTheCurrentMatchAndSkipStaleRanges();
     void revealScrollsWithoutMovingTheCursor();
     void editsKeepMatchesCurrent();
-    void textAccessReadsWhatTheDocumentHolds();
-    void loaderKeepsLineBreaksAcrossSlices_data();
-    void loaderKeepsLineBreaksAcrossSlices();
     void loadFailureOpensNothing();
     void countsFollowALoadedFile();
 
@@ -172,37 +167,58 @@ void TestDocumentWindow::activeWindowRegistersWithTheFindPanel()
     QTRY_COMPARE(FindPanelController::shared().activeFindState(), first.contentView()->findState());
 }
 
+namespace {
+
+// Pixels of the text view's viewport painted in `color`.
+int pixelsOf(ScrivletTextView &view, const QColor &color)
+{
+    const QImage image = view.viewport()->grab().toImage();
+    int count = 0;
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x)
+            count += image.pixelColor(x, y).rgb() == color.rgb() ? 1 : 0;
+    }
+    return count;
+}
+
+} // namespace
+
 void TestDocumentWindow::highlightsMarkTheCurrentMatchAndSkipStaleRanges()
 {
     ContentView view(*m_settings);
     view.resize(600, 400);
     view.show();
-    view.textView()->setPlainText(u"cat cat cat"_qs);
-    // The last range ends one past the text: stale, so never drawn.
-    view.findState()->setMatchRanges({{0, 3}, {4, 3}, {8, 3}, {9, 3}});
-    view.findState()->setCurrentMatchIndex(1);
-    const auto selections = view.textView()->extraSelections();
-    QCOMPARE(selections.size(), 3);
-    const auto fills = [&view] {
-        const QPalette palette = view.textView()->palette();
+    QVERIFY(QTest::qWaitForWindowExposed(&view));
+    ScrivletTextView *textView = view.textView();
+    textView->document()->setText(u"cat cat cat"_qs);
+    const auto fills = [textView] {
+        const QPalette palette = textView->palette();
         return HighlightColors::forColors(
             palette.color(QPalette::Base), palette.color(QPalette::Text));
     };
-    QCOMPARE(selections.at(0).format.background().color(), fills().match);
-    QCOMPARE(selections.at(1).format.background().color(), fills().currentMatch);
-    QCOMPARE(selections.at(2).cursor.selectionEnd(), 11); // ends exactly at the end: shown
-    QVERIFY(!view.textView()->document()->isUndoAvailable());
+    QCOMPARE(pixelsOf(*textView, fills().match), 0);
+    // The last range ends one past the text: stale, so never drawn.
+    view.findState()->setMatchRanges({{9, 3}});
+    QCOMPARE(pixelsOf(*textView, fills().match), 0);
+    view.findState()->setMatchRanges({{0, 3}, {4, 3}, {8, 3}, {9, 3}});
+    view.findState()->setCurrentMatchIndex(1);
+    const int matchPixels = pixelsOf(*textView, fills().match);
+    const int currentPixels = pixelsOf(*textView, fills().currentMatch);
+    QVERIFY(currentPixels > 0);
+    // Two matches in the match colour, one in the current colour, all the same width.
+    QVERIFY2(std::abs(matchPixels - 2 * currentPixels) <= currentPixels / 4,
+        qPrintable(u"%1 %2"_qs.arg(matchPixels).arg(currentPixels)));
+    QVERIFY(!textView->document()->canUndo());
 
     // New editor colours repaint the matches in fills that suit them.
     const QColor before = fills().match;
     m_settings->setEditorBackgroundColor(u"#003366"_qs);
     m_settings->setEditorTextColor(u"#FFFFFF"_qs);
-    QCOMPARE(view.textView()->palette().color(QPalette::Base), QColor(0x00, 0x33, 0x66));
-    const auto repainted = view.textView()->extraSelections();
-    QCOMPARE(repainted.size(), 3);
-    QVERIFY(repainted.at(0).format.background().color() != before);
-    QCOMPARE(repainted.at(0).format.background().color(), fills().match);
-    QCOMPARE(repainted.at(1).format.background().color(), fills().currentMatch);
+    QCOMPARE(textView->palette().color(QPalette::Base), QColor(0x00, 0x33, 0x66));
+    QVERIFY(fills().match != before);
+    QCOMPARE(pixelsOf(*textView, before), 0);
+    QVERIFY(pixelsOf(*textView, fills().match) > 0);
+    QVERIFY(pixelsOf(*textView, fills().currentMatch) > 0);
 }
 
 void TestDocumentWindow::revealScrollsWithoutMovingTheCursor()
@@ -214,24 +230,24 @@ void TestDocumentWindow::revealScrollsWithoutMovingTheCursor()
     QStringList lines;
     for (int i = 0; i < 2000; ++i)
         lines << QStringLiteral("line %1").arg(i);
-    view.textView()->setPlainText(lines.join(u'\n'));
-    QTextCursor cursor(view.textView()->document());
-    cursor.setPosition(3);
-    view.textView()->setTextCursor(cursor);
-    const int target = view.textView()->document()->findBlockByNumber(1500).position();
+    ScrivletTextView *textView = view.textView();
+    textView->document()->setText(lines.join(u'\n'));
+    textView->setCursorPosition(3);
+    const qsizetype target = textView->document()->lineStart(1500);
     view.findState()->setMatchRanges({{target, 4}});
     view.findState()->setCurrentMatchIndex(0);
-    QCOMPARE(view.textView()->textCursor().position(), 3);
-    const QTextBlock first = view.textView()->firstVisibleTextBlock();
-    QVERIFY2(first.blockNumber() <= 1500 && first.blockNumber() > 1400,
-        qPrintable(QString::number(first.blockNumber())));
+    QCOMPARE(textView->cursorPosition(), 3);
+    const qsizetype first = textView->firstVisibleRow().block.line;
+    QVERIFY2(first <= 1500 && first > 1400, qPrintable(QString::number(first)));
+    QVERIFY(!textView->characterRect(target).isNull());
 }
 
 void TestDocumentWindow::editsKeepMatchesCurrent()
 {
     ContentView view(*m_settings);
     FindState *find = view.findState();
-    view.textView()->setPlainText(u"one cat\ntwo cat\nthree"_qs);
+    TextDocument *document = view.textView()->document();
+    document->setText(u"one cat\ntwo cat\nthree"_qs);
     find->setSearchText(u"cat"_qs);
     find->show(FindMode::Find);
     find->updateMatches(view.editor()->documentText().wholeText());
@@ -239,13 +255,12 @@ void TestDocumentWindow::editsKeepMatchesCurrent()
     QRandomGenerator random(3);
     const QString pieces[] = {u"cat"_qs, u"c"_qs, u"at"_qs, u"\n"_qs, u" "_qs, u"\u00E9"_qs};
     for (int edit = 0; edit < 300; ++edit) {
-        QTextCursor cursor(view.textView()->document());
-        const int length = view.textView()->document()->characterCount() - 1;
-        cursor.setPosition(random.bounded(length + 1));
-        if (random.bounded(3) == 0)
-            cursor.setPosition(
-                std::min(length, cursor.position() + random.bounded(4)), QTextCursor::KeepAnchor);
-        cursor.insertText(pieces[random.bounded(6)]);
+        const qsizetype length = document->length();
+        const qsizetype position = random.bounded(int(length) + 1);
+        const qsizetype removed = random.bounded(3) == 0
+            ? std::min<qsizetype>(length - position, random.bounded(4))
+            : 0;
+        document->replace(position, removed, pieces[random.bounded(6)]);
         FindState full;
         full.setSearchText(u"cat"_qs);
         full.updateMatches(view.editor()->documentText().wholeText());
@@ -258,51 +273,6 @@ void TestDocumentWindow::editsKeepMatchesCurrent()
     QCOMPARE(find->matchRanges(), full.matchRanges());
 }
 
-void TestDocumentWindow::textAccessReadsWhatTheDocumentHolds()
-{
-    QTextDocument document;
-    document.setPlainText(u"first\n\nthird line\u00A0x\nlast"_qs);
-    DocumentTextAccess access(&document);
-    const QString whole = access.wholeText();
-    QCOMPARE(whole, u"first\n\nthird line\u00A0x\nlast"_qs);
-    QCOMPARE(access.length(), whole.size());
-    for (qsizetype from = 0; from <= whole.size(); ++from) {
-        for (qsizetype count = 0; count <= whole.size() - from + 2; ++count)
-            QCOMPARE(access.read(from, count), whole.mid(from, count));
-    }
-}
-
-void TestDocumentWindow::loaderKeepsLineBreaksAcrossSlices_data()
-{
-    QTest::addColumn<QString>("line");
-    QTest::addColumn<QString>("separator");
-    QTest::addRow("LF") << u"plain words here"_qs << u"\n"_qs;
-    QTest::addRow("CR LF") << u"dos line"_qs << u"\r\n"_qs;
-    QTest::addRow("lone CR") << u"old mac line"_qs << u"\r"_qs;
-    QTest::addRow("lines just below the long-line limit") << QString(19000, u'x') << u"\n"_qs;
-}
-
-void TestDocumentWindow::loaderKeepsLineBreaksAcrossSlices()
-{
-    QFETCH(QString, line);
-    QFETCH(QString, separator);
-    QString text;
-    int lines = 0;
-    while (text.size() < 400000)
-        text += line + QString::number(lines++) + separator;
-    QTextDocument document;
-    DocumentLoader loader(&document);
-    QSignalSpy finished(&loader, &DocumentLoader::finished);
-    loader.loadText(text);
-    QTRY_COMPARE_WITH_TIMEOUT(finished.count(), 1, 20000);
-    QCOMPARE(document.blockCount(), lines + 1);
-    QString expected = text;
-    expected.replace(u"\r\n"_qs, u"\n"_qs).replace(u'\r', u'\n');
-    QCOMPARE(DocumentTextAccess::plainText(document), expected);
-    QVERIFY(!document.isUndoAvailable());
-    QVERIFY(!document.isModified());
-}
-
 void TestDocumentWindow::loadFailureOpensNothing()
 {
     DocumentWindow window(*m_settings);
@@ -312,7 +282,7 @@ void TestDocumentWindow::loadFailureOpensNothing()
         [&code](const DocumentError &error) { code = error.code; });
     window.load(m_folder.path()); // a folder
     QTRY_COMPARE(code, 259);
-    QVERIFY(window.contentView()->textView()->document()->isEmpty());
+    QVERIFY(window.contentView()->textView()->document()->length() == 0);
 }
 
 void TestDocumentWindow::countsFollowALoadedFile()
@@ -333,9 +303,10 @@ void TestDocumentWindow::countsFollowALoadedFile()
     QSignalSpy loaded(&window, &DocumentWindow::loaded);
     window.load(path);
     QTRY_COMPARE_WITH_TIMEOUT(loaded.count(), 1, 20000);
-    const QTextDocument &document = *window.contentView()->textView()->document();
-    QCOMPARE(window.contentView()->statistics()->counts(),
-        DocumentStatistics::countText(DocumentTextAccess::plainText(document)));
+    const TextDocument &document = *window.contentView()->textView()->document();
+    QCOMPARE(document.toString(), text);
+    QTRY_COMPARE(window.contentView()->statistics()->counts(),
+        DocumentStatistics::countText(document.toString()));
 }
 
 SCRIVLET_TEST_MAIN(TestDocumentWindow)

@@ -5,7 +5,6 @@
 #include "FindPanel.h"
 #include "FindPanelController.h"
 #include "FindState.h"
-#include "LongLineLayout.h"
 #include "ScrivletTextView.h"
 #include "Settings.h"
 #include "TestEnvironment.h"
@@ -48,7 +47,7 @@ QLineEdit *searchField()
 void openOver(
     ContentView &view, const QString &text, const QString &search, FindMode mode = FindMode::Find)
 {
-    view.textView()->setPlainText(text);
+    view.textView()->document()->setText(text);
     controller().registerActiveDocument(view.findState(), &view.editor()->documentText());
     controller().showPanel(mode);
     searchField()->selectAll();
@@ -90,7 +89,7 @@ private slots:
     void replaceAllWithTheSearchTextInTheReplacement();
     void menuCommandsJoinTheEditMenu();
     void closedWindowStaysServedUntilAnotherRegisters();
-    void longLineDisplayKeepsThePanelOnTheTextSearched();
+    void findsInALongLine();
 
 private:
     std::unique_ptr<Settings> m_settings;
@@ -220,12 +219,11 @@ void TestFindPanel::escapeEndsTheSearchCloseButtonOnlyHides()
     ContentView view(*m_settings);
     openOver(view, u"cat dog cat"_qs, u"cat"_qs);
     QCOMPARE(view.findState()->matchCount(), 2);
-    QCOMPARE(view.textView()->extraSelections().size(), 2);
 
     QTest::keyClick(searchField(), Qt::Key_Escape);
     QVERIFY(!controller().panel()->isVisible());
     QVERIFY(!view.findState()->isVisible());
-    QVERIFY(view.textView()->extraSelections().isEmpty());
+    QVERIFY(view.findState()->matchRanges().isEmpty());
     controller().showPanel(FindMode::Find);
     QCOMPARE(searchField()->text(), u"cat"_qs);
     QCOMPARE(control<QLabel>("scrivlet.findBar.matchCount")->text(), u"No matches"_qs);
@@ -237,9 +235,8 @@ void TestFindPanel::escapeEndsTheSearchCloseButtonOnlyHides()
     controller().panel()->close();
     QVERIFY(!controller().panel()->isVisible());
     QVERIFY(view.findState()->isVisible());
-    QCOMPARE(view.textView()->extraSelections().size(), 2);
     // The highlights stay current with the panel closed.
-    QTextCursor(view.textView()->document()).insertText(u"cat "_qs);
+    view.textView()->document()->replace(0, 0, u"cat "_qs);
     QCOMPARE(view.findState()->matchCount(), 3);
 }
 
@@ -276,8 +273,8 @@ void TestFindPanel::panelFollowsTheActiveWindow()
     DocumentWindow second(*m_settings);
     for (DocumentWindow *window : {&first, &second})
         window->setAttribute(Qt::WA_DeleteOnClose, false);
-    first.contentView()->textView()->setPlainText(u"alpha beta alpha"_qs);
-    second.contentView()->textView()->setPlainText(u"gamma beta"_qs);
+    first.contentView()->textView()->document()->setText(u"alpha beta alpha"_qs);
+    second.contentView()->textView()->document()->setText(u"gamma beta"_qs);
     second.contentView()->findState()->setSearchText(u"gamma"_qs);
     activate(first);
     controller().showPanel(FindMode::Find);
@@ -297,7 +294,7 @@ void TestFindPanel::panelFollowsTheActiveWindow()
     // Now served by the panel, the second window keeps its matches current on edits.
     QTest::keyClick(searchField(), Qt::Key_A);
     QTest::keyClick(searchField(), Qt::Key_Backspace);
-    QTextCursor(second.contentView()->textView()->document()).insertText(u"gamma "_qs);
+    second.contentView()->textView()->document()->replace(0, 0, u"gamma "_qs);
     QCOMPARE(second.contentView()->findState()->matchCount(), 2);
 
     activate(first);
@@ -466,21 +463,12 @@ void TestFindPanel::closedWindowStaysServedUntilAnotherRegisters()
     QCOMPARE(searchField()->text(), QString());
 }
 
-void TestFindPanel::longLineDisplayKeepsThePanelOnTheTextSearched()
+void TestFindPanel::findsInALongLine()
 {
-    // The window is served by the panel without being the active window.
     ContentView view(*m_settings);
-    const QString original = QString(25000, u'x') + u" cat"_qs;
-    const auto layout = LongLineLayout::forText(original);
-    QVERIFY(layout);
-    openOver(view, layout->displayText(), u"cat"_qs);
-    QCOMPARE(view.findState()->matchRanges().value(0).location, layout->toDisplay(25001));
-    QVERIFY(layout->toDisplay(25001) != 25001);
-
-    view.setLongLineDisplay(&*layout, &original);
-    QCOMPARE(controller().activeDocumentText()->length(), original.size());
-    QCOMPARE(view.findState()->matchRanges(), (MatchList {{25001, 3}}));
-    view.setLongLineDisplay(nullptr, nullptr);
+    const QString text = QString(25000, u'x') + u" cat"_qs + QString(25000, u'y') + u" cat"_qs;
+    openOver(view, text, u"cat"_qs);
+    QCOMPARE(view.findState()->matchRanges(), (MatchList {{25001, 3}, {50005, 3}}));
     QCOMPARE(controller().activeDocumentText(), &view.editor()->documentText());
 }
 

@@ -10,8 +10,6 @@
 #include <QImage>
 #include <QScrollBar>
 #include <QSignalSpy>
-#include <QTextBlock>
-#include <QTextCursor>
 #include <QTextLayout>
 
 #include <algorithm>
@@ -58,12 +56,10 @@ QList<int> numbersOf(const QList<LineNumberGutter::NumberPlacement> &placements)
 }
 
 // The vertical centre, in gutter coordinates, of the visual line that holds the position, as
-// the text view itself reports it through its cursor.
-qreal lineCentreInGutter(const ScrivletTextView &view, int position)
+// the text view itself reports it.
+qreal lineCentreInGutter(ScrivletTextView &view, qsizetype position)
 {
-    QTextCursor cursor(view.document());
-    cursor.setPosition(position);
-    const QRect line = view.cursorRect(cursor);
+    const QRect line = view.characterRect(position);
     const QPointF centre
         = QPointF(view.viewport()->mapTo(&view, line.topLeft())) + QPointF(0, line.height() / 2.0);
     return centre.y() - view.gutter()->y();
@@ -142,25 +138,23 @@ void TestLineNumberGutter::widthFollowsDigitCount()
     QFETCH(qint64, size);
     const auto view = makeEditor(size);
     LineNumberGutter *gutter = view->gutter();
-    view->setPlainText(numberedLines(99));
+    view->document()->setText(numberedLines(99));
     const int twoDigits = gutter->thickness();
     QVERIFY(std::abs(twoDigits - expectedThickness(2, size)) <= 1.0);
     QSignalSpy spy(gutter, &LineNumberGutter::thicknessChanged);
 
-    QTextCursor cursor(view->document());
-    cursor.movePosition(QTextCursor::End);
-    cursor.insertText(QStringLiteral("\n100"));
+    TextDocument *document = view->document();
+    document->replace(document->length(), 0, u"\n100");
     QVERIFY(gutter->thickness() > twoDigits);
     QVERIFY(std::abs(gutter->thickness() - expectedThickness(3, size)) <= 1.0);
     QCOMPARE(spy.count(), 1);
     QCOMPARE(spy.at(0).at(0).toInt(), gutter->thickness());
 
-    cursor.movePosition(QTextCursor::Left, QTextCursor::KeepAnchor, 4);
-    cursor.removeSelectedText();
+    document->replace(document->length() - 4, 4, {});
     QCOMPARE(gutter->thickness(), twoDigits);
     QCOMPARE(spy.count(), 2);
 
-    // The deferred pass finds nothing left to change.
+    // Nothing later finds anything left to change.
     QCoreApplication::processEvents();
     QCOMPARE(spy.count(), 2);
     QCOMPARE(gutter->width(), twoDigits);
@@ -178,7 +172,7 @@ void TestLineNumberGutter::emptyTextWidth()
 {
     QFETCH(qint64, size);
     const auto view = makeEditor(size);
-    view->setPlainText(QString());
+    view->document()->setText(QString());
     const int thickness = view->gutter()->thickness();
     QVERIFY(thickness >= 40);
     QVERIFY2(std::abs(thickness - expectedThickness(2, size)) <= 1.0,
@@ -199,7 +193,7 @@ void TestLineNumberGutter::fontSizeChangesWidthBoldDoesNot()
     QFETCH(qint64, toSize);
     const auto view = makeEditor(fromSize);
     LineNumberGutter *gutter = view->gutter();
-    view->setPlainText(numberedLines(150));
+    view->document()->setText(numberedLines(150));
     const int before = gutter->thickness();
 
     gutter->updateFont(editorFamily, toSize);
@@ -222,7 +216,7 @@ void TestLineNumberGutter::hidingNumbersKeepsWidth()
     const auto view = makeEditor();
     QVERIFY(QTest::qWaitForWindowExposed(view.get()));
     LineNumberGutter *gutter = view->gutter();
-    view->setPlainText(numberedLines(120));
+    view->document()->setText(numberedLines(120));
     const int thickness = gutter->thickness();
     const int boxWidth = thickness - 8;
     const QRgb background = greyRgb(0.95);
@@ -260,7 +254,7 @@ void TestLineNumberGutter::paintsInTheWindowsAppearance()
     QFETCH(qreal, separator);
     const auto view = makeEditor();
     QVERIFY(QTest::qWaitForWindowExposed(view.get()));
-    view->setPlainText(numberedLines(30));
+    view->document()->setText(numberedLines(30));
     LineNumberGutter *gutter = view->gutter();
     const ColorScheme other = scheme == ColorScheme::Dark ? ColorScheme::Light : ColorScheme::Dark;
     view->setPalette(AppearancePalette::forScheme(other));
@@ -298,21 +292,20 @@ void TestLineNumberGutter::numbersEachLogicalLine_data()
         << QList<int> {1, 2, 3};
 }
 
-// Each number sits centred on the first visual line of its block, which is where the text view
-// puts the cursor at the block's start.
+// Each number sits centred on the first visual line of its line, which is where the text view
+// shows the line's first character.
 void TestLineNumberGutter::numbersEachLogicalLine()
 {
     QFETCH(QString, text);
     QFETCH(QList<int>, numbers);
     const auto view = makeEditor();
     QVERIFY(QTest::qWaitForWindowExposed(view.get()));
-    view->setPlainText(text);
+    view->document()->setText(text);
     const auto placements = view->gutter()->visiblePlacements();
     QCOMPARE(numbersOf(placements), numbers);
     for (const auto &placement : placements) {
-        const QTextBlock block = view->document()->findBlockByNumber(placement.number - 1);
-        QVERIFY(std::abs(
-                    placementCentre(*view, placement) - lineCentreInGutter(*view, block.position()))
+        const qsizetype lineStart = view->document()->lineStart(placement.number - 1);
+        QVERIFY(std::abs(placementCentre(*view, placement) - lineCentreInGutter(*view, lineStart))
             <= 1.0);
     }
 }
@@ -330,21 +323,21 @@ void TestLineNumberGutter::wrappedLineKeepsNumberInViewWhenScrolled()
     QFETCH(int, scrolledLines);
     const auto view = makeEditor();
     QVERIFY(QTest::qWaitForWindowExposed(view.get()));
-    view->setPlainText(QString(400, u'w') + u'\n' + numberedLines(40));
-    const QTextBlock wrapped = view->document()->firstBlock();
-    const int fragments = wrapped.layout()->lineCount();
+    view->document()->setText(QString(400, u'w') + u'\n' + numberedLines(40));
+    const QTextLayout *wrapped = view->layouts().layout(TextBlock {0, 0});
+    const int fragments = wrapped->lineCount();
     QVERIFY(fragments >= 4);
     if (scrolledLines < 0)
         scrolledLines = fragments - 1;
+    const int topFragment = wrapped->lineAt(scrolledLines).textStart();
 
-    view->verticalScrollBar()->setValue(scrolledLines);
+    view->scrollByRows(scrolledLines);
     const auto placements = view->gutter()->visiblePlacements();
     QVERIFY(placements.size() >= 2);
     QCOMPARE(placements.at(0).number, 1);
     QCOMPARE(placements.at(1).number, 2);
-    const int topFragment = wrapped.layout()->lineAt(scrolledLines).textStart();
-    QVERIFY(std::abs(placementCentre(*view, placements.at(0))
-                - lineCentreInGutter(*view, wrapped.position() + topFragment))
+    QVERIFY(
+        std::abs(placementCentre(*view, placements.at(0)) - lineCentreInGutter(*view, topFragment))
         <= 1.0);
 }
 
@@ -363,7 +356,7 @@ void TestLineNumberGutter::numbersOnlyTheVisibleLines()
     QFETCH(int, firstNumber);
     const auto view = makeEditor();
     QVERIFY(QTest::qWaitForWindowExposed(view.get()));
-    view->setPlainText(numberedLines(1000) + u'\n');
+    view->document()->setText(numberedLines(1000) + u'\n');
     QScrollBar *bar = view->verticalScrollBar();
     bar->setValue(scrollTo < 0 ? bar->maximum() : scrollTo);
 

@@ -26,7 +26,6 @@
 #include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTemporaryDir>
-#include <QTextCursor>
 
 using namespace Qt::StringLiterals;
 
@@ -351,8 +350,8 @@ void TestScrivletApp::printsTheTextInTheEditorFont()
     m_settings->setFontFamily(u"DejaVu Sans Mono"_s);
     m_settings->setFontSize(17);
     DocumentWindow *window = m_documents->newDocument();
-    QTextCursor(window->contentView()->textView()->document())
-        .insertText(u"Printed line one\nline two, caf\u00e9"_s);
+    window->contentView()->textView()->document()->replace(
+        0, 0, u"Printed line one\nline two, caf\u00e9"_s);
     QCOMPARE(PrintCommand::findTextView(window), window->contentView()->textView());
     QCOMPARE(PrintCommand::findTextView(nullptr), nullptr);
     // Edited, so the title carries the modified marker, which is no part of the name.

@@ -1,15 +1,12 @@
-#include "DocumentLoader.h"
 #include "GoToLineDialog.h"
-#include "LongLineLayout.h"
+#include "ScrivletTextView.h"
 #include "TestEnvironment.h"
+#include "TextDocument.h"
 #include "TextLines.h"
 
 #include <QLabel>
 #include <QLineEdit>
-#include <QPlainTextDocumentLayout>
-#include <QPlainTextEdit>
 #include <QTest>
-#include <QTextDocument>
 
 #include <limits>
 #include <optional>
@@ -27,8 +24,6 @@ private slots:
     void parses();
     void positions_data();
     void positions();
-    void positionsInTheLongLineDisplay_data();
-    void positionsInTheLongLineDisplay();
     void dialogMovesTheCursorOrMarksTheField_data();
     void dialogMovesTheCursorOrMarksTheField();
 };
@@ -85,6 +80,12 @@ void TestTextLines::positions_data()
     QTest::addRow("final line break: its empty line") << u"a\n"_s << 9 << 1 << 2;
     QTest::addRow("inside a surrogate pair: before it") << u"a\U0001F600b"_s << 1 << 3 << 1;
     QTest::addRow("after a surrogate pair") << u"a\U0001F600b"_s << 1 << 4 << 3;
+    QTest::addRow("CR LF ends a line") << u"ab\r\ncd"_s << 2 << 2 << 5;
+    QTest::addRow("column past a line ending in CR LF") << u"ab\r\ncd"_s << 1 << 9 << 2;
+    QTest::addRow("lone CR ends a line") << u"ab\rcd\ref"_s << 3 << 1 << 6;
+    QTest::addRow("U+2029 is no line break") << u"a\u2029b\nc"_s << 2 << 1 << 4;
+    QTest::addRow("long line, far column")
+        << u"x\n"_s + QString(25'000, u'y') + u"\nz"_s << 2 << 24'990 << 2 + 24'989;
 }
 
 void TestTextLines::positions()
@@ -93,43 +94,8 @@ void TestTextLines::positions()
     QFETCH(int, line);
     QFETCH(int, column);
     QFETCH(int, expected);
-    QTextDocument document(text);
-    document.setDocumentLayout(new QPlainTextDocumentLayout(&document));
-    QCOMPARE(TextLines::position(document, {line, column}), expected);
-}
-
-void TestTextLines::positionsInTheLongLineDisplay_data()
-{
-    QTest::addColumn<int>("line");
-    QTest::addColumn<int>("column");
-    QTest::addColumn<qsizetype>("original"); // the same place in the text as read
-    const qsizetype longStart = 3;
-    const qsizetype longLength = 25'000;
-    const qsizetype afterLong = longStart + longLength + 1;
-    QTest::addRow("line before") << 1 << 2 << qsizetype(1);
-    QTest::addRow("long line, start") << 2 << 1 << longStart;
-    QTest::addRow("long line, in its second piece") << 2 << 15'001 << longStart + 15'000;
-    QTest::addRow("long line, in its third piece") << 2 << 24'990 << longStart + 24'989;
-    QTest::addRow("long line, past its end") << 2 << 30'000 << longStart + longLength;
-    QTest::addRow("line after it") << 3 << 2 << afterLong + 1;
-    QTest::addRow("past the end") << 9 << 1 << afterLong;
-}
-
-// The display cuts the long line into pieces; a line and column still name the text's place.
-void TestTextLines::positionsInTheLongLineDisplay()
-{
-    QFETCH(int, line);
-    QFETCH(int, column);
-    QFETCH(qsizetype, original);
-    const QString text = u"ab\n"_s + QString(25'000, u'x') + u"\ncd"_s;
-    const std::optional<LongLineLayout> layout = LongLineLayout::forText(text);
-    QVERIFY(layout);
-    QTextDocument document(layout->displayText());
-    document.setDocumentLayout(new QPlainTextDocumentLayout(&document));
-    DocumentLoader::markLongLineBlocks(document, *layout);
-    QCOMPARE(TextLines::lineCount(document), 3);
-    const int position = TextLines::position(document, {line, column});
-    QCOMPARE(layout->toOriginal(position), original);
+    const TextDocument document(text);
+    QCOMPARE(TextLines::position(document, {line, column}), qsizetype(expected));
 }
 
 void TestTextLines::dialogMovesTheCursorOrMarksTheField_data()
@@ -147,7 +113,8 @@ void TestTextLines::dialogMovesTheCursorOrMarksTheField()
 {
     QFETCH(QString, typed);
     QFETCH(int, cursor);
-    QPlainTextEdit view(u"abc\ndef\n\nxyz"_s);
+    ScrivletTextView view;
+    view.document()->setText(u"abc\ndef\n\nxyz"_s);
     view.show();
     GoToLineDialog dialog(&view);
     dialog.show();
@@ -158,7 +125,7 @@ void TestTextLines::dialogMovesTheCursorOrMarksTheField()
         QVERIFY(dialog.isVisible());
         QVERIFY(dialog.message()->isVisible());
         QVERIFY(dialog.field()->property("invalid").toBool());
-        QCOMPARE(view.textCursor().position(), 0);
+        QCOMPARE(view.cursorPosition(), 0);
         // Typing again clears the mark.
         QTest::keyClick(dialog.field(), Qt::Key_Backspace);
         QVERIFY(!dialog.field()->property("invalid").toBool());
@@ -166,7 +133,7 @@ void TestTextLines::dialogMovesTheCursorOrMarksTheField()
     } else {
         QVERIFY(!dialog.isVisible());
         QCOMPARE(dialog.result(), int(QDialog::Accepted));
-        QCOMPARE(view.textCursor().position(), cursor);
+        QCOMPARE(view.cursorPosition(), cursor);
     }
 }
 
