@@ -182,7 +182,7 @@ void TestDocumentController::closedWindowIsNeverHandedOut()
 {
     QFETCH(bool, whileLoading);
     QByteArray text;
-    for (int line = 0; line < (whileLoading ? 300000 : 3); ++line)
+    for (int line = 0; line < (whileLoading ? 3'000'000 : 3); ++line)
         text += "line " + QByteArray::number(line) + '\n';
     const QString path = writeFile(u"closing.txt"_s, text);
     m_prompts->saveChangesAnswer = UserPrompts::SaveChangesAnswer::Save;
