@@ -228,9 +228,9 @@ void TestPieceTree::history_data()
     const QString words = u"to be\nor"_s;
     for (qsizetype i = 0; i < words.size(); ++i)
         typing << u"t:%1:%2"_s.arg(i).arg(words[i]);
-    QTest::addRow("typing undoes a word at a time")
-        << QString() << typing << QStringList {u"to be\n"_s, u"to "_s, QString()}
-        << QList<qsizetype> {6, 3, 0};
+    QTest::addRow("typing undoes a word at a time, Return a step of its own")
+        << QString() << typing << QStringList {u"to be\n"_s, u"to be"_s, u"to "_s, QString()}
+        << QList<qsizetype> {6, 5, 3, 0};
     QTest::addRow("a caret jump ends the word")
         << QString() << QStringList {u"t:0:a"_s, u"t:1:b"_s, u"j"_s, u"t:2:c"_s}
         << QStringList {u"ab"_s, QString()} << QList<qsizetype> {2, 0};

@@ -20,8 +20,9 @@ struct TextEdit
 };
 
 // Undo and redo as recorded edits. Typing is coalesced into words: characters typed one after
-// another at the advancing caret join one step until a space, tab or line break has been typed,
-// the caret jumps or another kind of edit comes; Backspace and Delete runs coalesce the same way.
+// another at the advancing caret join one step until a space or tab has been typed, the caret
+// jumps or another kind of edit comes; a line break is a step of its own. Backspace and Delete
+// runs coalesce the same way.
 // An edit group (Replace All, a paste over a selection) is one step. Undo and redo give back
 // where the caret goes: at the edit they undo or redo, never at the start of the text.
 class EditHistory
