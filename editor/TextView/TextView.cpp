@@ -410,11 +410,17 @@ bool TextView::event(QEvent *event)
 {
     if (event->type() == QEvent::ShortcutOverride) {
         auto *key = static_cast<QKeyEvent *>(event);
+        // Unmodified keys that neither type nor edit (F1, F10, Escape) stay the window's.
+        const bool plain = key->modifiers() == Qt::NoModifier
+            || key->modifiers() == Qt::ShiftModifier || key->modifiers() == Qt::KeypadModifier;
+        const bool edits = isTypedText(key->text()) || CaretKeys::forEvent(key)
+            || key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter
+            || key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backspace
+            || key->key() == Qt::Key_Delete;
         const bool ours = key->matches(QKeySequence::Copy) || key->matches(QKeySequence::Cut)
             || key->matches(QKeySequence::Paste) || key->matches(QKeySequence::Undo)
             || key->matches(QKeySequence::Redo) || key->matches(QKeySequence::SelectAll)
-            || key->modifiers() == Qt::NoModifier || key->modifiers() == Qt::ShiftModifier
-            || key->modifiers() == Qt::KeypadModifier;
+            || (plain && edits);
         if (ours) {
             event->accept();
             return true;
