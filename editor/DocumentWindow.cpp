@@ -53,6 +53,7 @@ DocumentWindow::DocumentWindow(Settings &settings, QWidget *parent)
         }
         if (!m_contentView->filePath().isEmpty())
             m_file->setLoaded(m_contentView->filePath());
+        makeLineBreaksLineFeeds();
         finishLoad();
     });
     connect(m_loader, &TextLoader::failed, this, [this](const DocumentError &error) {
@@ -77,6 +78,21 @@ void DocumentWindow::finishLoad()
     placeCursorAfterLoad();
     recordDraftsFromHere();
     emit loaded();
+}
+
+// A file's CR LF and lone CR show and save as LF, the one line break a save writes; the text is
+// copied only when it holds a CR.
+void DocumentWindow::makeLineBreaksLineFeeds()
+{
+    TextDocument *document = m_contentView->textView()->document();
+    const TextSnapshot text = document->snapshot();
+    TextChunkReader chunks = text.chunks();
+    for (QStringView chunk = chunks.next(); !chunk.isEmpty(); chunk = chunks.next()) {
+        if (chunk.contains(u'\r')) {
+            document->setText(ScrivletDocument::normalizeLineEndings(text.toString()));
+            return;
+        }
+    }
 }
 
 // A file with NUL characters is most likely no text: the user decides, knowing whether saving

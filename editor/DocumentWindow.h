@@ -90,6 +90,7 @@ private:
     void onChangedOnDisk();
     void keepOwnVersion();
     void finishLoad();
+    void makeLineBreaksLineFeeds();
     bool confirmBinary();
     void placeCursorAfterLoad();
     void recordDraftsFromHere();

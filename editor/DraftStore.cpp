@@ -238,7 +238,7 @@ std::optional<QString> DraftStore::recoverText(const QString &id) const
         DocumentResult<ScrivletDocument> read = ScrivletDocument::read(described->filePath);
         if (!read)
             return std::nullopt;
-        text = read->text;
+        text = ScrivletDocument::normalizeLineEndings(read->text);
         if (described->baseAppendsLineFeed)
             text.append(u'\n');
     } else if (described->base == BaseKind::Snapshot) {

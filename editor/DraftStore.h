@@ -58,7 +58,7 @@ public:
     void remove(const QString &id) const;
 
     // The draft's text: the base with the journal replayed, as the editor's document holds it
-    // (every character as decoded, line breaks too). Nothing when the base is gone or the file
+    // (a file base with its line breaks as LF). Nothing when the base is gone or the file
     // changed since.
     std::optional<QString> recoverText(const QString &id) const;
     qint64 journalSize(const QString &id) const;

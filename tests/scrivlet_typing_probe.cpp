@@ -57,7 +57,7 @@ QString textOf(DocumentWindow *window)
 qsizetype fileLength(const QString &path)
 {
     const DocumentResult<ScrivletDocument> read = ScrivletDocument::read(path);
-    return read ? read->text.size() : 0;
+    return read ? ScrivletDocument::normalizeLineEndings(read->text).size() : 0;
 }
 
 qint64 monotonicMilliseconds()

@@ -4,6 +4,7 @@
 #include "FindState.h"
 #include "HighlightColors.h"
 #include "NotificationCenter.h"
+#include "ScrivletDocument.h"
 #include "ScrivletTextView.h"
 #include "Settings.h"
 #include "StatusBarView.h"
@@ -304,7 +305,7 @@ void TestDocumentWindow::countsFollowALoadedFile()
     window.load(path);
     QTRY_COMPARE_WITH_TIMEOUT(loaded.count(), 1, 20000);
     const TextDocument &document = *window.contentView()->textView()->document();
-    QCOMPARE(document.toString(), text);
+    QCOMPARE(document.toString(), ScrivletDocument::normalizeLineEndings(text));
     QTRY_COMPARE(window.contentView()->statistics()->counts(),
         DocumentStatistics::countText(document.toString()));
 }

@@ -2,6 +2,7 @@
 #include "DraftRecorder.h"
 #include "DraftStore.h"
 #include "FileStamp.h"
+#include "ScrivletDocument.h"
 #include "ScrivletTextView.h"
 #include "TestEnvironment.h"
 #include "TestFiles.h"
@@ -99,7 +100,8 @@ void TestDraftRecorder::recoveredTextEqualsTheDocument()
     if (!fileBytes.isEmpty()) {
         path = m_folder->filePath(u"base.txt"_s);
         QVERIFY(writeFile(path, fileBytes));
-        document->setText(QString::fromUtf8(fileBytes));
+        // As a window shows a file it loaded: line breaks as LF.
+        document->setText(ScrivletDocument::normalizeLineEndings(QString::fromUtf8(fileBytes)));
     }
     DraftRecorder recorder(document, store);
     if (snapshotLimitUse == 0)
