@@ -171,8 +171,7 @@ bool EditHistory::coalesce(const TextEdit &edit)
         // Return is a step of its own, so that undo takes back the new line and not the word
         // before it.
         const char16_t first = edit.inserted.unitAt(0);
-        if (edit.offset != last.offset + last.inserted.length() || first == u'\n'
-            || first == u'\r')
+        if (edit.offset != last.offset + last.inserted.length() || first == u'\n' || first == u'\r')
             return false;
         last.inserted = TextSnapshot::joined(last.inserted, edit.inserted);
         if (endsWord(edit.inserted))
