@@ -161,6 +161,7 @@ void findAndReplaceOurs(TextDocument &document)
 
 int runOurs(const QString &path, const QString &savePath)
 {
+    emitValue("base_mb", peakResidentMegabytes());
     TextDocument document;
     loadOurs(document, path);
     editAndSaveOurs(document, savePath);
@@ -237,6 +238,7 @@ void findAndReplaceBare(QPlainTextEdit &edit)
 
 int runBare(const QString &path, const QString &savePath)
 {
+    emitValue("base_mb", peakResidentMegabytes());
     QPlainTextEdit edit;
     loadBare(edit, path);
     editAndSaveBare(edit, savePath);
@@ -337,6 +339,7 @@ int runDriver(const QString &path)
     const QByteArray peakNote
         = QByteArray("[target < 250 MiB: ") + verdict(peak > 0 && peak < 250) + "]";
     printFigure("peak-memory-loading", ours, bare, "peak_mb", "MiB", peakNote.constData());
+    printFigure("  of which before loading", ours, bare, "base_mb", "MiB");
     const QByteArray saveNote
         = QByteArray("[target < 500 ms: ") + verdict(save > 0 && save < 500) + "]";
     printFigure("edit-and-save", ours, bare, "save_ms", "ms", saveNote.constData());
