@@ -7,6 +7,7 @@
 #include <QThread>
 
 #include <cerrno>
+#include <cstring>
 #include <functional>
 #include <optional>
 
@@ -122,8 +123,11 @@ std::optional<DocumentError> readInBlocks(
         }
         if (atEnd)
             break;
+        // Moved by hand: QByteArray::remove() would leave the room at the front, and the next
+        // block would then need a second buffer.
         carried = buffer.size() - cut;
-        buffer.remove(0, cut);
+        std::memmove(buffer.data(), buffer.constData() + cut, std::size_t(carried));
+        buffer.resize(carried);
     }
     return std::nullopt;
 }

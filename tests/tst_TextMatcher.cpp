@@ -52,6 +52,7 @@ private slots:
     void survivesBadInput_data();
     void survivesBadInput();
     void agreesWithBruteForceOnRandomText();
+    void agreesWithBruteForceOnMostlyAsciiText();
     void incrementalEqualsFullSearch_data();
     void incrementalEqualsFullSearch();
     void searchesAcrossChunkBoundaries();
@@ -207,6 +208,32 @@ void TestTextMatcher::agreesWithBruteForceOnRandomText()
                 if (fast != reference)
                     qWarning() << "text" << text << "key" << key;
                 QCOMPARE(toPairs(fast), toPairs(reference));
+            }
+        }
+    }
+}
+
+// Long stretches of ASCII are searched apart from the folding; what lies next to them (a mark
+// that joins the last letter, a letter that folds to ASCII, an expansion) must still decide.
+void TestTextMatcher::agreesWithBruteForceOnMostlyAsciiText()
+{
+    QRandomGenerator random(20261208);
+    static const QString ascii = u"aAbtThHeE \r\n"_qs;
+    static const QString rare[] = {u"\u0301"_qs, u"\u00E9"_qs, u"\u212A"_qs, u"\u017F"_qs,
+        u"\u00DF"_qs, u"\uFB01"_qs, u"\U0001F600"_qs};
+    const QString keys[] = {u"the"_qs, u"THE"_qs, u"a"_qs, u"e"_qs, u"ss"_qs, u"k"_qs, u"fi"_qs,
+        u"ab a"_qs, u"e\r\n"_qs};
+    for (int round = 0; round < 6; ++round) {
+        QString text;
+        const int length = round < 3 ? 70000 : 500;
+        while (text.size() < length) {
+            text += random.bounded(400) == 0 ? rare[random.bounded(7)]
+                                             : QString(ascii[random.bounded(int(ascii.size()))]);
+        }
+        for (const QString &key : keys) {
+            for (auto sensitivity : {Qt::CaseSensitive, Qt::CaseInsensitive}) {
+                const MatchList fast = TextMatcher(key, sensitivity).findAll(text);
+                QCOMPARE(toPairs(fast), toPairs(bruteForce(text, key, sensitivity)));
             }
         }
     }

@@ -81,6 +81,39 @@ const MatchRange *matchAround(const MatchList &matches, qsizetype position)
     return candidate.location < position && position < candidate.end() ? &candidate : nullptr;
 }
 
+bool isAscii(const char16_t *text, qsizetype from, qsizetype to)
+{
+    char16_t bits = 0;
+    qsizetype i = from;
+#ifdef __SSE2__
+    __m128i all = _mm_setzero_si128();
+    for (; i + 8 <= to; i += 8)
+        all = _mm_or_si128(all, _mm_loadu_si128(reinterpret_cast<const __m128i *>(text + i)));
+    const __m128i nonAscii = _mm_and_si128(all, _mm_set1_epi16(short(0xFF80)));
+    if (_mm_movemask_epi8(_mm_cmpeq_epi16(nonAscii, _mm_setzero_si128())) != 0xFFFF)
+        return false;
+#endif
+    for (; i < to; ++i)
+        bits |= text[i];
+    return bits < 0x80;
+}
+
+char16_t lowerAscii(char16_t unit)
+{
+    return unit >= u'A' && unit <= u'Z' ? char16_t(unit + 32) : unit;
+}
+
+#ifdef __SSE2__
+// A-Z to a-z in eight ASCII units.
+__m128i lowerAscii(__m128i units)
+{
+    const __m128i fromA = _mm_sub_epi16(units, _mm_set1_epi16(short('A')));
+    const __m128i upper = _mm_and_si128(
+        _mm_cmpgt_epi16(fromA, _mm_set1_epi16(-1)), _mm_cmplt_epi16(fromA, _mm_set1_epi16(26)));
+    return _mm_add_epi16(units, _mm_and_si128(upper, _mm_set1_epi16(32)));
+}
+#endif
+
 qsizetype firstMatchFrom(const MatchList &matches, qsizetype position)
 {
     return std::lower_bound(matches.cbegin(), matches.cend(), position,
@@ -99,6 +132,8 @@ TextMatcher::TextMatcher(const QString &searchText, Qt::CaseSensitivity caseSens
 {
     // Horspool shifts, indexed by the low byte of a unit: units that share a low byte share the
     // smallest shift, which keeps every shift safe.
+    m_asciiKey = !m_key.empty()
+        && std::all_of(m_key.cbegin(), m_key.cend(), [](char16_t unit) { return unit < 0x80; });
     const std::size_t length = m_key.size();
     m_shift.fill(std::uint16_t(std::min<std::size_t>(length, 0xFFFF)));
     for (std::size_t i = 0; i + 1 < length; ++i) {
@@ -156,7 +191,13 @@ qsizetype TextMatcher::findMatches(
     startLimit = std::min(startLimit, length);
     FoldedText folded;
     qsizetype position = from;
+    const auto *units = reinterpret_cast<const char16_t *>(text.utf16());
     while (position < startLimit) {
+        const qsizetype stop = std::min(startLimit, position + chunkUnits);
+        if (m_asciiKey && isAscii(units, position, std::min(length, stop + keyLength + 1))) {
+            position = findAsciiMatches(text, position, stop, offset, out);
+            continue;
+        }
         folded.clear();
         const qsizetype chunkEnd = CanonicalFolding::foldSegments(
             text, position, std::min(startLimit, position + chunkUnits), m_folding, folded);
@@ -183,6 +224,64 @@ qsizetype TextMatcher::findMatches(
         position = next;
     }
     return position;
+}
+
+qsizetype TextMatcher::findAsciiCandidate(const char16_t *text, qsizetype from, qsizetype end) const
+{
+    const bool fold = m_caseSensitivity == Qt::CaseInsensitive;
+    const qsizetype keyLength = qsizetype(m_key.size());
+    const char16_t first = m_key.front();
+    const char16_t last = m_key.back();
+    qsizetype i = from;
+#ifdef __SSE2__
+    const __m128i firstUnits = _mm_set1_epi16(short(first));
+    const __m128i lastUnits = _mm_set1_epi16(short(last));
+    for (; i + 8 <= end; i += 8) {
+        __m128i heads = _mm_loadu_si128(reinterpret_cast<const __m128i *>(text + i));
+        __m128i tails
+            = _mm_loadu_si128(reinterpret_cast<const __m128i *>(text + i + keyLength - 1));
+        if (fold) {
+            heads = lowerAscii(heads);
+            tails = lowerAscii(tails);
+        }
+        const uint mask = uint(_mm_movemask_epi8(
+            _mm_and_si128(_mm_cmpeq_epi16(heads, firstUnits), _mm_cmpeq_epi16(tails, lastUnits))));
+        if (mask)
+            return i + std::countr_zero(mask) / 2;
+    }
+#endif
+    const auto folded = [fold](char16_t unit) {
+        return fold ? lowerAscii(unit) : unit;
+    };
+    for (; i < end; ++i) {
+        if (folded(text[i]) == first && folded(text[i + keyLength - 1]) == last)
+            return i;
+    }
+    return end;
+}
+
+qsizetype TextMatcher::findAsciiMatches(
+    QStringView text, qsizetype from, qsizetype startLimit, qsizetype offset, MatchList &out) const
+{
+    const auto *units = reinterpret_cast<const char16_t *>(text.utf16());
+    const bool fold = m_caseSensitivity == Qt::CaseInsensitive;
+    const qsizetype keyLength = qsizetype(m_key.size());
+    const qsizetype lastStart = std::min(startLimit, text.size() - keyLength + 1);
+    qsizetype next = startLimit;
+    for (qsizetype i = findAsciiCandidate(units, from, lastStart); i < lastStart;) {
+        qsizetype matched = 1;
+        while (matched < keyLength
+            && (fold ? lowerAscii(units[i + matched]) : units[i + matched]) == m_key[matched])
+            ++matched;
+        if (matched < keyLength) {
+            i = findAsciiCandidate(units, i + 1, lastStart);
+            continue;
+        }
+        out.append({offset + i, keyLength});
+        next = std::max(next, i + keyLength);
+        i = findAsciiCandidate(units, i + keyLength, lastStart);
+    }
+    return next;
 }
 
 MatchList TextMatcher::findAll(QStringView text) const

@@ -54,6 +54,13 @@ private:
         MatchList &out) const;
     // The first occurrence of the folded key in `units` at or after `from`, or npos.
     std::size_t findKey(const std::u16string &units, std::size_t from) const;
+    // findMatches() for an ASCII key over [from, startLimit) of a text that is ASCII there and
+    // for a key's length and one unit past it: every unit is a segment of its own and folds to
+    // itself or its lower case, so the key is compared with the text as it stands.
+    qsizetype findAsciiMatches(QStringView text, qsizetype from, qsizetype startLimit,
+        qsizetype offset, MatchList &out) const;
+    // The first position in [from, end) where the text's first and last units match the key's.
+    qsizetype findAsciiCandidate(const char16_t *text, qsizetype from, qsizetype end) const;
     // How far past a match start the text must be read to decide that match.
     qsizetype lookahead() const { return 2 * qsizetype(m_key.size()) + 2; }
 
@@ -62,4 +69,5 @@ private:
     CanonicalFolding::Folding m_folding;
     std::u16string m_key;
     std::array<std::uint16_t, 256> m_shift {};
+    bool m_asciiKey = false;
 };
