@@ -147,7 +147,23 @@ void TextView::insertText(QStringView text)
         return;
     const qsizetype start = selectionStart();
     m_document->replace(start, selectionEnd() - start, text);
-    m_anchor = m_position = start + text.size();
+    caretAfterInsertion(start + text.size());
+}
+
+// A paste hands its text over: a clipboard of megabytes is not copied once more.
+void TextView::insertPasted(QString text)
+{
+    if (!m_document || text.isEmpty())
+        return;
+    const qsizetype start = selectionStart();
+    const qsizetype end = start + text.size();
+    m_document->replaceTaking(start, selectionEnd() - start, std::move(text));
+    caretAfterInsertion(end);
+}
+
+void TextView::caretAfterInsertion(qsizetype position)
+{
+    m_anchor = m_position = position;
     m_desiredX = -1;
     ensureCaretVisible();
     restartBlinking();
@@ -191,9 +207,7 @@ void TextView::cut()
 
 void TextView::paste()
 {
-    const QString text = QGuiApplication::clipboard()->text();
-    if (!text.isEmpty())
-        insertText(text);
+    insertPasted(QGuiApplication::clipboard()->text());
 }
 
 void TextView::updateWrapWidth()
@@ -560,7 +574,7 @@ void TextView::mousePressEvent(QMouseEvent *event)
         if (!clipboard->supportsSelection())
             return;
         setCursorPosition(position);
-        insertText(clipboard->text(QClipboard::Selection));
+        insertPasted(clipboard->text(QClipboard::Selection));
         return;
     }
     if (event->button() != Qt::LeftButton)

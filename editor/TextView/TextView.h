@@ -94,6 +94,8 @@ protected:
 private:
     enum class SelectionUnit { Character, Word, Line };
 
+    void insertPasted(QString text);
+    void caretAfterInsertion(qsizetype position);
     void onContentsChange(qsizetype position, qsizetype removed, qsizetype added);
     bool moveCaretByKey(QKeyEvent *event);
     qsizetype caretTarget(CaretKeys::Key key, qreal x);
