@@ -155,6 +155,12 @@ void TestTextView::caretMovesByKeys_data()
         << u"a\r\nb"_s << qsizetype(3) << QStringList {u"Left"_s} << qsizetype(1) << qsizetype(1);
     QTest::addRow("left at the start stays")
         << u"ab"_s << qsizetype(0) << QStringList {u"Left"_s} << qsizetype(0) << qsizetype(0);
+    QTest::addRow("left goes towards the end of a right-to-left line")
+        << u"\u05E9\u05DC\u05D5\u05DD"_s << qsizetype(1) << QStringList {u"Left"_s} << qsizetype(2)
+        << qsizetype(2);
+    QTest::addRow("right goes towards its start")
+        << u"\u05E9\u05DC\u05D5\u05DD"_s << qsizetype(1) << QStringList {u"Right"_s} << qsizetype(0)
+        << qsizetype(0);
     QTest::addRow("ctrl right goes to the next word")
         << u"one two three"_s << qsizetype(0) << QStringList {u"Ctrl+Right"_s} << qsizetype(4)
         << qsizetype(4);

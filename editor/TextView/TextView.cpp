@@ -26,7 +26,6 @@ TextView::TextView(QWidget *parent)
     viewport()->setBackgroundRole(QPalette::Base);
     viewport()->setAutoFillBackground(true);
     m_layouts.setFont(font());
-    m_layouts.setTextDirection(layoutDirection());
     verticalScrollBar()->setSingleStep(1);
     TextViewAccessible::install();
 }
@@ -339,9 +338,11 @@ void TextView::paintBlock(QPainter &painter, const ShownBlock &shown, const QRec
     if (hasSelection() && selectionStart() <= end && selectionEnd() > end
         && layout->lineCount() > 0) {
         const QTextLine last = layout->lineAt(layout->lineCount() - 1);
-        const qreal x = shown.origin.x() + last.naturalTextWidth();
-        painter.fillRect(
-            QRectF(x, shown.origin.y() + last.y(), viewport()->width() - x, last.height()),
+        const QRectF text = last.naturalTextRect().translated(shown.origin);
+        const bool rightToLeft = m_navigator.isRightToLeft(end);
+        const qreal from = rightToLeft ? 0 : text.right();
+        const qreal to = rightToLeft ? text.left() : viewport()->width();
+        painter.fillRect(QRectF(from, text.top(), to - from, last.height()),
             palette().color(QPalette::Highlight));
     }
     if (!m_caretShown || !hasFocus() || m_layouts.blockAt(m_position) != shown.block)
@@ -405,8 +406,6 @@ void TextView::changeEvent(QEvent *event)
     if (event->type() == QEvent::FontChange) {
         m_layouts.setFont(font());
         syncScrollBar();
-    } else if (event->type() == QEvent::LayoutDirectionChange) {
-        m_layouts.setTextDirection(layoutDirection());
     }
     viewport()->update();
     QAbstractScrollArea::changeEvent(event);
@@ -479,11 +478,15 @@ qsizetype TextView::caretTarget(CaretKeys::Key key, qreal x)
     const int page = std::max(m_viewport.rowsPerPage() - 1, 1);
     switch (key.move) {
     case CaretMove::NextCharacter:
-        return hasSelection() && !key.select ? selectionEnd()
-                                             : m_navigator.nextCharacter(m_position);
-    case CaretMove::PreviousCharacter:
-        return hasSelection() && !key.select ? selectionStart()
-                                             : m_navigator.previousCharacter(m_position);
+    case CaretMove::PreviousCharacter: {
+        // Right goes towards the end of a left-to-right line, the start of a right-to-left one.
+        const bool forward
+            = (key.move == CaretMove::NextCharacter) != m_navigator.isRightToLeft(m_position);
+        if (hasSelection() && !key.select)
+            return forward ? selectionEnd() : selectionStart();
+        return forward ? m_navigator.nextCharacter(m_position)
+                       : m_navigator.previousCharacter(m_position);
+    }
     case CaretMove::NextWord:
         return m_navigator.nextWord(m_position);
     case CaretMove::PreviousWord:
