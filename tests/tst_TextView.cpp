@@ -3,6 +3,7 @@
 #include "TextView.h"
 
 #include <QApplication>
+#include <QClipboard>
 #include <QInputMethodEvent>
 #include <QLineEdit>
 #include <QScrollBar>
@@ -83,6 +84,7 @@ private slots:
     void scrollsByRows();
     void selectsByMouse_data();
     void selectsByMouse();
+    void pastesThePrimarySelection();
     void editsTheMiddleOfAHugeLine();
     void segmentsFollowEdits_data();
     void segmentsFollowEdits();
@@ -436,6 +438,20 @@ void TestTextView::selectsByMouse()
     QTest::mouseClick(viewport, Qt::LeftButton, Qt::ShiftModifier, pointAt(text.size()));
     QCOMPARE(m_view->selectionStart(), selectionStart);
     QCOMPARE(m_view->selectionEnd(), text.size());
+}
+
+// Selecting sets the X11 primary selection and a middle click pastes it where it clicks.
+void TestTextView::pastesThePrimarySelection()
+{
+    if (!QGuiApplication::clipboard()->supportsSelection())
+        QSKIP("This platform has no primary selection (X11 has)");
+    show(u"one two\nthree"_s);
+    m_view->setCursorPosition(4);
+    press(m_view, {u"Shift+End"_s});
+    QCOMPARE(QGuiApplication::clipboard()->text(QClipboard::Selection), u"two"_s);
+    QTest::mouseClick(m_view->viewport(), Qt::MiddleButton, {}, pointAt(m_document->length()));
+    QCOMPARE(m_document->toString(), u"one two\nthreetwo"_s);
+    QCOMPARE(m_view->cursorPosition(), m_document->length());
 }
 
 // A 10-million-character line is laid out only where it is shown, and an edit in its middle
