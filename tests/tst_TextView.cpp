@@ -85,6 +85,7 @@ private slots:
     void selectsByMouse_data();
     void selectsByMouse();
     void pastesThePrimarySelection();
+    void paintsHighlightsAndSelection();
     void editsTheMiddleOfAHugeLine();
     void segmentsFollowEdits_data();
     void segmentsFollowEdits();
@@ -452,6 +453,35 @@ void TestTextView::pastesThePrimarySelection()
     QTest::mouseClick(m_view->viewport(), Qt::MiddleButton, {}, pointAt(m_document->length()));
     QCOMPARE(m_document->toString(), u"one two\nthreetwo"_s);
     QCOMPARE(m_view->cursorPosition(), m_document->length());
+}
+
+// Highlights are asked for the blocks on screen only and painted under the selection.
+void TestTextView::paintsHighlightsAndSelection()
+{
+    show(u"find the word\n"_s.repeated(400));
+    QList<std::pair<qsizetype, qsizetype>> asked;
+    QTextCharFormat yellow;
+    yellow.setBackground(Qt::yellow);
+    m_view->setHighlightSource([&](qsizetype start, qsizetype end) {
+        asked.append({start, end});
+        std::vector<TextView::Highlight> found;
+        for (qsizetype at = start - start % 14 + 5; at < end; at += 14)
+            found.push_back({at, 3, yellow});
+        return found;
+    });
+    m_view->setCursorPosition(14 + 5);
+    m_view->setCursorPosition(14 + 8, TextView::Anchor::Keep);
+    const QImage image = m_view->viewport()->grab().toImage();
+    // Above the x-height of an "e", where no glyph is drawn, the background shows.
+    const auto background = [&](qsizetype position) {
+        return image.pixelColor(m_view->characterRect(position).topLeft() + QPoint(1, 2));
+    };
+    QCOMPARE(background(7), QColor(Qt::yellow));
+    QCOMPARE(background(14 + 7), m_view->palette().color(QPalette::Highlight));
+    QCOMPARE(background(14 * 2 + 7), QColor(Qt::yellow));
+    QCOMPARE(background(14 * 2 + 12), m_view->palette().color(QPalette::Base));
+    QVERIFY(!asked.isEmpty());
+    QCOMPARE_LT(asked.size(), 60);
 }
 
 // A 10-million-character line is laid out only where it is shown, and an edit in its middle

@@ -134,6 +134,12 @@ void TextView::setTextInsets(const QMargins &insets)
     updateWrapWidth();
 }
 
+void TextView::setHighlightSource(HighlightSource source)
+{
+    m_highlights = std::move(source);
+    viewport()->update();
+}
+
 void TextView::setTabStopDistance(qreal distance)
 {
     m_layouts.setTabStopDistance(distance);
@@ -324,6 +330,14 @@ void TextView::paintBlock(QPainter &painter, const ShownBlock &shown, const QRec
     const qsizetype start = m_layouts.blockStart(shown.block);
     const qsizetype end = start + m_layouts.blockLength(shown.block);
     QList<QTextLayout::FormatRange> selections;
+    if (m_highlights) {
+        for (const Highlight &highlight : m_highlights(start, end)) {
+            const qsizetype from = std::max(highlight.start, start);
+            const qsizetype to = std::min(highlight.start + highlight.length, end);
+            if (from < to)
+                selections.append({int(from - start), int(to - from), highlight.format});
+        }
+    }
     if (hasSelection() && selectionStart() <= end && selectionEnd() > start) {
         QTextLayout::FormatRange range;
         range.start = int(std::max(selectionStart(), start) - start);

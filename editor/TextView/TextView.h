@@ -11,6 +11,10 @@
 #include <QMargins>
 #include <QPoint>
 #include <QPointer>
+#include <QTextCharFormat>
+
+#include <functional>
+#include <vector>
 
 // Scrivlet's text view: shows a TextDocument wrapped at the viewport's width, laying out only the
 // rows on screen. It scrolls by rows; the vertical scroll bar counts blocks (lines, and segments
@@ -22,6 +26,16 @@ class TextView : public QAbstractScrollArea
 
 public:
     enum class Anchor { Move, Keep };
+    // Text shown with a format of its own, never part of the document (find matches).
+    struct Highlight
+    {
+        qsizetype start = 0;
+        qsizetype length = 0;
+        QTextCharFormat format;
+    };
+    // The highlights that meet [start, end), asked for each block painted, so that a million
+    // matches cost only the ones on screen.
+    using HighlightSource = std::function<std::vector<Highlight>(qsizetype start, qsizetype end)>;
 
     explicit TextView(QWidget *parent = nullptr);
     ~TextView() override;
@@ -42,6 +56,8 @@ public:
     void setTextInsets(const QMargins &insets);
     QMargins textInsets() const { return m_viewport.insets(); }
     void setTabStopDistance(qreal distance);
+    // The highlights change: repaints with what `source` gives; an empty source shows none.
+    void setHighlightSource(HighlightSource source);
 
     // Replaces the selection (or inserts at the caret) as the user typing it would.
     void insertText(QStringView text);
@@ -129,4 +145,5 @@ private:
     SelectionUnit m_selectionUnit = SelectionUnit::Character;
     std::pair<qsizetype, qsizetype> m_selectionOrigin;
     bool m_dragging = false;
+    HighlightSource m_highlights;
 };
