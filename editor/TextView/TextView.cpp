@@ -320,55 +320,17 @@ void TextView::paintEvent(QPaintEvent *event)
     const QRect clip = event->rect().intersected(
         viewport()->rect().adjusted(0, m_viewport.insets().top(), 0, 0));
     painter.setClipRect(clip);
+    TextBlockPainter::Marks marks;
+    if (hasSelection()) {
+        marks.selectionStart = selectionStart();
+        marks.selectionEnd = selectionEnd();
+    }
+    marks.caret = m_caretShown && hasFocus() ? m_position : -1;
+    marks.caretWidth = style()->pixelMetric(QStyle::PM_TextCursorWidth, nullptr, this);
+    marks.highlights = &m_highlights;
+    TextBlockPainter blockPainter(painter, palette(), viewport()->width());
     for (const ShownBlock &shown : shownBlocks())
-        paintBlock(painter, shown, clip);
-}
-
-void TextView::paintBlock(QPainter &painter, const ShownBlock &shown, const QRect &clip)
-{
-    QTextLayout *layout = m_layouts.layout(shown.block);
-    const qsizetype start = m_layouts.blockStart(shown.block);
-    const qsizetype end = start + m_layouts.blockLength(shown.block);
-    QList<QTextLayout::FormatRange> selections;
-    if (m_highlights) {
-        for (const Highlight &highlight : m_highlights(start, end)) {
-            const qsizetype from = std::max(highlight.start, start);
-            const qsizetype to = std::min(highlight.start + highlight.length, end);
-            if (from < to)
-                selections.append({int(from - start), int(to - from), highlight.format});
-        }
-    }
-    if (hasSelection() && selectionStart() <= end && selectionEnd() > start) {
-        QTextLayout::FormatRange range;
-        range.start = int(std::max(selectionStart(), start) - start);
-        range.length = int(std::min(selectionEnd(), end) - start) - range.start;
-        range.format.setBackground(palette().brush(QPalette::Highlight));
-        range.format.setForeground(palette().brush(QPalette::HighlightedText));
-        selections.append(range);
-    }
-    painter.setPen(palette().color(QPalette::Text));
-    layout->draw(&painter, shown.origin, selections, clip);
-    // A selected line break shows as the rest of its row, as in QPlainTextEdit.
-    if (hasSelection() && selectionStart() <= end && selectionEnd() > end
-        && layout->lineCount() > 0) {
-        const QTextLine last = layout->lineAt(layout->lineCount() - 1);
-        const QRectF text = last.naturalTextRect().translated(shown.origin);
-        const bool rightToLeft = m_navigator.isRightToLeft(end);
-        const qreal from = rightToLeft ? 0 : text.right();
-        const qreal to = rightToLeft ? text.left() : viewport()->width();
-        painter.fillRect(QRectF(from, text.top(), to - from, last.height()),
-            palette().color(QPalette::Highlight));
-    }
-    if (!m_caretShown || !hasFocus() || m_layouts.blockAt(m_position) != shown.block)
-        return;
-    int column = int(m_position - start);
-    if (const TextPreedit &preedit = m_layouts.preedit(); preedit.position == m_position) {
-        if (!preedit.cursorVisible)
-            return;
-        column += preedit.cursor;
-    }
-    layout->drawCursor(&painter, shown.origin, column,
-        style()->pixelMetric(QStyle::PM_TextCursorWidth, nullptr, this));
+        blockPainter.paint(m_layouts, shown.block, shown.origin, clip, marks);
 }
 
 void TextView::restartBlinking()

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "CaretKeys.h"
+#include "TextBlockPainter.h"
 #include "TextDocument.h"
 #include "TextLayoutCache.h"
 #include "TextNavigator.h"
@@ -11,9 +12,7 @@
 #include <QMargins>
 #include <QPoint>
 #include <QPointer>
-#include <QTextCharFormat>
 
-#include <functional>
 #include <vector>
 
 // Scrivlet's text view: shows a TextDocument wrapped at the viewport's width, laying out only the
@@ -26,16 +25,8 @@ class TextView : public QAbstractScrollArea
 
 public:
     enum class Anchor { Move, Keep };
-    // Text shown with a format of its own, never part of the document (find matches).
-    struct Highlight
-    {
-        qsizetype start = 0;
-        qsizetype length = 0;
-        QTextCharFormat format;
-    };
-    // The highlights that meet [start, end), asked for each block painted, so that a million
-    // matches cost only the ones on screen.
-    using HighlightSource = std::function<std::vector<Highlight>(qsizetype start, qsizetype end)>;
+    using Highlight = TextBlockPainter::Highlight;
+    using HighlightSource = TextBlockPainter::HighlightSource;
 
     explicit TextView(QWidget *parent = nullptr);
     ~TextView() override;
@@ -125,7 +116,6 @@ private:
     void selectionFinished();
     void extendSelectionTo(qsizetype position);
     void setSelection(qsizetype anchor, qsizetype position);
-    void paintBlock(QPainter &painter, const ShownBlock &shown, const QRect &clip);
     QVariant queryInputMethod(Qt::InputMethodQuery query);
 
     QPointer<TextDocument> m_document;
