@@ -3,6 +3,7 @@
 #include "TextView.h"
 
 #include <QApplication>
+#include <QClipboard>
 #include <QInputMethodEvent>
 #include <QLineEdit>
 #include <QScrollBar>
@@ -83,6 +84,8 @@ private slots:
     void scrollsByRows();
     void selectsByMouse_data();
     void selectsByMouse();
+    void pastesThePrimarySelection();
+    void paintsHighlightsAndSelection();
     void editsTheMiddleOfAHugeLine();
     void segmentsFollowEdits_data();
     void segmentsFollowEdits();
@@ -155,6 +158,12 @@ void TestTextView::caretMovesByKeys_data()
         << u"a\r\nb"_s << qsizetype(3) << QStringList {u"Left"_s} << qsizetype(1) << qsizetype(1);
     QTest::addRow("left at the start stays")
         << u"ab"_s << qsizetype(0) << QStringList {u"Left"_s} << qsizetype(0) << qsizetype(0);
+    QTest::addRow("left goes towards the end of a right-to-left line")
+        << u"\u05E9\u05DC\u05D5\u05DD"_s << qsizetype(1) << QStringList {u"Left"_s} << qsizetype(2)
+        << qsizetype(2);
+    QTest::addRow("right goes towards its start")
+        << u"\u05E9\u05DC\u05D5\u05DD"_s << qsizetype(1) << QStringList {u"Right"_s} << qsizetype(0)
+        << qsizetype(0);
     QTest::addRow("ctrl right goes to the next word")
         << u"one two three"_s << qsizetype(0) << QStringList {u"Ctrl+Right"_s} << qsizetype(4)
         << qsizetype(4);
@@ -430,6 +439,49 @@ void TestTextView::selectsByMouse()
     QTest::mouseClick(viewport, Qt::LeftButton, Qt::ShiftModifier, pointAt(text.size()));
     QCOMPARE(m_view->selectionStart(), selectionStart);
     QCOMPARE(m_view->selectionEnd(), text.size());
+}
+
+// Selecting sets the X11 primary selection and a middle click pastes it where it clicks.
+void TestTextView::pastesThePrimarySelection()
+{
+    if (!QGuiApplication::clipboard()->supportsSelection())
+        QSKIP("This platform has no primary selection (X11 has)");
+    show(u"one two\nthree"_s);
+    m_view->setCursorPosition(4);
+    press(m_view, {u"Shift+End"_s});
+    QCOMPARE(QGuiApplication::clipboard()->text(QClipboard::Selection), u"two"_s);
+    QTest::mouseClick(m_view->viewport(), Qt::MiddleButton, {}, pointAt(m_document->length()));
+    QCOMPARE(m_document->toString(), u"one two\nthreetwo"_s);
+    QCOMPARE(m_view->cursorPosition(), m_document->length());
+}
+
+// Highlights are asked for the blocks on screen only and painted under the selection.
+void TestTextView::paintsHighlightsAndSelection()
+{
+    show(u"find the word\n"_s.repeated(400));
+    QList<std::pair<qsizetype, qsizetype>> asked;
+    QTextCharFormat yellow;
+    yellow.setBackground(Qt::yellow);
+    m_view->setHighlightSource([&](qsizetype start, qsizetype end) {
+        asked.append({start, end});
+        std::vector<TextView::Highlight> found;
+        for (qsizetype at = start - start % 14 + 5; at < end; at += 14)
+            found.push_back({at, 3, yellow});
+        return found;
+    });
+    m_view->setCursorPosition(14 + 5);
+    m_view->setCursorPosition(14 + 8, TextView::Anchor::Keep);
+    const QImage image = m_view->viewport()->grab().toImage();
+    // Above the x-height of an "e", where no glyph is drawn, the background shows.
+    const auto background = [&](qsizetype position) {
+        return image.pixelColor(m_view->characterRect(position).topLeft() + QPoint(1, 2));
+    };
+    QCOMPARE(background(7), QColor(Qt::yellow));
+    QCOMPARE(background(14 + 7), m_view->palette().color(QPalette::Highlight));
+    QCOMPARE(background(14 * 2 + 7), QColor(Qt::yellow));
+    QCOMPARE(background(14 * 2 + 12), m_view->palette().color(QPalette::Base));
+    QVERIFY(!asked.isEmpty());
+    QCOMPARE_LT(asked.size(), 60);
 }
 
 // A 10-million-character line is laid out only where it is shown, and an edit in its middle

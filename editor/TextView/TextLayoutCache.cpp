@@ -17,6 +17,7 @@ constexpr qsizetype MaxLayoutUnits = 256 * 1024;
 TextLayoutCache::TextLayoutCache()
 {
     m_option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    m_option.setTextDirection(Qt::LayoutDirectionAuto);
     m_option.setTabStopDistance(QFontMetricsF(m_font).horizontalAdvance(u' ') * 8);
     m_blocksAt.fill({-1, {}});
 }
@@ -193,7 +194,15 @@ QTextLayout *TextLayoutCache::layout(TextBlock block)
 std::unique_ptr<QTextLayout> TextLayoutCache::createLayout(TextBlock block, qsizetype start)
 {
     auto layout = std::make_unique<QTextLayout>(m_text.text(start, blockLength(block)), m_font);
-    layout->setTextOption(m_option);
+    QTextOption option = m_option;
+    // A line without a direction of its own reads from the right edge when its first strong
+    // character is right-to-left, as in QPlainTextEdit.
+    if (option.textDirection() == Qt::LayoutDirectionAuto) {
+        const bool rightToLeft = layout->text().isRightToLeft();
+        option.setTextDirection(rightToLeft ? Qt::RightToLeft : Qt::LeftToRight);
+        option.setAlignment(rightToLeft ? Qt::AlignRight : Qt::AlignLeft);
+    }
+    layout->setTextOption(option);
     layout->setCacheEnabled(true);
     if (m_preedit.position >= 0 && blockAt(m_preedit.position) == block) {
         const int at = int(m_preedit.position - start);

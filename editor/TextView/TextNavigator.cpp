@@ -95,6 +95,12 @@ std::optional<VisualRow> TextNavigator::previousRow(VisualRow row)
     return std::nullopt;
 }
 
+bool TextNavigator::isRightToLeft(qsizetype position)
+{
+    const QTextLayout *layout = m_layouts.layout(m_layouts.blockAt(position));
+    return layout->textOption().textDirection() == Qt::RightToLeft;
+}
+
 qreal TextNavigator::xOf(qsizetype position)
 {
     const TextBlock block = m_layouts.blockAt(position);

@@ -36,6 +36,8 @@ public:
     std::optional<VisualRow> nextRow(VisualRow row);
     std::optional<VisualRow> previousRow(VisualRow row);
     qreal xOf(qsizetype position);
+    // Whether the block holding `position` reads right to left (its first strong character).
+    bool isRightToLeft(qsizetype position);
     qsizetype positionInRow(VisualRow row, qreal x);
 
     // The word (or run of spaces or punctuation) at `position`, and the line with its break.

@@ -26,7 +26,6 @@ TextView::TextView(QWidget *parent)
     viewport()->setBackgroundRole(QPalette::Base);
     viewport()->setAutoFillBackground(true);
     m_layouts.setFont(font());
-    m_layouts.setTextDirection(layoutDirection());
     verticalScrollBar()->setSingleStep(1);
     TextViewAccessible::install();
 }
@@ -135,6 +134,12 @@ void TextView::setTextInsets(const QMargins &insets)
     updateWrapWidth();
 }
 
+void TextView::setHighlightSource(HighlightSource source)
+{
+    m_highlights = std::move(source);
+    viewport()->update();
+}
+
 void TextView::setTabStopDistance(qreal distance)
 {
     m_layouts.setTabStopDistance(distance);
@@ -147,7 +152,23 @@ void TextView::insertText(QStringView text)
         return;
     const qsizetype start = selectionStart();
     m_document->replace(start, selectionEnd() - start, text);
-    m_anchor = m_position = start + text.size();
+    caretAfterInsertion(start + text.size());
+}
+
+// A paste hands its text over: a clipboard of megabytes is not copied once more.
+void TextView::insertPasted(QString text)
+{
+    if (!m_document || text.isEmpty())
+        return;
+    const qsizetype start = selectionStart();
+    const qsizetype end = start + text.size();
+    m_document->replaceTaking(start, selectionEnd() - start, std::move(text));
+    caretAfterInsertion(end);
+}
+
+void TextView::caretAfterInsertion(qsizetype position)
+{
+    m_anchor = m_position = position;
     m_desiredX = -1;
     ensureCaretVisible();
     restartBlinking();
@@ -191,9 +212,7 @@ void TextView::cut()
 
 void TextView::paste()
 {
-    const QString text = QGuiApplication::clipboard()->text();
-    if (!text.isEmpty())
-        insertText(text);
+    insertPasted(QGuiApplication::clipboard()->text());
 }
 
 void TextView::updateWrapWidth()
@@ -301,45 +320,17 @@ void TextView::paintEvent(QPaintEvent *event)
     const QRect clip = event->rect().intersected(
         viewport()->rect().adjusted(0, m_viewport.insets().top(), 0, 0));
     painter.setClipRect(clip);
+    TextBlockPainter::Marks marks;
+    if (hasSelection()) {
+        marks.selectionStart = selectionStart();
+        marks.selectionEnd = selectionEnd();
+    }
+    marks.caret = m_caretShown && hasFocus() ? m_position : -1;
+    marks.caretWidth = style()->pixelMetric(QStyle::PM_TextCursorWidth, nullptr, this);
+    marks.highlights = &m_highlights;
+    TextBlockPainter blockPainter(painter, palette(), viewport()->width());
     for (const ShownBlock &shown : shownBlocks())
-        paintBlock(painter, shown, clip);
-}
-
-void TextView::paintBlock(QPainter &painter, const ShownBlock &shown, const QRect &clip)
-{
-    QTextLayout *layout = m_layouts.layout(shown.block);
-    const qsizetype start = m_layouts.blockStart(shown.block);
-    const qsizetype end = start + m_layouts.blockLength(shown.block);
-    QList<QTextLayout::FormatRange> selections;
-    if (hasSelection() && selectionStart() <= end && selectionEnd() > start) {
-        QTextLayout::FormatRange range;
-        range.start = int(std::max(selectionStart(), start) - start);
-        range.length = int(std::min(selectionEnd(), end) - start) - range.start;
-        range.format.setBackground(palette().brush(QPalette::Highlight));
-        range.format.setForeground(palette().brush(QPalette::HighlightedText));
-        selections.append(range);
-    }
-    painter.setPen(palette().color(QPalette::Text));
-    layout->draw(&painter, shown.origin, selections, clip);
-    // A selected line break shows as the rest of its row, as in QPlainTextEdit.
-    if (hasSelection() && selectionStart() <= end && selectionEnd() > end
-        && layout->lineCount() > 0) {
-        const QTextLine last = layout->lineAt(layout->lineCount() - 1);
-        const qreal x = shown.origin.x() + last.naturalTextWidth();
-        painter.fillRect(
-            QRectF(x, shown.origin.y() + last.y(), viewport()->width() - x, last.height()),
-            palette().color(QPalette::Highlight));
-    }
-    if (!m_caretShown || !hasFocus() || m_layouts.blockAt(m_position) != shown.block)
-        return;
-    int column = int(m_position - start);
-    if (const TextPreedit &preedit = m_layouts.preedit(); preedit.position == m_position) {
-        if (!preedit.cursorVisible)
-            return;
-        column += preedit.cursor;
-    }
-    layout->drawCursor(&painter, shown.origin, column,
-        style()->pixelMetric(QStyle::PM_TextCursorWidth, nullptr, this));
+        blockPainter.paint(m_layouts, shown.block, shown.origin, clip, marks);
 }
 
 void TextView::restartBlinking()
@@ -391,8 +382,6 @@ void TextView::changeEvent(QEvent *event)
     if (event->type() == QEvent::FontChange) {
         m_layouts.setFont(font());
         syncScrollBar();
-    } else if (event->type() == QEvent::LayoutDirectionChange) {
-        m_layouts.setTextDirection(layoutDirection());
     }
     viewport()->update();
     QAbstractScrollArea::changeEvent(event);
@@ -471,11 +460,15 @@ qsizetype TextView::caretTarget(CaretKeys::Key key, qreal x)
     const int page = std::max(m_viewport.rowsPerPage() - 1, 1);
     switch (key.move) {
     case CaretMove::NextCharacter:
-        return hasSelection() && !key.select ? selectionEnd()
-                                             : m_navigator.nextCharacter(m_position);
-    case CaretMove::PreviousCharacter:
-        return hasSelection() && !key.select ? selectionStart()
-                                             : m_navigator.previousCharacter(m_position);
+    case CaretMove::PreviousCharacter: {
+        // Right goes towards the end of a left-to-right line, the start of a right-to-left one.
+        const bool forward
+            = (key.move == CaretMove::NextCharacter) != m_navigator.isRightToLeft(m_position);
+        if (hasSelection() && !key.select)
+            return forward ? selectionEnd() : selectionStart();
+        return forward ? m_navigator.nextCharacter(m_position)
+                       : m_navigator.previousCharacter(m_position);
+    }
     case CaretMove::NextWord:
         return m_navigator.nextWord(m_position);
     case CaretMove::PreviousWord:
@@ -566,7 +559,7 @@ void TextView::mousePressEvent(QMouseEvent *event)
         if (!clipboard->supportsSelection())
             return;
         setCursorPosition(position);
-        insertText(clipboard->text(QClipboard::Selection));
+        insertPasted(clipboard->text(QClipboard::Selection));
         return;
     }
     if (event->button() != Qt::LeftButton)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "CaretKeys.h"
+#include "TextBlockPainter.h"
 #include "TextDocument.h"
 #include "TextLayoutCache.h"
 #include "TextNavigator.h"
@@ -12,6 +13,8 @@
 #include <QPoint>
 #include <QPointer>
 
+#include <vector>
+
 // Scrivlet's text view: shows a TextDocument wrapped at the viewport's width, laying out only the
 // rows on screen. It scrolls by rows; the vertical scroll bar counts blocks (lines, and segments
 // of the long lines met so far). Every edit goes through TextDocument::replace(), so the
@@ -22,6 +25,8 @@ class TextView : public QAbstractScrollArea
 
 public:
     enum class Anchor { Move, Keep };
+    using Highlight = TextBlockPainter::Highlight;
+    using HighlightSource = TextBlockPainter::HighlightSource;
 
     explicit TextView(QWidget *parent = nullptr);
     ~TextView() override;
@@ -45,6 +50,8 @@ public:
     // A read-only view moves the caret and selects, but neither typing nor undo changes the text.
     void setReadOnly(bool readOnly) { m_readOnly = readOnly; }
     bool isReadOnly() const { return m_readOnly; }
+    // The highlights change: repaints with what `source` gives; an empty source shows none.
+    void setHighlightSource(HighlightSource source);
 
     // Replaces the selection (or inserts at the caret) as the user typing it would.
     void insertText(QStringView text);
@@ -98,6 +105,8 @@ protected:
 private:
     enum class SelectionUnit { Character, Word, Line };
 
+    void insertPasted(QString text);
+    void caretAfterInsertion(qsizetype position);
     void onContentsChange(qsizetype position, qsizetype removed, qsizetype added);
     bool moveCaretByKey(QKeyEvent *event);
     qsizetype caretTarget(CaretKeys::Key key, qreal x);
@@ -110,7 +119,6 @@ private:
     void selectionFinished();
     void extendSelectionTo(qsizetype position);
     void setSelection(qsizetype anchor, qsizetype position);
-    void paintBlock(QPainter &painter, const ShownBlock &shown, const QRect &clip);
     QVariant queryInputMethod(Qt::InputMethodQuery query);
 
     QPointer<TextDocument> m_document;
@@ -131,4 +139,5 @@ private:
     std::pair<qsizetype, qsizetype> m_selectionOrigin;
     bool m_dragging = false;
     bool m_readOnly = false;
+    HighlightSource m_highlights;
 };
