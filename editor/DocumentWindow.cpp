@@ -51,8 +51,6 @@ DocumentWindow::DocumentWindow(Settings &settings, QWidget *parent)
             emit loadCancelled();
             return;
         }
-        if (!m_contentView->filePath().isEmpty())
-            m_file->setLoaded(m_contentView->filePath());
         makeLineBreaksLineFeeds();
         finishLoad();
     });
@@ -71,8 +69,11 @@ bool DocumentWindow::isLoading() const
     return m_loader->isLoading() || m_restoringDraft;
 }
 
+// The file is watched from here on, also behind a recovered draft's text.
 void DocumentWindow::finishLoad()
 {
+    if (!m_contentView->filePath().isEmpty())
+        m_file->setLoaded(m_contentView->filePath());
     m_holdsWholeText = true;
     endLoading();
     placeCursorAfterLoad();

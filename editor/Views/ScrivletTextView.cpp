@@ -120,7 +120,34 @@ void ScrivletTextView::setMatchHighlights(const MatchList *ranges, std::optional
 {
     m_matchRanges = ranges;
     m_currentMatch = current;
-    viewport()->update();
+    if (!ranges || ranges->isEmpty())
+        setHighlightSource({});
+    else
+        setHighlightSource(
+            [this](qsizetype start, qsizetype end) { return matchesIn(start, end); });
+}
+
+// Highlights are drawn with the text, never put into it: they stay out of the document and its
+// undo history.
+std::vector<TextView::Highlight> ScrivletTextView::matchesIn(qsizetype start, qsizetype end) const
+{
+    std::vector<Highlight> highlights;
+    if (!m_matchRanges)
+        return highlights;
+    const MatchList &ranges = *m_matchRanges;
+    const qsizetype length = document()->length();
+    const HighlightColors::Pair fills = highlightFills();
+    auto it = std::lower_bound(ranges.cbegin(), ranges.cend(), start,
+        [](const MatchRange &m, qsizetype p) { return m.end() <= p; });
+    for (; it != ranges.cend() && it->location < end; ++it) {
+        if (it->end() > length)
+            continue;
+        Highlight highlight {it->location, it->length, {}};
+        highlight.format.setBackground(
+            it - ranges.cbegin() == m_currentMatch ? fills.currentMatch : fills.match);
+        highlights.push_back(std::move(highlight));
+    }
+    return highlights;
 }
 
 HighlightColors::Pair ScrivletTextView::highlightFills() const
@@ -175,37 +202,6 @@ void ScrivletTextView::addRangeRects(
     }
 }
 
-// Highlights are painted under the text, never put into it: they stay out of the document and
-// its undo history.
-void ScrivletTextView::paintMatches(QPainter &painter)
-{
-    if (!m_matchRanges || m_matchRanges->isEmpty())
-        return;
-    const MatchList &ranges = *m_matchRanges;
-    const qsizetype length = document()->length();
-    const HighlightColors::Pair fills = highlightFills();
-    for (const ShownBlock &shown : shownBlocks()) {
-        const qsizetype start = layouts().blockStart(shown.block);
-        const qsizetype end = start + layouts().blockLength(shown.block);
-        auto it = std::lower_bound(ranges.cbegin(), ranges.cend(), start,
-            [](const MatchRange &m, qsizetype p) { return m.end() <= p; });
-        RangeRects current;
-        RangeRects others;
-        const QTextLayout *layout = layouts().layout(shown.block);
-        for (; it != ranges.cend() && it->location < end; ++it) {
-            if (it->end() > length)
-                continue;
-            const bool isCurrent = it - ranges.cbegin() == m_currentMatch;
-            addRangeRects(isCurrent ? current : others, *layout, shown.origin,
-                std::max(it->location, start) - start, std::min(it->end(), end) - start);
-        }
-        for (const QRectF &rect : others)
-            painter.fillRect(rect, fills.match);
-        for (const QRectF &rect : current)
-            painter.fillRect(rect, fills.currentMatch);
-    }
-}
-
 // The find indicator: the current match grows a little and fades, so the eye finds it.
 void ScrivletTextView::paintPulse(QPainter &painter)
 {
@@ -235,11 +231,6 @@ void ScrivletTextView::paintPulse(QPainter &painter)
 
 void ScrivletTextView::paintEvent(QPaintEvent *event)
 {
-    {
-        QPainter painter(viewport());
-        painter.setClipRect(event->rect());
-        paintMatches(painter);
-    }
     TextView::paintEvent(event);
     {
         QPainter painter(viewport());

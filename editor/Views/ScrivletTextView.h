@@ -59,7 +59,7 @@ private:
     using RangeRects = std::vector<QRectF>;
 
     void updateViewportMargins();
-    void paintMatches(QPainter &painter);
+    std::vector<Highlight> matchesIn(qsizetype start, qsizetype end) const;
     void paintPulse(QPainter &painter);
     void noteVisibleArea();
     HighlightColors::Pair highlightFills() const;
