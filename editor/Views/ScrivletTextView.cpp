@@ -3,7 +3,11 @@
 #include "HighlightColors.h"
 #include "LineNumberGutter.h"
 
+#include <QClipboard>
+#include <QContextMenuEvent>
 #include <QDropEvent>
+#include <QGuiApplication>
+#include <QMenu>
 #include <QMimeData>
 #include <QPainter>
 #include <QPainterPath>
@@ -114,6 +118,32 @@ void ScrivletTextView::dropEvent(QDropEvent *event)
     setCursorPosition(positionAt(event->position().toPoint()));
     insertText(event->mimeData()->text());
     setFocus(Qt::MouseFocusReason);
+}
+
+// The editing commands a text field offers on a right click, with the keys that do the same.
+void ScrivletTextView::contextMenuEvent(QContextMenuEvent *event)
+{
+    QMenu menu(this);
+    const bool editable = !isReadOnly();
+    const auto add
+        = [&menu](const QString &name, QKeySequence::StandardKey key, bool enabled, auto command) {
+              QAction *action = menu.addAction(name);
+              action->setShortcut(key);
+              action->setEnabled(enabled);
+              connect(action, &QAction::triggered, &menu, command);
+          };
+    add(tr("&Undo"), QKeySequence::Undo, editable && document()->canUndo(), [this] { undo(); });
+    add(tr("&Redo"), QKeySequence::Redo, editable && document()->canRedo(), [this] { redo(); });
+    menu.addSeparator();
+    add(tr("Cu&t"), QKeySequence::Cut, editable && hasSelection(), [this] { cut(); });
+    add(tr("&Copy"), QKeySequence::Copy, hasSelection(), [this] { copy(); });
+    add(tr("&Paste"), QKeySequence::Paste,
+        editable && !QGuiApplication::clipboard()->text().isEmpty(), [this] { paste(); });
+    add(tr("Delete"), QKeySequence::Delete, editable && hasSelection(), [this] { insertText({}); });
+    menu.addSeparator();
+    add(tr("Select All"), QKeySequence::SelectAll, document()->length() > 0,
+        [this] { selectAll(); });
+    menu.exec(event->globalPos());
 }
 
 void ScrivletTextView::setMatchHighlights(const MatchList *ranges, std::optional<qsizetype> current)
