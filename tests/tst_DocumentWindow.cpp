@@ -15,10 +15,12 @@
 #include <QApplication>
 #include <QFile>
 #include <QImage>
+#include <QMenu>
 #include <QRandomGenerator>
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QTemporaryDir>
+#include <QTimer>
 
 #include <memory>
 
@@ -40,6 +42,8 @@ private slots:
     void highlightsMarkTheCurrentMatchAndSkipStaleRanges();
     void revealScrollsWithoutMovingTheCursor();
     void editsKeepMatchesCurrent();
+    void rightClickOffersTheEditingCommands_data();
+    void rightClickOffersTheEditingCommands();
     void loadFailureOpensNothing();
     void countsFollowALoadedFile();
 
@@ -272,6 +276,53 @@ void TestDocumentWindow::editsKeepMatchesCurrent()
     full.setSearchText(u"cat"_qs);
     full.updateMatches(view.editor()->documentText().wholeText());
     QCOMPARE(find->matchRanges(), full.matchRanges());
+}
+
+void TestDocumentWindow::rightClickOffersTheEditingCommands_data()
+{
+    QTest::addColumn<bool>("selected");
+    QTest::addColumn<QString>("chosen");
+    QTest::addColumn<QString>("after");
+    QTest::addRow("nothing selected: Select All") << false << u"Select All"_qs << u"one two"_qs;
+    QTest::addRow("a selection: Delete") << true << u"Delete"_qs << u" two"_qs;
+    QTest::addRow("a selection: Cut") << true << u"Cut"_qs << u" two"_qs;
+}
+
+// The menu is read and answered from inside its own event loop, as a user would.
+void TestDocumentWindow::rightClickOffersTheEditingCommands()
+{
+    QFETCH(bool, selected);
+    QFETCH(QString, chosen);
+    QFETCH(QString, after);
+    ContentView view(*m_settings);
+    view.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&view));
+    ScrivletTextView *textView = view.textView();
+    textView->document()->setText(u"one two"_qs);
+    if (selected)
+        textView->setCursorPosition(3, TextView::Anchor::Keep);
+    QMap<QString, bool> enabled;
+    QTimer::singleShot(0, this, [&] {
+        auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
+        QVERIFY(menu);
+        for (QAction *action : menu->actions())
+            enabled.insert(action->text().remove(u'&'), action->isEnabled());
+        for (QAction *action : menu->actions()) {
+            if (action->text().remove(u'&') == chosen)
+                action->trigger();
+        }
+        menu->close();
+    });
+    QContextMenuEvent event(
+        QContextMenuEvent::Mouse, QPoint(10, 10), textView->mapToGlobal(QPoint(10, 10)));
+    QApplication::sendEvent(textView->viewport(), &event);
+    QCOMPARE(enabled.value(u"Copy"_qs), selected);
+    QCOMPARE(enabled.value(u"Cut"_qs), selected);
+    QCOMPARE(enabled.value(u"Delete"_qs), selected);
+    QVERIFY(enabled.value(u"Select All"_qs));
+    QVERIFY(!enabled.value(u"Undo"_qs));
+    QCOMPARE(textView->document()->toString(), after);
+    QCOMPARE(textView->selectedText(), chosen == u"Select All"_qs ? after : QString());
 }
 
 void TestDocumentWindow::loadFailureOpensNothing()
