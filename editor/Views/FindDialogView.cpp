@@ -252,7 +252,9 @@ void FindDialogView::refresh()
     const QString count = m_state->matchCountText();
     if (m_matchCount->text() != count)
         m_matchCount->setText(count);
-    m_countStatus->setText(FindBarAccessibilityStrings::matchCountLabel(count, searching));
+    // A long search is announced as it starts, however soon its matches then arrive.
+    m_countStatus->setText(FindBarAccessibilityStrings::matchCountLabel(count, searching),
+        searching ? LiveStatus::Timing::AtOnce : LiveStatus::Timing::WhenSettled);
     const QString countHint = FindBarAccessibilityStrings::matchCountDescription(searching);
     if (m_matchCount->accessibleDescription() != countHint)
         m_matchCount->setAccessibleDescription(countHint);

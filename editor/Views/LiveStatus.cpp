@@ -89,12 +89,12 @@ LiveStatus *LiveStatus::of(const QObject *widget)
     return widget->findChild<LiveStatus *>(QString(), Qt::FindDirectChildrenOnly);
 }
 
-void LiveStatus::setText(const QString &text)
+void LiveStatus::setText(const QString &text, Timing timing)
 {
     m_pending = text;
     // Nobody hears a hidden status, but a reader may read it as soon as it shows (the counts of
     // a window just opened).
-    if (!m_publishedOnce || !m_owner->isVisible()) {
+    if (!m_publishedOnce || !m_owner->isVisible() || timing == Timing::AtOnce) {
         publish();
         return;
     }

@@ -20,7 +20,11 @@ public:
     // Before the owner is first shown: a reader's first look at it decides its interface.
     LiveStatus(QWidget *owner, int settleMilliseconds);
 
-    void setText(const QString &text);
+    enum class Timing { WhenSettled, AtOnce };
+
+    // AtOnce is for a status the user waits on (a search under way): it is told without waiting
+    // for the value to hold still.
+    void setText(const QString &text, Timing timing = Timing::WhenSettled);
     // What screen readers have been told.
     QString publishedText() const { return m_published; }
     // The status a widget carries, if it is one.
