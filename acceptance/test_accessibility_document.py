@@ -71,6 +71,16 @@ def make_file(scrivlet, name, data):
     return path
 
 
+def open_file(scrivlet, data, name="f.txt"):
+    """The editor started on a file of these bytes (the first launch's questions seen), once the
+    window shows the whole text."""
+    path = make_file(scrivlet, name, data)
+    scrivlet.write_settings(SEEN)
+    scrivlet.launch(name, expect=[name])
+    scrivlet.wait_for_text(name, data.decode())
+    return path
+
+
 def status_bars(window):
     return [node for node in descendants(window.accessible) if role_name(node) == "status bar"]
 
@@ -146,10 +156,7 @@ WINDOWS = {
 
 @pytest.mark.parametrize("which", list(WINDOWS))
 def test_accessibility_document_checker_finds_nothing(scrivlet, which):
-    make_file(scrivlet, "f.txt", b"cat dog cat\n")
-    scrivlet.write_settings(SEEN)
-    scrivlet.launch("f.txt", expect=["f.txt"])
-    scrivlet.wait_for_text("f.txt", "cat dog cat\n")
+    open_file(scrivlet, b"cat dog cat\n")
     window = WINDOWS[which](scrivlet)
     scrivlet.settle(0.5)
     assert accessibility.problems(window) + windows_inside(window) == []
@@ -190,10 +197,7 @@ STEPS = {
 
 @pytest.mark.parametrize("step", list(STEPS))
 def test_accessibility_document_announces_the_match_count(scrivlet, step):
-    make_file(scrivlet, "f.txt", b"cat dog cat bird cat\n")
-    scrivlet.write_settings(SEEN)
-    scrivlet.launch("f.txt", expect=["f.txt"])
-    scrivlet.wait_for_text("f.txt", "cat dog cat bird cat\n")
+    open_file(scrivlet, b"cat dog cat bird cat\n")
     scrivlet.open_find("f.txt")
     with Announcements() as heard:
         STEPS[step](scrivlet, heard)
@@ -216,10 +220,7 @@ def test_accessibility_document_announces_a_long_search_then_its_count(scrivlet)
 # ---- the status bar -----------------------------------------------------------------------------
 
 def test_accessibility_document_status_bar_reads_and_announces_its_text(scrivlet):
-    path = make_file(scrivlet, "f.txt", b"one two\n")
-    scrivlet.write_settings(SEEN)
-    scrivlet.launch("f.txt", expect=["f.txt"])
-    scrivlet.wait_for_text("f.txt", "one two\n")
+    path = open_file(scrivlet, b"one two\n")
     bars = scrivlet.wait(lambda: status_bars(scrivlet.window("f.txt")), "a status bar")
     assert len(bars) == 1
     scrivlet.wait(lambda: text_of(bars[0]) == f"8 characters, 2 words, 1 paragraph; {path}",
@@ -260,10 +261,7 @@ MENU_KEYS = {
 @pytest.mark.parametrize("row", list(MENU_KEYS))
 def test_accessibility_document_menus_open_and_choose_by_keyboard(scrivlet, row):
     keys, outcome = MENU_KEYS[row]
-    make_file(scrivlet, "f.txt", b"text\n")
-    scrivlet.write_settings(SEEN)
-    scrivlet.launch("f.txt", expect=["f.txt"])
-    scrivlet.wait_for_text("f.txt", "text\n")
+    open_file(scrivlet, b"text\n")
     scrivlet.focus_text("f.txt")
     for key in keys:
         scrivlet.key(key)

@@ -38,11 +38,23 @@ def authorize(scrivlet, *names):
         handle.write("[General]\nFinderSyncBookmarks=" + ", ".join(records) + "\n")
 
 
+def stand_in_file_managers(scrivlet):
+    """A PATH with stand-ins of two file managers, so the hooks page has rows with buttons
+    whether or not any file manager is installed on this machine."""
+    tools = scrivlet.path("tools")
+    os.makedirs(tools, exist_ok=True)
+    for manager in ("nemo", "thunar"):
+        stand_in = os.path.join(tools, manager)
+        write_bytes(stand_in, b"#!/bin/sh\nexit 0\n")
+        os.chmod(stand_in, 0o755)
+    return {"PATH": tools + ":" + os.environ.get("PATH", "/usr/bin:/bin")}
+
+
 def start(scrivlet, settings=None):
     authorize(scrivlet, *FOLDERS)
     write_bytes(scrivlet.path("a.txt"), b"abc")
     scrivlet.write_settings({**SEEN, **(settings or {})})
-    scrivlet.launch("a.txt", expect=["a.txt"])
+    scrivlet.launch("a.txt", expect=["a.txt"], env=stand_in_file_managers(scrivlet))
 
 
 def settings_window(scrivlet):
