@@ -2,6 +2,8 @@
 
 #include <QFileInfo>
 
+#include <utility>
+
 namespace {
 
 constexpr int settleMilliseconds = 150;
@@ -33,13 +35,23 @@ void DocumentFile::setLoaded(const QString &path)
         emit pathChanged();
 }
 
-DocumentResult<FileStamp> DocumentFile::save(const TextAccess &text, const QString &path)
+void DocumentFile::beginSave()
 {
-    DocumentResult<FileStamp> saved = m_writer.save(text, path);
-    // The new stamp makes the watcher's report of this write match what the document holds.
-    if (saved)
+    m_saving = true;
+}
+
+void DocumentFile::endSave(const QString &path, const std::optional<FileStamp> &written)
+{
+    m_saving = false;
+    if (written) {
+        // The stamp the save took makes the watcher's report of this write match what the
+        // document holds; a change since then is someone else's.
         setLoaded(path);
-    return saved;
+        m_stamp = *written;
+        m_acceptedStamp = *written;
+    }
+    if (std::exchange(m_checkAfterSave, false))
+        checkDisk();
 }
 
 bool DocumentFile::isChangedOnDisk() const
@@ -69,6 +81,10 @@ void DocumentFile::checkDisk()
 {
     if (m_path.isEmpty())
         return;
+    if (m_saving) {
+        m_checkAfterSave = true;
+        return;
+    }
     const FileStamp now = FileStamp::of(m_path);
     if (!now.exists()) {
         if (!m_reportedRemoval) {

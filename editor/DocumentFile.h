@@ -8,7 +8,7 @@
 #include <QObject>
 #include <QTimer>
 
-class TextAccess;
+#include <optional>
 
 // The file behind one document: where it is, what it looked like when last read or written, and
 // whether another program has changed or removed it since. Saving goes through here so the
@@ -25,8 +25,13 @@ public:
     // The document now shows the file at `path` as it is on disk.
     void setLoaded(const QString &path);
 
-    // Saves to `path` (the current path or a new one); on success the document's file is there.
-    DocumentResult<FileStamp> save(const TextAccess &text, const QString &path);
+    // A save of the document runs (on a worker, with writer()): changes seen on disk meanwhile
+    // are looked at once it has ended, so the editor's own write is never taken for another
+    // program's.
+    void beginSave();
+    // The save ended; `written` is the stamp of the file it wrote at `path`, which is now the
+    // document's file, or nothing when it failed.
+    void endSave(const QString &path, const std::optional<FileStamp> &written);
 
     // Whether the file on disk differs from what the document last read or wrote.
     bool isChangedOnDisk() const;
@@ -34,6 +39,7 @@ public:
     // The change on disk is known and the document keeps its own text.
     void acceptDiskState() { m_acceptedStamp = FileStamp::of(m_path); }
 
+    const DocumentWriter &writer() const { return m_writer; }
     void setWriter(DocumentWriter writer) { m_writer = std::move(writer); }
 
 signals:
@@ -50,6 +56,8 @@ private:
     FileStamp m_stamp;
     FileStamp m_acceptedStamp;
     bool m_reportedRemoval = false;
+    bool m_saving = false;
+    bool m_checkAfterSave = false;
     DocumentWriter m_writer;
     QFileSystemWatcher m_watcher;
     // Programs often write a file in several steps; look once they are done.

@@ -6,7 +6,7 @@
 #include "LoadingBar.h"
 #include "ScrivletDocument.h"
 #include "ScrivletTextView.h"
-#include "TextDocumentAccess.h"
+#include "TextDocumentSaver.h"
 #include "TextLoader.h"
 #include "UserPrompts.h"
 
@@ -18,12 +18,15 @@
 #include <QTimer>
 #include <QToolBar>
 
+#include <utility>
+
 DocumentWindow::DocumentWindow(Settings &settings, QWidget *parent)
     : QMainWindow(parent)
     , m_contentView(new ContentView(settings, this))
     , m_loader(new TextLoader(m_contentView->textView()->document(), this))
     , m_loadingBar(new LoadingBar(this))
     , m_file(new DocumentFile(this))
+    , m_saver(new TextDocumentSaver(m_contentView->textView()->document(), DocumentWriter(), this))
     , m_untitledName(QStringLiteral("Untitled"))
 {
     setAttribute(Qt::WA_DeleteOnClose);
@@ -34,6 +37,10 @@ DocumentWindow::DocumentWindow(Settings &settings, QWidget *parent)
 
     m_loadingStrip = createStrip(m_loadingBar);
     m_diskChangeStrip = createStrip(createDiskChangeNotice());
+    m_savingLabel = new QLabel(this);
+    m_savingLabel->setObjectName(QStringLiteral("scrivlet.savingNotice"));
+    m_savingLabel->setContentsMargins(12, 6, 12, 6);
+    m_savingStrip = createStrip(m_savingLabel);
 
     connect(m_contentView->textView()->document(), &TextDocument::modificationChanged, this,
         &QWidget::setWindowModified);
@@ -41,6 +48,8 @@ DocumentWindow::DocumentWindow(Settings &settings, QWidget *parent)
         &DocumentWindow::openFilesRequested);
     connect(m_file, &DocumentFile::pathChanged, this, &DocumentWindow::updateTitle);
     connect(m_file, &DocumentFile::changedOnDisk, this, &DocumentWindow::onChangedOnDisk);
+    connect(m_saver, &TextDocumentSaver::saved, this, &DocumentWindow::onSaved);
+    connect(m_saver, &TextDocumentSaver::failed, this, &DocumentWindow::onSaveFailed);
 
     connect(m_loader, &TextLoader::progress, m_loadingBar, &LoadingBar::setProgress);
     connect(m_loadingBar, &LoadingBar::cancelRequested, m_loader, &TextLoader::cancel);
@@ -178,6 +187,9 @@ void DocumentWindow::recordDraftsFromHere()
 
 QString DocumentWindow::preserveForQuit()
 {
+    // A save under way ends first, and nothing is shown about a failure: the draft keeps the text.
+    m_savingForQuit = true;
+    waitForSave();
     // A text that never arrived whole is nobody's edit; a draft being restored stays as it is.
     if (!m_holdsWholeText) {
         if (m_restoredDraft)
@@ -189,8 +201,9 @@ QString DocumentWindow::preserveForQuit()
             m_drafts->discard();
         return m_drafts ? m_drafts->draftId() : QString();
     }
-    if (!filePath().isEmpty() && !m_file->isChangedOnDisk() && !writeFile(filePath()))
-        return QString(); // saved
+    if (!filePath().isEmpty() && !m_file->isChangedOnDisk() && beginWrite(filePath())
+        && savedWhenDone())
+        return QString();
     // Untitled, changed on disk by someone else, or the save failed: the draft keeps the text.
     if (!m_drafts)
         return QString();
@@ -262,61 +275,141 @@ void DocumentWindow::updateTitle()
     emit displayNameChanged();
 }
 
-bool DocumentWindow::save()
+bool DocumentWindow::startSave()
 {
+    if (m_saver->isSaving()) {
+        // One writer at a time: the text as it is when this save ends is saved next.
+        m_saveAgain = true;
+        return true;
+    }
     if (filePath().isEmpty())
-        return saveAs();
-    return saveTo(filePath());
+        return startSaveAs();
+    return startSaveTo(filePath());
 }
 
-bool DocumentWindow::saveAs()
+bool DocumentWindow::startSaveAs()
 {
     const QString suggested
         = filePath().isEmpty() ? m_untitledName + QStringLiteral(".txt") : filePath();
     const std::optional<QString> path = UserPrompts::current().chooseSaveLocation(this, suggested);
-    return path && saveTo(*path);
+    return path && startSaveTo(*path);
 }
 
-bool DocumentWindow::saveTo(const QString &path)
+bool DocumentWindow::startSaveTo(const QString &path)
 {
     // Part of a text would replace the whole file (or make a truncated copy of it).
     if (!m_holdsWholeText)
         return false;
+    waitForSave();
     const bool sameFile = QFileInfo(path).absoluteFilePath() == filePath();
     if (sameFile && m_file->isChangedOnDisk()
         && !UserPrompts::current().confirmOverwriteNewer(this, displayName()))
         return false;
-    if (const std::optional<DocumentError> error = writeFile(path)) {
-        UserPrompts::current().showError(this, error->displayMessage(), error->detail);
+    return beginWrite(path);
+}
+
+bool DocumentWindow::isSaving() const
+{
+    return m_saver->isSaving();
+}
+
+void DocumentWindow::waitForSave()
+{
+    // The end of one save may start the one asked for meanwhile.
+    while (m_saver->isSaving())
+        m_saver->waitForFinished();
+}
+
+bool DocumentWindow::save()
+{
+    waitForSave();
+    return startSave() && savedWhenDone();
+}
+
+bool DocumentWindow::saveAs()
+{
+    return startSaveAs() && savedWhenDone();
+}
+
+bool DocumentWindow::saveTo(const QString &path)
+{
+    return startSaveTo(path) && savedWhenDone();
+}
+
+bool DocumentWindow::savedWhenDone()
+{
+    waitForSave();
+    return m_lastSaveSucceeded;
+}
+
+// The text is written as it is now; the state it shows becomes the saved one.
+bool DocumentWindow::beginWrite(const QString &path)
+{
+    m_saver->setWriter(m_file->writer());
+    if (!m_saver->save(path))
         return false;
-    }
+    m_savingPath = QFileInfo(path).absoluteFilePath();
+    m_file->beginSave();
+    if (m_drafts)
+        m_drafts->saveStarted();
+    QTimer::singleShot(loadingBarDelayMilliseconds, this, &DocumentWindow::showSavingStrip);
     return true;
 }
 
-std::optional<DocumentError> DocumentWindow::writeFile(const QString &path)
+void DocumentWindow::onSaved(const FileStamp &stamp, bool fileHoldsText)
 {
-    // The text is written as it is now; the state named here becomes the saved one.
-    TextDocument *document = m_contentView->textView()->document();
-    const quint64 state = document->markSaveState();
-    const DocumentResult<FileStamp> written
-        = m_file->save(SnapshotTextAccess(document->snapshot()), path);
-    if (!written)
-        return written.error();
+    m_file->endSave(m_savingPath, stamp);
     m_contentView->setFilePath(m_file->path());
     if (m_drafts)
-        m_drafts->startFrom(m_file->path(), DraftRecorder::FileForm::AsSaved);
-    // Only the modified flag changes: the undo history stays, so a save can be undone past.
-    document->markSaved(state);
+        m_drafts->saveSucceeded(m_file->path(), fileHoldsText);
     m_diskChangeStrip->hide();
     updateTitle();
+    endSaving(true);
     emit saved(m_file->path());
-    return std::nullopt;
+}
+
+void DocumentWindow::onSaveFailed(const DocumentError &error)
+{
+    m_file->endSave(m_savingPath, std::nullopt);
+    if (m_drafts)
+        m_drafts->saveFailed();
+    endSaving(false);
+    if (!m_savingForQuit)
+        UserPrompts::current().showError(this, error.displayMessage(), error.detail);
+}
+
+void DocumentWindow::endSaving(bool saved)
+{
+    m_savingStrip->hide();
+    m_lastSaveSucceeded = saved;
+    const bool saveAgain = std::exchange(m_saveAgain, false);
+    const bool close = std::exchange(m_closeAfterSave, false);
+    emit saveFinished(saved);
+    if (!saved || m_savingForQuit)
+        return;
+    if (saveAgain && isModified())
+        startSaveTo(filePath());
+    // A close waits for the save; it asks again about edits made meanwhile.
+    if (close)
+        QTimer::singleShot(0, this, [this] {
+            if (!m_closingForQuit)
+                this->close();
+        });
+}
+
+void DocumentWindow::showSavingStrip()
+{
+    if (!m_saver->isSaving())
+        return;
+    m_savingLabel->setText(QStringLiteral("Saving “%1”…").arg(QFileInfo(m_savingPath).fileName()));
+    m_savingStrip->show();
 }
 
 void DocumentWindow::reload()
 {
     if (filePath().isEmpty() || m_loader->isLoading())
         return;
+    waitForSave();
     m_diskChangeStrip->hide();
     m_cursorBeforeReload = m_contentView->textView()->cursorPosition();
     load(filePath());
@@ -395,6 +488,12 @@ void DocumentWindow::closeDocument(QCloseEvent *event)
         event->accept();
         return;
     }
+    // Never half a save: the window goes once it has ended, unless it failed.
+    if (m_saver->isSaving()) {
+        m_closeAfterSave = true;
+        event->ignore();
+        return;
+    }
     if (!isModified()) {
         if (m_drafts)
             m_drafts->discard();
@@ -409,7 +508,9 @@ void DocumentWindow::closeDocument(QCloseEvent *event)
     }
     switch (answer) {
     case UserPrompts::SaveChangesAnswer::Save:
-        event->setAccepted(save());
+        // Closed once the save has succeeded; a failure keeps the window and its edits.
+        m_closeAfterSave = startSave();
+        event->ignore();
         return;
     case UserPrompts::SaveChangesAnswer::DontSave:
         if (m_drafts)

@@ -2,6 +2,7 @@
 
 #include "DocumentError.h"
 #include "DraftStore.h"
+#include "FileStamp.h"
 
 #include <QMainWindow>
 
@@ -12,6 +13,7 @@ class LoadingBar;
 class QLabel;
 class QToolBar;
 class Settings;
+class TextDocumentSaver;
 class TextLoader;
 
 // One window per document: the content view, 800 × 600 at first and never smaller than
@@ -53,8 +55,17 @@ public:
     QString displayName() const;
 
     // Save writes to the document's file, or asks where when it has none; Save As always asks.
-    // Each returns whether the document was saved; a failure has been shown to the user and
-    // leaves both the file and the document as they were.
+    // The text is written as it is when the save starts, on a worker, while editing goes on;
+    // saveFinished() tells the outcome. A failure has been shown to the user and leaves both
+    // the file and the document as they were. A Save asked for while one runs follows it.
+    // Each returns whether a save started (or will follow).
+    bool startSave();
+    bool startSaveAs();
+    bool startSaveTo(const QString &path);
+    bool isSaving() const;
+    // Blocks until no save runs and the outcome of the last one is handled.
+    void waitForSave();
+    // The same three, returning once the save has ended: whether the document was saved.
     bool save();
     bool saveAs();
     bool saveTo(const QString &path);
@@ -77,6 +88,7 @@ signals:
     void loadFailed(const DocumentError &error);
     void loadCancelled();
     void saved(const QString &path);
+    void saveFinished(bool saved);
     void openFilesRequested(const QStringList &paths);
     void displayNameChanged();
     // The window accepted its close; it is deleted soon after and must not be used again.
@@ -95,7 +107,12 @@ private:
     void placeCursorAfterLoad();
     void recordDraftsFromHere();
     void closeDocument(QCloseEvent *event);
-    std::optional<DocumentError> writeFile(const QString &path);
+    bool beginWrite(const QString &path);
+    bool savedWhenDone();
+    void onSaved(const FileStamp &stamp, bool fileHoldsText);
+    void onSaveFailed(const DocumentError &error);
+    void endSaving(bool saved);
+    void showSavingStrip();
     QWidget *createDiskChangeNotice();
     void showLoadingBar();
     void endLoading();
@@ -106,8 +123,19 @@ private:
     LoadingBar *m_loadingBar = nullptr;
     QToolBar *m_loadingStrip = nullptr;
     QToolBar *m_diskChangeStrip = nullptr;
+    QToolBar *m_savingStrip = nullptr;
+    QLabel *m_savingLabel = nullptr;
     QLabel *m_diskChangeLabel = nullptr;
     DocumentFile *m_file = nullptr;
+    TextDocumentSaver *m_saver = nullptr;
+    // The file the save under way writes.
+    QString m_savingPath;
+    // Asked for while a save ran: another save, or the close, once it has ended.
+    bool m_saveAgain = false;
+    bool m_closeAfterSave = false;
+    // Quitting: a failed save is not shown, the draft keeps the text.
+    bool m_savingForQuit = false;
+    bool m_lastSaveSucceeded = false;
     QString m_untitledName;
     // Where the cursor was before a reload, restored once the file is read again.
     qsizetype m_cursorBeforeReload = -1;

@@ -27,6 +27,30 @@ void DraftRecorder::startFrom(const QString &path, FileForm form)
     m_recording = true;
 }
 
+void DraftRecorder::saveStarted()
+{
+    m_sinceSave.emplace();
+}
+
+void DraftRecorder::saveSucceeded(const QString &path, bool fileHoldsText)
+{
+    const QList<DraftStore::Edit> since = m_sinceSave.value_or(QList<DraftStore::Edit>());
+    m_sinceSave.reset();
+    startFrom(path, fileHoldsText ? FileForm::AsRead : FileForm::AsSaved);
+    if (since.isEmpty() || !m_document)
+        return;
+    // A snapshot base holds the present text, edits made during the save included.
+    if (!beginDraft())
+        return;
+    m_pending = since;
+    m_flushTimer.start();
+}
+
+void DraftRecorder::saveFailed()
+{
+    m_sinceSave.reset();
+}
+
 void DraftRecorder::continueDraft(const DraftStore::Draft &draft)
 {
     m_pending.clear();
@@ -92,6 +116,8 @@ void DraftRecorder::onContentsChange(qsizetype position, qsizetype removed, qsiz
     if (!m_recording || !m_document)
         return;
     const DraftStore::Edit edit {position, removed, documentText(position, added)};
+    if (m_sinceSave)
+        m_sinceSave->append(edit);
     if (!hasDraft() && !beginDraft())
         return; // the snapshot holds this edit
     m_pending.append(edit);

@@ -6,6 +6,8 @@
 #include <QPointer>
 #include <QTimer>
 
+#include <optional>
+
 class TextDocument;
 
 // Keeps one document's draft current while it is edited, so a crash loses at most the last
@@ -35,6 +37,14 @@ public:
     // at `path` (in `form`), or empty for a document without a file. Any earlier draft is
     // discarded.
     void startFrom(const QString &path, FileForm form = FileForm::AsRead);
+    // A save of the document's present text has started. Edits go on into the draft as before
+    // and are also kept apart, to be replayed on the file that save writes.
+    void saveStarted();
+    // That save wrote the file at `path`: the draft starts over from it, holding the edits made
+    // while it was written. `fileHoldsText`: the file holds the saved text exactly (no CR made LF).
+    void saveSucceeded(const QString &path, bool fileHoldsText);
+    // That save failed: the draft goes on as it was.
+    void saveFailed();
     // Records further edits into an existing draft whose text the document now holds.
     void continueDraft(const DraftStore::Draft &draft);
     // Stops recording (while the document is being refilled); the draft stays as it is.
@@ -70,5 +80,7 @@ private:
     bool m_recording = false;
     qsizetype m_snapshotLimit = snapshotLimit;
     QList<DraftStore::Edit> m_pending;
+    // The edits made since the save under way started, while there is one.
+    std::optional<QList<DraftStore::Edit>> m_sinceSave;
     QTimer m_flushTimer;
 };

@@ -122,10 +122,10 @@ void ScrivletApp::createFileMenu(QMenuBar &bar, DocumentWindow &window)
     connect(addAction(*menu, u"Close"_s, CommandShortcuts::keys(Command::Close)),
         &QAction::triggered, &window, &QWidget::close);
     connect(addAction(*menu, u"Save"_s, CommandShortcuts::keys(Command::Save)), &QAction::triggered,
-        &window, &DocumentWindow::save);
+        &window, &DocumentWindow::startSave);
     connect(addAction(*menu, u"Save As..."_s, CommandShortcuts::keys(Command::SaveAs),
                 u"scrivlet.menu.saveAs"_s),
-        &QAction::triggered, &window, &DocumentWindow::saveAs);
+        &QAction::triggered, &window, &DocumentWindow::startSaveAs);
     menu->addSeparator();
     connect(addAction(*menu, u"Print..."_s, CommandShortcuts::keys(Command::Print)),
         &QAction::triggered, &window, [&window] { PrintCommand::printWindow(&window); });

@@ -8,6 +8,8 @@
 #include <QPointer>
 #include <QString>
 
+#include <memory>
+
 class QThread;
 class TextDocument;
 
@@ -27,16 +29,29 @@ public:
     // Waits for a save under way to end: the file is never left half replaced.
     ~TextDocumentSaver() override;
 
+    // Used from the next save on.
+    void setWriter(DocumentWriter writer) { m_writer = std::move(writer); }
+
     // Starts saving the text as it is now to `path`; false while another save is under way.
     bool save(const QString &path);
     bool isSaving() const { return m_worker != nullptr; }
+    // Blocks until the save under way has ended and its outcome has been signalled, for a caller
+    // that cannot go on without it (quitting). Returns at once when no save runs.
+    void waitForFinished();
 
 signals:
-    void saved(const FileStamp &stamp);
+    // `fileHoldsText`: the file holds exactly the text saved, which had no CR to write as LF.
+    void saved(const FileStamp &stamp, bool fileHoldsText);
     void failed(const DocumentError &error);
 
 private:
+    struct Outcome;
+
+    void finish();
+
     QPointer<TextDocument> m_document;
     DocumentWriter m_writer;
     QThread *m_worker = nullptr;
+    std::shared_ptr<Outcome> m_outcome;
+    quint64 m_savedState = 0;
 };
