@@ -8,7 +8,7 @@ import time
 
 import pytest
 
-from driver import CLOSE_PROMPT, read_bytes, saved_form, write_bytes
+from driver import CLOSE_PROMPT, PATIENCE, read_bytes, saved_form, write_bytes
 
 SEEN = {"hasShownDefaultHandlerPrompt": True}
 SETTINGS = {
@@ -140,6 +140,40 @@ def test_save_as_a_new_file_and_over_an_existing_one(scrivlet):
     assert read_bytes(scrivlet.path("taken.txt")) == b"first words again"
     assert read_bytes(scrivlet.path("first.txt")) == b"first words"
     assert scrivlet.titles() == ["taken.txt"]
+
+
+def test_typing_goes_on_while_a_large_file_saves(scrivlet):
+    """The save writes the text as it was when Ctrl+S was pressed; what is typed right after
+    stays in the window, still an unsaved change, and the next save writes it too."""
+    data = b"lorem ipsum dolor sit amet\n" * (30_000_000 // 27)
+    path = make_file(scrivlet, "large.txt", data)
+    start(scrivlet, "defaults", path, expect=["large.txt"])
+    scrivlet.wait(lambda: (scrivlet.window("large.txt").status() or "")
+                  .startswith(f"{len(data)} characters"),
+                  "the whole file to load", timeout=PATIENCE * 4,
+                  detail=lambda: scrivlet.window("large.txt").status())
+
+    def starts_with(prefix):
+        widget = scrivlet.window("large.txt").editor_widget()
+        return widget.queryText().getText(0, len(prefix)) == prefix
+
+    def on_disk(expected):
+        return os.path.getsize(path) == len(expected) and read_bytes(path) == expected
+
+    scrivlet.keys_into("large.txt", "ctrl+Home")
+    scrivlet.type("A")
+    scrivlet.wait(lambda: starts_with("Alorem"), "the first edit")
+    scrivlet.key("ctrl+s")
+    scrivlet.type("BC")
+    scrivlet.wait(lambda: on_disk(b"A" + data), "the save of the text as Ctrl+S found it",
+                  timeout=PATIENCE * 2)
+    scrivlet.wait(lambda: starts_with("ABClorem"), "the typing after Ctrl+S")
+    scrivlet.settle(1)
+    assert scrivlet.window("large.txt").modified, "the typing after Ctrl+S is not saved yet"
+    assert on_disk(b"A" + data)
+    scrivlet.save("large.txt")
+    scrivlet.wait_saved("large.txt")
+    assert on_disk(b"ABC" + data)
 
 
 @pytest.mark.parametrize("answer", ["save", "dont_save", "cancel"])
