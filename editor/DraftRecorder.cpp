@@ -36,7 +36,7 @@ void DraftRecorder::saveSucceeded(const QString &path, bool fileHoldsText)
 {
     const QList<DraftStore::Edit> since = m_sinceSave.value_or(QList<DraftStore::Edit>());
     m_sinceSave.reset();
-    startFrom(path, fileHoldsText ? FileForm::AsRead : FileForm::AsSaved);
+    startFrom(path, fileHoldsText ? FileForm::AsRead : FileForm::Rewritten);
     if (since.isEmpty() || !m_document)
         return;
     // A snapshot base holds the present text, edits made during the save included.
@@ -132,6 +132,8 @@ bool DraftRecorder::fileHoldsTheText() const
 {
     if (m_baseForm == FileForm::AsRead || !m_document)
         return true;
+    if (m_baseForm == FileForm::Rewritten)
+        return false;
     TextChunkReader chunks = m_document->snapshot().chunks();
     for (QStringView chunk = chunks.next(); !chunk.isEmpty(); chunk = chunks.next()) {
         if (chunk.contains(u'\r'))

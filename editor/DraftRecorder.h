@@ -29,9 +29,10 @@ public:
 
     DraftRecorder(TextDocument *document, const DraftStore &store, QObject *parent = nullptr);
 
-    // How the file a draft starts from holds the document's text: as it was read, or as a save
-    // wrote it, with CR LF and CR made LF.
-    enum class FileForm { AsRead, AsSaved };
+    // How the file a draft starts from holds the document's text: as it was read; as a save
+    // wrote it, with CR LF and CR made LF (the text is checked for CR at its first edit); or
+    // known to differ, the save having made a CR of the text LF.
+    enum class FileForm { AsRead, AsSaved, Rewritten };
 
     // From now on edits are recorded against the document's present text, which is the file
     // at `path` (in `form`), or empty for a document without a file. Any earlier draft is

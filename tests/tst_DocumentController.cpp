@@ -2,6 +2,7 @@
 #include "DocumentController.h"
 #include "DocumentFile.h"
 #include "DocumentWindow.h"
+#include "DraftStore.h"
 #include "RecentFiles.h"
 #include "ScriptedPrompts.h"
 #include "ScrivletTextView.h"
@@ -15,6 +16,10 @@
 #include <QTemporaryDir>
 #include <QThread>
 #include <QToolBar>
+
+#include <condition_variable>
+#include <mutex>
+#include <thread>
 
 #include <sys/stat.h>
 
@@ -45,6 +50,8 @@ private slots:
     void changeOnDiskWithoutEditsReloads();
     void changeOnDiskWithEditsAsks();
     void deletedFileKeepsTextAndSaveRecreatesIt();
+    void saveUnderWay_data();
+    void saveUnderWay();
 
 private:
     QString writeFile(const QString &name, const QByteArray &bytes);
@@ -427,6 +434,123 @@ void TestDocumentController::deletedFileKeepsTextAndSaveRecreatesIt()
     QCOMPARE(m_documents->windows().size(), 1);
     QVERIFY(window->save());
     QCOMPARE(contents(path), "keep me");
+}
+
+namespace {
+
+// Holds every write of a save back until it is opened, so a test acts while the save is under way.
+struct WriteGate
+{
+    std::mutex mutex;
+    std::condition_variable opened;
+    bool isOpen = false;
+    int writes = 0;
+
+    void open()
+    {
+        const std::lock_guard lock(mutex);
+        isOpen = true;
+        opened.notify_all();
+    }
+    DocumentWriter writer(const std::shared_ptr<WriteGate> &self)
+    {
+        return DocumentWriter([self](QIODevice &device, QByteArrayView bytes) {
+            std::unique_lock lock(self->mutex);
+            ++self->writes;
+            self->opened.wait(lock, [&self] { return self->isOpen; });
+            return device.write(bytes.data(), bytes.size());
+        });
+    }
+};
+
+enum class DuringSave { Typing, SaveAgain, Close, Quit };
+
+} // namespace
+
+void TestDocumentController::saveUnderWay_data()
+{
+    QTest::addColumn<DuringSave>("during");
+    QTest::addColumn<QByteArray>("onDisk");
+    QTest::addColumn<bool>("modified");
+    QTest::addRow("typing stays an unsaved change, also in the draft")
+        << DuringSave::Typing << QByteArray("base edited") << true;
+    QTest::addRow("a second Save follows the first, one writer at a time")
+        << DuringSave::SaveAgain << QByteArray("base edited during") << false;
+    QTest::addRow("closing waits for the save")
+        << DuringSave::Close << QByteArray("base edited") << false;
+    QTest::addRow("quitting waits for the save, then saves what was typed")
+        << DuringSave::Quit << QByteArray("base edited during") << false;
+}
+
+// A save writes the text as it was when it started, on a worker, while the window goes on.
+void TestDocumentController::saveUnderWay()
+{
+    QFETCH(DuringSave, during);
+    QFETCH(QByteArray, onDisk);
+    QFETCH(bool, modified);
+    const DraftStore drafts(m_folder->filePath(u"drafts"_s));
+    m_documents->setDraftStore(&drafts);
+    const QString path = writeFile(u"slow.txt"_s, "base");
+    DocumentWindow *window = openLoaded(path);
+    QVERIFY(window);
+    QSignalSpy changedOnDisk(window->file(), &DocumentFile::changedOnDisk);
+    QSignalSpy destroyed(window, &QObject::destroyed);
+    const auto gate = std::make_shared<WriteGate>();
+    const auto openGate = qScopeGuard([&gate] { gate->open(); });
+    window->file()->setWriter(gate->writer(gate));
+    type(window, u" edited"_s);
+
+    QVERIFY(window->startSave());
+    QTRY_COMPARE(gate->writes, 1);
+    type(window, u" during"_s);
+    switch (during) {
+    case DuringSave::Typing:
+        // Longer than the watcher waits for a change to settle.
+        QTest::qWait(300);
+        break;
+    case DuringSave::SaveAgain:
+        QVERIFY(window->startSave());
+        QTest::qWait(50);
+        QCOMPARE(gate->writes, 1);
+        break;
+    case DuringSave::Close:
+        // Asked once the save has ended, about what was typed meanwhile.
+        m_prompts->saveChangesAnswer = UserPrompts::SaveChangesAnswer::DontSave;
+        QVERIFY(!window->close());
+        QCOMPARE(m_prompts->saveChangesQuestions, 0);
+        QCOMPARE(contents(path), QByteArray("base"));
+        break;
+    case DuringSave::Quit: {
+        std::thread later([&gate] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+            gate->open();
+        });
+        QCOMPARE(window->preserveForQuit(), QString());
+        later.join();
+        break;
+    }
+    }
+    gate->open();
+    if (during == DuringSave::Close) {
+        QTRY_COMPARE(destroyed.count(), 1);
+        QCOMPARE(contents(path), onDisk);
+        QCOMPARE(m_prompts->saveChangesQuestions, 1);
+        return;
+    }
+    QTRY_COMPARE(contents(path), onDisk);
+    QTRY_VERIFY(!window->isSaving());
+    QCOMPARE(window->isModified(), modified);
+    QCOMPARE(window->isWindowModified(), modified);
+    QVERIFY(m_prompts->errors.isEmpty());
+    QTest::qWait(300);
+    QCOMPARE(changedOnDisk.count(), 0);
+    if (modified) {
+        // After the save the draft replays the typing on the file it wrote.
+        QTRY_VERIFY_WITH_TIMEOUT(drafts.drafts().size() == 1, 5000);
+        QCOMPARE(drafts.recoverText(drafts.drafts().first().id),
+            std::optional<QString>(u"base edited during"_s));
+    }
+    m_documents->setDraftStore(nullptr);
 }
 
 SCRIVLET_TEST_MAIN(TestDocumentController)

@@ -8,12 +8,14 @@
 #include "TestFiles.h"
 #include "TextDocument.h"
 #include "TextDocumentAccess.h"
+#include "TextDocumentSaver.h"
 
 #include <QApplication>
 #include <QClipboard>
 #include <QFile>
 #include <QRandomGenerator>
 #include <QRegularExpression>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 
 using namespace Qt::StringLiterals;
@@ -62,6 +64,8 @@ private slots:
     void stepThatDoesNotFitKeepsTheStepsAfterIt();
     void draftAfterASaveReplaysOnTheSavedFile_data();
     void draftAfterASaveReplaysOnTheSavedFile();
+    void editsDuringASaveReplayOnTheFileItWrote_data();
+    void editsDuringASaveReplayOnTheFileItWrote();
     void tornJournalKeepsWhatCameBefore();
     void changedBaseFileIsNotReplayed();
     void draftFilesArePrivate();
@@ -313,6 +317,68 @@ void TestDraftRecorder::draftAfterASaveReplaysOnTheSavedFile()
     QVERIFY(recorder.flush());
     QCOMPARE(store.draft(recorder.draftId())->base, base);
     QCOMPARE(store.recoverText(recorder.draftId()), std::optional<QString>(document->toString()));
+}
+
+void TestDraftRecorder::editsDuringASaveReplayOnTheFileItWrote_data()
+{
+    QTest::addColumn<QString>("before");
+    QTest::addColumn<QString>("during");
+    QTest::addColumn<bool>("large");
+    QTest::addColumn<bool>("saveFails");
+    QTest::addColumn<DraftStore::BaseKind>("base");
+    using Base = DraftStore::BaseKind;
+    QTest::addRow("large text: the file written is the base")
+        << u"x"_s << u"y"_s << true << false << Base::File;
+    QTest::addRow("small text: a snapshot of it")
+        << u"x"_s << u"y"_s << false << false << Base::Snapshot;
+    // The file holds LF for the CR, which the text no longer has once typed away.
+    QTest::addRow("a CR written as LF, deleted during the save")
+        << u"\r"_s << u"\b"_s << true << false << Base::Snapshot;
+    QTest::addRow("a failed save: the draft goes on")
+        << u"x"_s << u"y"_s << true << true << Base::File;
+}
+
+// Typing goes on while a save writes the text as it was when it started: afterwards the draft
+// recovers the document's text, whatever the save did.
+void TestDraftRecorder::editsDuringASaveReplayOnTheFileItWrote()
+{
+    QFETCH(QString, before);
+    QFETCH(QString, during);
+    QFETCH(bool, large);
+    QFETCH(bool, saveFails);
+    QFETCH(DraftStore::BaseKind, base);
+    const DraftStore store(m_folder->filePath(u"drafts"_s));
+    const QString path = m_folder->filePath(u"saving.txt"_s);
+    QVERIFY(writeFile(path, "one\ntwo\n"));
+    TextDocument document(u"one\ntwo\n"_s);
+    DraftRecorder recorder(&document, store);
+    if (large)
+        recorder.setSnapshotLimit(0);
+    recorder.startFrom(path);
+    const auto edit = [&document](qsizetype position, const QString &what) {
+        if (what == u"\b")
+            document.replace(position - 1, 1, {});
+        else
+            document.replace(position, 0, what);
+    };
+    edit(3, before);
+    TextDocumentSaver saver(&document,
+        saveFails ? DocumentWriter([](QIODevice &, QByteArrayView) -> qint64 { return 0; })
+                  : DocumentWriter());
+    QSignalSpy saved(&saver, &TextDocumentSaver::saved);
+    QSignalSpy failed(&saver, &TextDocumentSaver::failed);
+    QVERIFY(saver.save(path));
+    recorder.saveStarted();
+    edit(4, during);
+    QTRY_COMPARE(saved.count() + failed.count(), 1);
+    if (saveFails)
+        recorder.saveFailed();
+    else
+        recorder.saveSucceeded(path, saved.first().at(1).toBool());
+    edit(document.length(), u"end"_s);
+    QVERIFY(recorder.flush());
+    QCOMPARE(store.draft(recorder.draftId())->base, base);
+    QCOMPARE(store.recoverText(recorder.draftId()), std::optional<QString>(document.toString()));
 }
 
 void TestDraftRecorder::tornJournalKeepsWhatCameBefore()
