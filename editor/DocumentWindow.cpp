@@ -15,6 +15,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QTimer>
 #include <QToolBar>
 
@@ -189,6 +190,7 @@ QString DocumentWindow::preserveForQuit()
 {
     // A save under way ends first, and nothing is shown about a failure: the draft keeps the text.
     m_savingForQuit = true;
+    const auto savedForQuit = qScopeGuard([this] { m_savingForQuit = false; });
     waitForSave();
     // A text that never arrived whole is nobody's edit; a draft being restored stays as it is.
     if (!m_holdsWholeText) {
