@@ -38,10 +38,7 @@ DocumentWindow::DocumentWindow(Settings &settings, QWidget *parent)
 
     m_loadingStrip = createStrip(m_loadingBar);
     m_diskChangeStrip = createStrip(createDiskChangeNotice());
-    m_savingLabel = new QLabel(this);
-    m_savingLabel->setObjectName(QStringLiteral("scrivlet.savingNotice"));
-    m_savingLabel->setContentsMargins(12, 6, 12, 6);
-    m_savingStrip = createStrip(m_savingLabel);
+    m_savingStrip = createStrip(createSavingNotice());
 
     connect(m_contentView->textView()->document(), &TextDocument::modificationChanged, this,
         &QWidget::setWindowModified);
@@ -397,6 +394,14 @@ void DocumentWindow::endSaving(bool saved)
             if (!m_closingForQuit)
                 this->close();
         });
+}
+
+QWidget *DocumentWindow::createSavingNotice()
+{
+    m_savingLabel = new QLabel(this);
+    m_savingLabel->setObjectName(QStringLiteral("scrivlet.savingNotice"));
+    m_savingLabel->setContentsMargins(12, 6, 12, 6);
+    return m_savingLabel;
 }
 
 void DocumentWindow::showSavingStrip()

@@ -112,6 +112,7 @@ private:
     void onSaved(const FileStamp &stamp, bool fileHoldsText);
     void onSaveFailed(const DocumentError &error);
     void endSaving(bool saved);
+    QWidget *createSavingNotice();
     void showSavingStrip();
     QWidget *createDiskChangeNotice();
     void showLoadingBar();
