@@ -12,6 +12,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QLabel>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QThread>
@@ -495,6 +496,8 @@ void TestDocumentController::saveUnderWay()
     QVERIFY(window);
     QSignalSpy changedOnDisk(window->file(), &DocumentFile::changedOnDisk);
     QSignalSpy destroyed(window, &QObject::destroyed);
+    const auto *notice = window->findChild<QLabel *>(u"scrivlet.savingNotice"_s);
+    QVERIFY(notice);
     const auto gate = std::make_shared<WriteGate>();
     const auto openGate = qScopeGuard([&gate] { gate->open(); });
     window->file()->setWriter(gate->writer(gate));
@@ -505,8 +508,9 @@ void TestDocumentController::saveUnderWay()
     type(window, u" during"_s);
     switch (during) {
     case DuringSave::Typing:
-        // Longer than the watcher waits for a change to settle.
-        QTest::qWait(300);
+        // A long save says so; by then the watcher has had time to take it for a change.
+        QTRY_VERIFY(notice->isVisibleTo(window));
+        QCOMPARE(notice->text(), u"Saving “slow.txt”…"_s);
         break;
     case DuringSave::SaveAgain:
         QVERIFY(window->startSave());
@@ -539,6 +543,7 @@ void TestDocumentController::saveUnderWay()
     }
     QTRY_COMPARE(contents(path), onDisk);
     QTRY_VERIFY(!window->isSaving());
+    QVERIFY(!notice->isVisibleTo(window));
     QCOMPARE(window->isModified(), modified);
     QCOMPARE(window->isWindowModified(), modified);
     QVERIFY(m_prompts->errors.isEmpty());
