@@ -2,7 +2,7 @@
 
 #include "AppearancePalette.h"
 #include "FontCache.h"
-#include "ScrivletTextView.h"
+#include "TextView.h"
 
 #include <QFontMetricsF>
 #include <QPaintEvent>
@@ -31,7 +31,7 @@ QColor grey(qreal whiteLevel, qreal alpha = 1.0)
 
 } // namespace
 
-LineNumberGutter::LineNumberGutter(ScrivletTextView *textView)
+LineNumberGutter::LineNumberGutter(TextView *textView)
     : QWidget(textView)
     , m_textView(textView)
     , m_lineNumberFont(textView->font())
@@ -100,7 +100,7 @@ QList<LineNumberGutter::NumberPlacement> LineNumberGutter::visiblePlacements() c
 {
     QList<NumberPlacement> placements;
     const qreal viewportHeight = m_textView->viewport()->height();
-    for (const ScrivletTextView::ShownBlock &shown : m_textView->shownBlocks()) {
+    for (const TextView::ShownBlock &shown : m_textView->shownBlocks()) {
         // A segment of a long line is numbered like a wrapped row: only when its line starts
         // above the view and nothing is numbered yet.
         if (shown.block.segment != 0 && !placements.isEmpty())

@@ -9,7 +9,7 @@
 class QPaintEvent;
 class QPainter;
 class QTextLayout;
-class ScrivletTextView;
+class TextView;
 
 // The strip left of the text that numbers its lines: a shaded background, a separator along its
 // right edge and, when switched on, each line's number beside the first visual line of it.
@@ -33,7 +33,7 @@ public:
 
     static constexpr int minimumThickness = 40;
 
-    explicit LineNumberGutter(ScrivletTextView *textView);
+    explicit LineNumberGutter(TextView *textView);
 
     int thickness() const { return m_thickness; }
     bool showLineNumbers() const { return m_showLineNumbers; }
@@ -64,7 +64,7 @@ private:
     void drawBackground(QPainter &painter, const QRect &dirty, Shade shade) const;
     void drawNumbers(QPainter &painter, const QRect &dirty, Shade shade) const;
 
-    ScrivletTextView *m_textView;
+    TextView *m_textView;
     QFont m_lineNumberFont;
     int m_thickness = minimumThickness;
     bool m_showLineNumbers = true;
