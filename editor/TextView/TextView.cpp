@@ -240,17 +240,25 @@ void TextView::syncScrollBar()
     QScrollBar *bar = verticalScrollBar();
     m_syncingScrollBar = true;
     const qsizetype blocks = m_layouts.blockCount();
-    bar->setRange(0, int(std::min<qsizetype>(blocks - 1, INT_MAX)));
+    const qsizetype step = blocksPerScrollStep();
+    bar->setRange(0, int((blocks - 1) / step));
     bar->setPageStep(std::max(m_viewport.rowsPerPage() - 1, 1));
-    bar->setValue(int(m_viewport.firstBlockIndex()));
+    bar->setValue(int(m_viewport.firstBlockIndex() / step));
     m_syncingScrollBar = false;
+}
+
+// A scroll bar counts in int: with more blocks than that (over 2^31 lines), each of its steps
+// is several blocks.
+qsizetype TextView::blocksPerScrollStep() const
+{
+    return m_layouts.blockCount() / std::numeric_limits<int>::max() + 1;
 }
 
 void TextView::scrollContentsBy(int, int)
 {
     if (m_syncingScrollBar)
         return;
-    m_viewport.scrollToBlockIndex(verticalScrollBar()->value());
+    m_viewport.scrollToBlockIndex(qsizetype(verticalScrollBar()->value()) * blocksPerScrollStep());
     viewport()->update();
 }
 

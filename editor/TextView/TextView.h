@@ -114,6 +114,7 @@ private:
     void removeTo(qsizetype position);
     void setFirstRow(VisualRow row);
     void syncScrollBar();
+    qsizetype blocksPerScrollStep() const;
     void updateWrapWidth();
     void restartBlinking();
     void selectionFinished();
