@@ -66,6 +66,30 @@ def test_open_from_command_line(scrivlet, row, content):
     assert read_bytes(scrivlet.path("a.txt")) == data
 
 
+# The editor's test switch for the memory it may use: 170 MB, as on a machine short of memory,
+# holds a text of about a megabyte.
+SHORT_OF_MEMORY = {"SCRIVLET_TEST_AVAILABLE_MEMORY": "170000000"}
+
+
+@pytest.mark.parametrize("size,opens", [(2_000_000, False), (300_000, True)])
+def test_open_a_file_larger_than_memory_allows(scrivlet, size, opens):
+    data = (b"word " * (size // 5 - 1)) + b"last\n"
+    path = make_file(scrivlet, "big.txt", data)
+    scrivlet.write_settings(SEEN)
+    if opens:
+        scrivlet.launch("big.txt", expect=["big.txt"], env=SHORT_OF_MEMORY)
+        scrivlet.wait(lambda: (scrivlet.window("big.txt").status() or "").startswith(
+            f"{len(data)} characters"), "the whole text counted")
+    else:
+        scrivlet.start("big.txt", env=SHORT_OF_MEMORY)
+        alert = scrivlet.wait_for_dialog(containing="could not be opened")
+        said = " ".join(alert.label_texts())
+        assert "too large to open" in said
+        assert "It is 2.0 MB" in said and "170.0 MB is available" in said, said
+        assert "big.txt" not in scrivlet.titles()
+    assert read_bytes(path) == data
+
+
 @pytest.mark.parametrize("row", ["defaults", "bare"])
 def test_open_with_the_open_dialog(scrivlet, row):
     make_file(scrivlet, "b.txt", b"from the dialog\n")
