@@ -9,6 +9,7 @@
 #include <QGuiApplication>
 #include <QInputMethod>
 #include <QKeyEvent>
+#include <QMimeData>
 #include <QPainter>
 #include <QScrollBar>
 #include <QStyle>
@@ -25,6 +26,9 @@ TextView::TextView(QWidget *parent)
     viewport()->setCursor(Qt::IBeamCursor);
     viewport()->setBackgroundRole(QPalette::Base);
     viewport()->setAutoFillBackground(true);
+    // Text dropped goes in where it is dropped, as in QPlainTextEdit.
+    setAcceptDrops(true);
+    viewport()->setAcceptDrops(true);
     m_layouts.setFont(font());
     verticalScrollBar()->setSingleStep(1);
     TextViewAccessible::install();
@@ -572,14 +576,17 @@ void TextView::mousePressEvent(QMouseEvent *event)
     }
     if (event->button() != Qt::LeftButton)
         return;
+    const QPoint distance = event->position().toPoint() - m_tripleClickPoint;
+    const bool tripleClick = m_tripleClickTimer.isActive()
+        && distance.manhattanLength() < QApplication::startDragDistance();
+    if (!tripleClick && m_textDrag.press(event))
+        return;
     // A click elsewhere ends the composition where it is, as in every Qt text field.
     if (m_layouts.preedit().isActive())
         QGuiApplication::inputMethod()->commit();
     m_dragging = true;
     m_desiredX = -1;
-    const QPoint distance = event->position().toPoint() - m_tripleClickPoint;
-    if (m_tripleClickTimer.isActive()
-        && distance.manhattanLength() < QApplication::startDragDistance()) {
+    if (tripleClick) {
         m_selectionUnit = SelectionUnit::Line;
         m_selectionOrigin = m_navigator.lineAt(position);
         setSelection(m_selectionOrigin.first, m_selectionOrigin.second);
@@ -594,7 +601,7 @@ void TextView::mousePressEvent(QMouseEvent *event)
 
 void TextView::mouseMoveEvent(QMouseEvent *event)
 {
-    if (!m_dragging || !(event->buttons() & Qt::LeftButton))
+    if (m_textDrag.move(event) || !m_dragging || !(event->buttons() & Qt::LeftButton))
         return;
     // Dragging past the top or the bottom scrolls a row for each move.
     const QPoint point = event->position().toPoint();
@@ -608,10 +615,30 @@ void TextView::mouseMoveEvent(QMouseEvent *event)
 
 void TextView::mouseReleaseEvent(QMouseEvent *event)
 {
+    if (event->button() == Qt::LeftButton && m_textDrag.release(event))
+        return;
     if (event->button() == Qt::LeftButton && m_dragging) {
         m_dragging = false;
         selectionFinished();
     }
+}
+
+void TextView::dragEnterEvent(QDragEnterEvent *event)
+{
+    if (!m_readOnly && event->mimeData()->hasText())
+        event->acceptProposedAction();
+}
+
+void TextView::dragMoveEvent(QDragMoveEvent *event)
+{
+    if (!m_readOnly && event->mimeData()->hasText())
+        event->acceptProposedAction();
+}
+
+void TextView::dropEvent(QDropEvent *event)
+{
+    if (!m_textDrag.drop(event))
+        event->ignore();
 }
 
 void TextView::mouseDoubleClickEvent(QMouseEvent *event)

@@ -3,6 +3,7 @@
 #include "CaretKeys.h"
 #include "TextBlockPainter.h"
 #include "TextDocument.h"
+#include "TextDrag.h"
 #include "TextLayoutCache.h"
 #include "TextNavigator.h"
 #include "TextViewport.h"
@@ -96,6 +97,9 @@ protected:
     void mousePressEvent(QMouseEvent *event) override;
     void mouseMoveEvent(QMouseEvent *event) override;
     void mouseReleaseEvent(QMouseEvent *event) override;
+    void dragEnterEvent(QDragEnterEvent *event) override;
+    void dragMoveEvent(QDragMoveEvent *event) override;
+    void dropEvent(QDropEvent *event) override;
     void mouseDoubleClickEvent(QMouseEvent *event) override;
     void focusInEvent(QFocusEvent *event) override;
     void focusOutEvent(QFocusEvent *event) override;
@@ -139,6 +143,7 @@ private:
     SelectionUnit m_selectionUnit = SelectionUnit::Character;
     std::pair<qsizetype, qsizetype> m_selectionOrigin;
     bool m_dragging = false;
+    TextDrag m_textDrag {*this};
     bool m_readOnly = false;
     HighlightSource m_highlights;
 };
