@@ -66,9 +66,9 @@ def test_open_from_command_line(scrivlet, row, content):
     assert read_bytes(scrivlet.path("a.txt")) == data
 
 
-# The editor's test switch for the memory it may use: 170 MB, as on a machine short of memory,
-# holds a text of about a megabyte.
-SHORT_OF_MEMORY = {"SCRIVLET_TEST_AVAILABLE_MEMORY": "170000000"}
+# The editor's test switch for the memory it may use: 8 MB, as on a machine short of memory,
+# holds a text of about 1 MB.
+SHORT_OF_MEMORY = {"SCRIVLET_TEST_AVAILABLE_MEMORY": "8000000"}
 
 
 @pytest.mark.parametrize("size,opens", [(2_000_000, False), (300_000, True)])
@@ -85,7 +85,7 @@ def test_open_a_file_larger_than_memory_allows(scrivlet, size, opens):
         alert = scrivlet.wait_for_dialog(containing="could not be opened")
         said = " ".join(alert.label_texts())
         assert "too large to open" in said
-        assert "It is 2.0 MB" in said and "170.0 MB is available" in said, said
+        assert "It is 2.0 MB" in said and "8.0 MB is available" in said, said
         assert "big.txt" not in scrivlet.titles()
     assert read_bytes(path) == data
 

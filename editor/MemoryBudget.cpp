@@ -12,10 +12,11 @@ namespace {
 constexpr qint64 unlimited = std::numeric_limits<qint64>::max();
 
 // Beside two bytes of UTF-16 per byte and a node of about 96 bytes per piece of at most 4,096
-// units (1/32 of a byte per byte is a round figure above that): a load's blocks in flight (16 MiB
-// of bytes, their 32 MiB of text, its copy with the line breaks made LF) and the layouts and counts
-// that follow it.
-constexpr qint64 fixedBytes = qint64(160) << 20;
+// units (1/32 of a byte per byte is a round figure above that): a load's blocks in flight, each
+// up to 16 MiB of bytes, their text and its copy with the line breaks made LF, and the layouts and
+// counts that follow them. A small file has small blocks, so it still opens when memory is short.
+constexpr qint64 inFlightPerByte = 6;
+constexpr qint64 mostInFlight = qint64(96) << 20;
 
 std::optional<qint64> readNumber(const QString &path)
 {
@@ -78,20 +79,24 @@ namespace MemoryBudget {
 
 qint64 bytesToOpen(qint64 fileSize)
 {
-    if (fileSize > (unlimited - fixedBytes) / 3)
+    if (fileSize > (unlimited - mostInFlight) / 3)
         return unlimited;
-    return 2 * fileSize + fileSize / 32 + fixedBytes;
+    return 2 * fileSize + fileSize / 32 + std::min(inFlightPerByte * fileSize, mostInFlight);
 }
 
 qint64 largestFileFor(qint64 available)
 {
-    if (available < fixedBytes)
-        return 0;
-    // Just below the answer, as bytesToOpen() rounds down; then the last few bytes one by one.
-    qint64 size = (available - fixedBytes) / 65 * 32;
-    while (bytesToOpen(size + 1) <= available && bytesToOpen(size + 1) != unlimited)
-        ++size;
-    return size;
+    // bytesToOpen() grows with the size, and never falls below twice it.
+    qint64 fits = 0;
+    qint64 tooLarge = available / 2 + 1;
+    while (tooLarge - fits > 1) {
+        const qint64 middle = fits + (tooLarge - fits) / 2;
+        if (bytesToOpen(middle) <= available)
+            fits = middle;
+        else
+            tooLarge = middle;
+    }
+    return fits;
 }
 
 qint64 availableBytes()

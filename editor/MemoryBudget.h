@@ -4,9 +4,10 @@
 
 // Whether a file fits in memory to be opened. The text engine holds a file as UTF-16 in pieces:
 // two bytes for every byte of ASCII or of a single-byte encoding (longer UTF-8 sequences take
-// fewer), a piece-tree node per 4,096 units, and while it loads a few blocks in flight. A file is
-// refused when that would not fit in what the system can give now, rather than letting the
-// kernel's out-of-memory killer end the editor and every window it holds.
+// fewer), a piece-tree node per 4,096 units, and while it loads a few blocks in flight (up to
+// 96 MiB, less for a small file). A file is refused when that would not fit in what the system
+// can give now, rather than letting the kernel's out-of-memory killer end the editor and every
+// window it holds.
 namespace MemoryBudget {
 
 // Memory opening and editing a file of `fileSize` bytes takes, at its peak.
