@@ -199,6 +199,17 @@ std::optional<DocumentError> decodeLegacyInBlocks(const QString &path,
     return std::nullopt;
 }
 
+// Memory may have gone to another program, or to another file opening at the same time, since
+// the file was judged when it was opened: it is judged again before each block, counting what
+// this load already holds (about two bytes per byte read) as its own.
+std::optional<DocumentError> checkStillFits(qint64 size, qint64 done)
+{
+    const qint64 available = MemoryBudget::availableBytes() + 2 * done;
+    if (MemoryBudget::bytesToOpen(size) > available)
+        return ScrivletDocument::tooLargeError(size, available);
+    return std::nullopt;
+}
+
 std::optional<DocumentError> readInBlocks(
     const QString &path, const std::atomic<bool> &cancelled, BlockSink &give)
 {
@@ -213,6 +224,10 @@ std::optional<DocumentError> readInBlocks(
     bool given = false;
     while (!cancelled) {
         const qsizetype wanted = done == 0 ? TextLoader::firstBlockBytes : TextLoader::blockBytes;
+        if (done > 0) {
+            if (auto error = checkStillFits(std::max(file->size, done), done))
+                return error;
+        }
         const DocumentResult<qsizetype> read = readUpTo(file->descriptor, buffer, carried, wanted);
         if (!read)
             return read.error();
