@@ -337,7 +337,10 @@ void TextView::paintEvent(QPaintEvent *event)
         marks.selectionStart = selectionStart();
         marks.selectionEnd = selectionEnd();
     }
-    marks.caret = m_caretShown && hasFocus() ? m_position : -1;
+    if (m_dropCaret)
+        marks.caret = *m_dropCaret;
+    else
+        marks.caret = m_caretShown && hasFocus() ? m_position : -1;
     marks.caretWidth = style()->pixelMetric(QStyle::PM_TextCursorWidth, nullptr, this);
     marks.highlights = &m_highlights;
     TextBlockPainter blockPainter(painter, palette(), viewport()->width());
@@ -631,12 +634,23 @@ void TextView::dragEnterEvent(QDragEnterEvent *event)
 
 void TextView::dragMoveEvent(QDragMoveEvent *event)
 {
-    if (!m_readOnly && event->mimeData()->hasText())
-        event->acceptProposedAction();
+    if (m_readOnly || !event->mimeData()->hasText())
+        return;
+    event->acceptProposedAction();
+    m_dropCaret = positionAt(event->position().toPoint());
+    viewport()->update();
+}
+
+void TextView::dragLeaveEvent(QDragLeaveEvent *)
+{
+    m_dropCaret.reset();
+    viewport()->update();
 }
 
 void TextView::dropEvent(QDropEvent *event)
 {
+    m_dropCaret.reset();
+    viewport()->update();
     if (!m_textDrag.drop(event))
         event->ignore();
 }

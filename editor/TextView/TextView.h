@@ -14,6 +14,7 @@
 #include <QPoint>
 #include <QPointer>
 
+#include <optional>
 #include <vector>
 
 // Scrivlet's text view: shows a TextDocument wrapped at the viewport's width, laying out only the
@@ -99,6 +100,7 @@ protected:
     void mouseReleaseEvent(QMouseEvent *event) override;
     void dragEnterEvent(QDragEnterEvent *event) override;
     void dragMoveEvent(QDragMoveEvent *event) override;
+    void dragLeaveEvent(QDragLeaveEvent *event) override;
     void dropEvent(QDropEvent *event) override;
     void mouseDoubleClickEvent(QMouseEvent *event) override;
     void focusInEvent(QFocusEvent *event) override;
@@ -144,6 +146,8 @@ private:
     std::pair<qsizetype, qsizetype> m_selectionOrigin;
     bool m_dragging = false;
     TextDrag m_textDrag {*this};
+    // Where dragged text would go, shown instead of the caret while a drag is over the view.
+    std::optional<qsizetype> m_dropCaret;
     bool m_readOnly = false;
     HighlightSource m_highlights;
 };

@@ -98,7 +98,8 @@ void ScrivletTextView::dragEnterEvent(QDragEnterEvent *event)
 
 void ScrivletTextView::dragMoveEvent(QDragMoveEvent *event)
 {
-    if (!isReadOnly() && (event->mimeData()->hasText() || event->mimeData()->hasUrls()))
+    TextView::dragMoveEvent(event);
+    if (!isReadOnly() && event->mimeData()->hasUrls())
         event->acceptProposedAction();
 }
 
