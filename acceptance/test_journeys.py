@@ -8,7 +8,7 @@ import time
 
 import pytest
 
-from driver import CLOSE_PROMPT, PATIENCE, read_bytes, saved_form, write_bytes
+from driver import CLOSE_PROMPT, PATIENCE, _pyatspi, read_bytes, saved_form, write_bytes
 
 SEEN = {"hasShownDefaultHandlerPrompt": True}
 SETTINGS = {
@@ -64,6 +64,30 @@ def test_open_from_command_line(scrivlet, row, content):
     scrivlet.wait_for_text("a.txt", shown)
     assert scrivlet.titles() == ["a.txt"]
     assert read_bytes(scrivlet.path("a.txt")) == data
+
+
+# The editor's test switch for the memory it may use: 8 MB, as on a machine short of memory,
+# holds a text of about 1 MB.
+SHORT_OF_MEMORY = {"SCRIVLET_TEST_AVAILABLE_MEMORY": "8000000"}
+
+
+@pytest.mark.parametrize("size,opens", [(2_000_000, False), (300_000, True)])
+def test_open_a_file_larger_than_memory_allows(scrivlet, size, opens):
+    data = (b"word " * (size // 5 - 1)) + b"last\n"
+    path = make_file(scrivlet, "big.txt", data)
+    scrivlet.write_settings(SEEN)
+    if opens:
+        scrivlet.launch("big.txt", expect=["big.txt"], env=SHORT_OF_MEMORY)
+        scrivlet.wait(lambda: (scrivlet.window("big.txt").status() or "").startswith(
+            f"{len(data)} characters"), "the whole text counted")
+    else:
+        scrivlet.start("big.txt", env=SHORT_OF_MEMORY)
+        alert = scrivlet.wait_for_dialog(containing="could not be opened")
+        said = " ".join(alert.label_texts())
+        assert "too large to open" in said
+        assert "It is 2.0 MB" in said and "8.0 MB is available" in said, said
+        assert "big.txt" not in scrivlet.titles()
+    assert read_bytes(path) == data
 
 
 @pytest.mark.parametrize("row", ["defaults", "bare"])
@@ -482,3 +506,42 @@ def test_typed_text_beyond_ascii_is_saved_as_utf8(scrivlet):
     scrivlet.wait_for_window("u.txt")
     scrivlet.wait_saved("u.txt")
     assert read_bytes(scrivlet.path("u.txt")) == typed.encode("utf-8")
+
+
+def _point_between(scrivlet, name, offset):
+    """The screen point at the left edge of the character at offset, half-way down its row."""
+    text = scrivlet.window(name).editor_widget().queryText()
+    x, y, _, height = text.getCharacterExtents(offset, _pyatspi().DESKTOP_COORDS)
+    return x, y + height // 2
+
+
+@pytest.mark.parametrize("modifier,result", [
+    (None, " two threeone\n"),
+    ("ctrl", "one two threeone\n"),
+])
+def test_drag_the_selected_word(scrivlet, modifier, result):
+    """A word selected by a double click and dragged to the end of the line moves there, or is
+    copied there with Ctrl held; one undo puts the text back as it was."""
+    data = b"one two three\n"
+    make_file(scrivlet, "d.txt", data)
+    start(scrivlet, "defaults", "d.txt", expect=["d.txt"])
+    scrivlet.wait_for_text("d.txt", data.decode())
+    scrivlet.focus_text("d.txt")
+    x, y = _point_between(scrivlet, "d.txt", 1)
+    end_x, end_y = _point_between(scrivlet, "d.txt", 13)
+    scrivlet.xdotool("mousemove", "--sync", str(x), str(y))
+    scrivlet.xdotool("click", "--repeat", "2", "--delay", "80", "1")
+    scrivlet.settle(0.6)  # past the triple-click interval
+    if modifier:
+        scrivlet.xdotool("keydown", modifier)
+    scrivlet.xdotool("mousedown", "1")
+    for step in range(1, 9):
+        scrivlet.xdotool("mousemove", "--sync", str(x + (end_x - x) * step // 8),
+                         str(y + (end_y - y) * step // 8))
+        scrivlet.settle(0.05)
+    scrivlet.xdotool("mouseup", "1")
+    if modifier:
+        scrivlet.xdotool("keyup", modifier)
+    scrivlet.wait_for_text("d.txt", result)
+    scrivlet.keys_into("d.txt", "ctrl+z")
+    scrivlet.wait_for_text("d.txt", data.decode())

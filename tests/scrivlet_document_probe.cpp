@@ -67,8 +67,10 @@ void print(const QString &name, const QString &value)
 DocumentWindow *openLoaded(DocumentController &documents, const QString &path)
 {
     QPointer<DocumentWindow> window = documents.openFile(path);
+    // Sleeps until the next event: with a time limit, processEvents() would spin instead and
+    // take a core from the load that reliability/huge-file times.
     while (window && window->isLoading())
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
     // A failed or declined load closes the window from the event loop.
     QCoreApplication::processEvents();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);

@@ -14,6 +14,7 @@
 #include "DocumentController.h"
 #include "DocumentWindow.h"
 #include "FrontDoorInput.h"
+#include "MemoryBudget.h"
 #include "NewFileRequestHandler.h"
 #include "PrivateSessionBus.h"
 #include "ScriptedPrompts.h"
@@ -31,6 +32,7 @@
 #include <QMessageBox>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QStandardPaths>
 #include <QTimer>
@@ -300,9 +302,10 @@ void TestFrontDoor::oddFilesOpenOrAreRefused_data()
     QTest::addColumn<QString>("refusal"); // "": opens
     const QString folder = m_root + u"/odd"_s;
     QTest::addRow("0 bytes") << folder + u"/empty.txt"_s << QString();
+    // As if 1 GB of memory were available (the test switch below).
     QTest::addRow("2 GB (sparse)") << folder + u"/huge.txt"_s << u"too large to open"_s;
-    QTest::addRow("just over the limit")
-        << folder + u"/over.txt"_s << u"Scrivlet opens files of up to 1.0 GB"_s;
+    QTest::addRow("just over what memory allows")
+        << folder + u"/over.txt"_s << u"but only 1.0 GB is available now"_s;
     QTest::addRow("FIFO") << folder + u"/fifo"_s << u"does not contain readable content"_s;
     QTest::addRow("/dev/zero") << u"/dev/zero"_s << u"does not contain readable content"_s;
     QTest::addRow("directory") << folder << u"does not contain readable content"_s;
@@ -312,13 +315,16 @@ void TestFrontDoor::oddFilesOpenOrAreRefused()
 {
     QFETCH(QString, path);
     QFETCH(QString, refusal);
+    constexpr qint64 available = 1'000'000'000;
+    qputenv("SCRIVLET_TEST_AVAILABLE_MEMORY", QByteArray::number(available));
+    const auto unsetAvailable = qScopeGuard([] { qunsetenv("SCRIVLET_TEST_AVAILABLE_MEMORY"); });
     const QString folder = m_root + u"/odd"_s;
     if (!QFileInfo::exists(folder)) {
         QVERIFY(QDir().mkpath(folder));
         QFile(folder + u"/empty.txt"_s).open(QIODevice::WriteOnly);
         // Sparse, so they use no disk space; all NUL bytes, like a disk image.
         for (const auto &[name, size] : {std::pair {"/huge.txt", qint64(2) << 30},
-                 std::pair {"/over.txt", ScrivletDocument::maximumFileSize + 1}}) {
+                 std::pair {"/over.txt", MemoryBudget::largestFileFor(available) + 1}}) {
             QFile file(folder + QString::fromLatin1(name));
             QVERIFY(file.open(QIODevice::WriteOnly));
             QVERIFY(file.resize(size));

@@ -23,6 +23,11 @@ void tst_TextDocumentStatistics::followsEdits_data()
     QTest::addRow("words and line feeds") << u"ab  \n"_s;
     QTest::addRow("line breaks of every kind") << u"a b\r\n\r\n\u2028\u2029"_s;
     QTest::addRow("clusters that join across edits") << u"e\u0301\U0001F1E6\U0001F1FA\u200D \r\n"_s;
+    // Without line breaks the counts follow edits by stretches cut between two units that join
+    // nothing; here cuts are rare and lie next to units that do join.
+    QTest::addRow("one line of words, marks and emoji")
+        << u"ab \u0301\u00A9\u200D\U0001F600\U0001F1E6\u00A0"_s;
+    QTest::addRow("one line with nowhere to cut") << u"\u0301\u200D\U0001F1E6"_s;
 }
 
 // After every random edit, undo and redo, the counts kept from the notifications equal a count

@@ -52,46 +52,61 @@ void tst_TextLoader::loadsAsReadDecodes_data()
     QTest::addRow("Latin 1 after two blocks") << fillTwoBlocks(-10) + "caf\xE9\n";
     QTest::addRow("Windows-1252 in the first block") << QByteArray("\x93quoted\x94 \x80\n");
     QTest::addRow("malformed UTF-8 across blocks") << fillTwoBlocks(1) + "\xE2\x80 Mac";
+    QTest::addRow("Latin 1 with CR LF across blocks") << "caf\xE9" + fillTwoBlocks(5) + "\r\n\r\n";
+    // Ú in Windows-1252, but the undefined byte two blocks later makes it all Mac OS Roman.
+    QTest::addRow("Mac OS Roman decided by a later block")
+        << fillTwoBlocks(-10) + "\xDA" + QByteArray(TextLoader::blockBytes, 'b') + "\x81";
     QTest::addRow("UTF-16 with its byte-order mark")
         << QByteArray("\xFF\xFEp\0\x29\x20q\0\r\0", 10);
 }
 
-// The text loaded block by block is the text ScrivletDocument::read() decodes whole; the load
-// is neither an edit to undo nor a modification.
+// The text loaded block by block is the text ScrivletDocument::read() decodes whole (with CR
+// and CR LF made LF when asked); the load is neither an edit to undo nor a modification, and it
+// knows whether a save would write other bytes back.
 void tst_TextLoader::loadsAsReadDecodes()
 {
     QFETCH(QByteArray, bytes);
     const QString path = m_folder.filePath(u"file.txt"_s);
     QVERIFY(TestFiles::writeFile(path, bytes));
-    const DocumentResult<ScrivletDocument> expected = ScrivletDocument::read(path);
-    QVERIFY(expected);
+    const DocumentResult<ScrivletDocument> read = ScrivletDocument::read(path);
+    QVERIFY(read);
+    const DocumentResult<QByteArray> saved = ScrivletDocument::encodeForSave(read->text);
+    QVERIFY(saved);
 
-    TextDocument document;
-    TextLoader loader(&document);
-    QSignalSpy first(&loader, &TextLoader::firstBlockLoaded);
-    QSignalSpy finished(&loader, &TextLoader::finished);
-    int failures = 0;
-    connect(&loader, &TextLoader::failed, this, [&failures] { ++failures; });
-    int removals = 0;
-    connect(&document, &TextDocument::contentsChange, this,
-        [&removals](qsizetype, qsizetype removed) { removals += removed > 0; });
-    QSignalSpy progress(&loader, &TextLoader::progress);
-    loader.load(path);
-    QVERIFY(loader.isLoading());
-    QTRY_COMPARE_WITH_TIMEOUT(finished.size() + failures, 1, loadTimeout);
-    QCOMPARE(finished.size(), 1);
-    QVERIFY(!loader.isLoading());
-    QCOMPARE(document.length(), expected->text.size());
-    QVERIFY(document.toString() == expected->text);
-    QCOMPARE(first.size(), expected->text.isEmpty() ? 0 : 1);
-    QCOMPARE(loader.containsNul(), expected->text.contains(QChar(u'\0')));
-    if (!bytes.isEmpty())
-        QCOMPARE(progress.last().value(0).toLongLong(), bytes.size());
-    QVERIFY(!document.isModified());
-    QVERIFY(!document.canUndo());
-    // UTF-8 is decoded once, a block at a time: nothing shown is taken back.
-    if (ScrivletDocument::decodeStrictUtf8(bytes))
-        QCOMPARE(removals, 0);
+    for (const auto lineBreaks :
+        {TextLoader::LineBreaks::AsRead, TextLoader::LineBreaks::LineFeeds}) {
+        const QString expected = lineBreaks == TextLoader::LineBreaks::AsRead
+            ? read->text
+            : ScrivletDocument::normalizeLineEndings(read->text);
+        TextDocument document;
+        TextLoader loader(&document);
+        loader.setLineBreaks(lineBreaks);
+        QSignalSpy first(&loader, &TextLoader::firstBlockLoaded);
+        QSignalSpy finished(&loader, &TextLoader::finished);
+        int failures = 0;
+        connect(&loader, &TextLoader::failed, this, [&failures] { ++failures; });
+        int removals = 0;
+        connect(&document, &TextDocument::contentsChange, this,
+            [&removals](qsizetype, qsizetype removed) { removals += removed > 0; });
+        QSignalSpy progress(&loader, &TextLoader::progress);
+        loader.load(path);
+        QVERIFY(loader.isLoading());
+        QTRY_COMPARE_WITH_TIMEOUT(finished.size() + failures, 1, loadTimeout);
+        QCOMPARE(finished.size(), 1);
+        QVERIFY(!loader.isLoading());
+        QCOMPARE(document.length(), expected.size());
+        QVERIFY(document.toString() == expected);
+        QCOMPARE(first.size(), expected.isEmpty() ? 0 : 1);
+        QCOMPARE(loader.containsNul(), expected.contains(QChar(u'\0')));
+        QCOMPARE(loader.savingChangesBytes(), *saved != bytes);
+        if (!bytes.isEmpty())
+            QCOMPARE(progress.last().value(0).toLongLong(), bytes.size());
+        QVERIFY(!document.isModified());
+        QVERIFY(!document.canUndo());
+        // UTF-8 is decoded once, a block at a time: nothing shown is taken back.
+        if (ScrivletDocument::decodeStrictUtf8(bytes))
+            QCOMPARE(removals, 0);
+    }
 }
 
 void tst_TextLoader::failsAsReadFails()

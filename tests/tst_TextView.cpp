@@ -6,6 +6,7 @@
 #include <QClipboard>
 #include <QInputMethodEvent>
 #include <QLineEdit>
+#include <QMimeData>
 #include <QScrollBar>
 #include <QTextLine>
 #include <QtTest>
@@ -85,6 +86,8 @@ private slots:
     void selectsByMouse_data();
     void selectsByMouse();
     void pastesThePrimarySelection();
+    void pressesAndDropsOnTheSelection_data();
+    void pressesAndDropsOnTheSelection();
     void paintsHighlightsAndSelection();
     void editsTheMiddleOfAHugeLine();
     void segmentsFollowEdits_data();
@@ -442,6 +445,59 @@ void TestTextView::selectsByMouse()
 }
 
 // Selecting sets the X11 primary selection and a middle click pastes it where it clicks.
+void TestTextView::pressesAndDropsOnTheSelection_data()
+{
+    QTest::addColumn<qsizetype>("at");
+    QTest::addColumn<QString>("dropped"); // empty: a click
+    QTest::addColumn<QString>("result");
+    QTest::addColumn<qsizetype>("caret");
+    // "one two three" with "one two" selected.
+    QTest::addRow("a click inside the selection puts the caret there")
+        << qsizetype(2) << QString() << u"one two three"_s << qsizetype(2);
+    QTest::addRow("text from elsewhere goes in where it is dropped")
+        << qsizetype(9) << u"XY"_s << u"one two tXYhree"_s << qsizetype(11);
+    QTest::addRow("dropped on the selection, it goes in there too")
+        << qsizetype(4) << u"XY"_s << u"one XYtwo three"_s << qsizetype(6);
+}
+
+// A press inside the selection may start dragging it, so the selection stays until the mouse
+// moves or is released; a drop of text from elsewhere is one edit, undone in one step.
+void TestTextView::pressesAndDropsOnTheSelection()
+{
+    QFETCH(qsizetype, at);
+    QFETCH(QString, dropped);
+    QFETCH(QString, result);
+    QFETCH(qsizetype, caret);
+    const QString text = u"one two three"_s;
+    show(text);
+    const QPoint point = pointAt(at);
+    m_view->setCursorPosition(0);
+    m_view->setCursorPosition(7, TextView::Anchor::Keep);
+    QWidget *viewport = m_view->viewport();
+    if (dropped.isEmpty()) {
+        QTest::mousePress(viewport, Qt::LeftButton, {}, point);
+        QCOMPARE(m_view->selectedText(), u"one two"_s);
+        QTest::mouseRelease(viewport, Qt::LeftButton, {}, point);
+    } else {
+        QMimeData data;
+        data.setText(dropped);
+        const Qt::DropActions actions = Qt::CopyAction | Qt::MoveAction;
+        QDragEnterEvent enter(point, actions, &data, Qt::LeftButton, {});
+        QApplication::sendEvent(viewport, &enter);
+        QVERIFY(enter.isAccepted());
+        QDropEvent drop(point, actions, &data, Qt::LeftButton, {});
+        QApplication::sendEvent(viewport, &drop);
+        QVERIFY(drop.isAccepted());
+    }
+    QCOMPARE(m_document->toString(), result);
+    QCOMPARE(m_view->cursorPosition(), caret);
+    QVERIFY(!m_view->hasSelection());
+    if (!dropped.isEmpty()) {
+        m_view->undo();
+        QCOMPARE(m_document->toString(), text);
+    }
+}
+
 void TestTextView::pastesThePrimarySelection()
 {
     if (!QGuiApplication::clipboard()->supportsSelection())

@@ -1,8 +1,10 @@
 #include "ScrivletDocument.h"
 
 #include "LegacyEncodings.h"
+#include "MemoryBudget.h"
 
 #include <QFile>
+#include <QLocale>
 #include <QScopeGuard>
 #include <QtEndian>
 
@@ -341,29 +343,40 @@ DocumentError errorFromErrno(int error)
     return DocumentError(code, qt_error_string(error));
 }
 
-DocumentError tooLarge(qint64 size)
+DocumentError tooLarge(qint64 size, qint64 available)
 {
-    const auto gigabytes = [](qint64 bytes) {
-        return QString::number(double(bytes) / 1e9, 'f', 1);
+    const auto amount = [](qint64 bytes) {
+        return QLocale().formattedDataSize(bytes, 1, QLocale::DataSizeSIFormat);
     };
     return DocumentError(DocumentError::fileReadTooLarge,
-        QStringLiteral("It is %1 GB; Scrivlet opens files of up to %2 GB, which already take "
-                       "about six times their size in memory to edit.")
-            .arg(gigabytes(size), gigabytes(ScrivletDocument::maximumFileSize)));
+        QStringLiteral("It is %1, and opening it takes about %2 of memory, but only %3 is "
+                       "available now. Closing other windows or programs makes room.")
+            .arg(amount(size), amount(MemoryBudget::bytesToOpen(size)), amount(available)));
+}
+
+// Whether memory allows a file of `size` bytes; the figure it was judged by, or the refusal.
+DocumentResult<qint64> availableFor(qint64 size)
+{
+    const qint64 available = MemoryBudget::availableBytes();
+    if (MemoryBudget::bytesToOpen(size) > available)
+        return tooLarge(size, available);
+    return available;
 }
 
 // Reads to the end rather than trusting st_size, which may be stale or, for some files, zero;
-// a file that keeps growing is cut off at the size limit.
-DocumentResult<QByteArray> readToEnd(int fd, qsizetype expectedSize)
+// a file that keeps growing is refused once memory would not hold it.
+DocumentResult<QByteArray> readToEnd(int fd, qsizetype expectedSize, qint64 available)
 {
+    const qint64 sizeLimit
+        = std::max<qint64>(MemoryBudget::largestFileFor(available), expectedSize);
     // One spare byte lets the read that reports the end land without growing the buffer.
     QByteArray bytes(expectedSize + 1, Qt::Uninitialized);
     adviseHugePages(bytes.data(), bytes.size());
     qsizetype filled = 0;
     for (;;) {
         if (filled == bytes.size())
-            bytes.resize(std::min<qsizetype>(std::max<qsizetype>(bytes.size() * 2, 64 * 1024),
-                ScrivletDocument::maximumFileSize + 1));
+            bytes.resize(std::min<qsizetype>(
+                std::max<qsizetype>(bytes.size() * 2, 64 * 1024), sizeLimit + 1));
         const ssize_t count = ::read(fd, bytes.data() + filled, size_t(bytes.size() - filled));
         if (count == 0)
             break;
@@ -372,8 +385,8 @@ DocumentResult<QByteArray> readToEnd(int fd, qsizetype expectedSize)
         if (count < 0)
             return errorFromErrno(errno);
         filled += count;
-        if (filled > ScrivletDocument::maximumFileSize)
-            return tooLarge(filled);
+        if (filled > sizeLimit)
+            return tooLarge(filled, available);
     }
     bytes.resize(filled);
     return bytes;
@@ -398,12 +411,13 @@ DocumentResult<ScrivletDocument::OpenFile> openRegularFile(const QString &path)
         return errorFromErrno(errno);
     if (!S_ISREG(info.st_mode))
         return DocumentError(DocumentError::fileReadCorruptFile);
-    if (info.st_size > ScrivletDocument::maximumFileSize)
-        return tooLarge(info.st_size);
+    const DocumentResult<qint64> available = availableFor(info.st_size);
+    if (!available)
+        return available.error();
     // Some network filesystems honour O_NONBLOCK on regular files and would return EAGAIN.
     ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
     closeFile.dismiss();
-    return ScrivletDocument::OpenFile {fd, qint64(info.st_size)};
+    return ScrivletDocument::OpenFile {fd, qint64(info.st_size), *available};
 }
 
 DocumentResult<QByteArray> readRegularFile(const QString &path)
@@ -412,7 +426,7 @@ DocumentResult<QByteArray> readRegularFile(const QString &path)
     if (!file)
         return file.error();
     const auto closeFile = qScopeGuard([fd = file->descriptor] { ::close(fd); });
-    return readToEnd(file->descriptor, qsizetype(file->size));
+    return readToEnd(file->descriptor, qsizetype(file->size), file->available);
 }
 
 } // namespace
@@ -429,6 +443,11 @@ DocumentResult<ScrivletDocument::OpenFile> ScrivletDocument::openForReading(cons
 DocumentError ScrivletDocument::readError(int error)
 {
     return errorFromErrno(error);
+}
+
+DocumentError ScrivletDocument::tooLargeError(qint64 size, qint64 available)
+{
+    return tooLarge(size, available);
 }
 
 std::optional<QString> ScrivletDocument::decodeStrictUtf8(QByteArrayView bytes)
@@ -498,8 +517,8 @@ std::optional<DocumentError> ScrivletDocument::checkReadable(const QString &path
         return errorFromErrno(errno);
     if (!S_ISREG(info.st_mode))
         return DocumentError(DocumentError::fileReadCorruptFile);
-    if (info.st_size > maximumFileSize)
-        return tooLarge(info.st_size);
+    if (const DocumentResult<qint64> available = availableFor(info.st_size); !available)
+        return available.error();
     if (::access(nativePath.constData(), R_OK) != 0)
         return errorFromErrno(errno);
     return std::nullopt;

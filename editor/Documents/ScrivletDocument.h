@@ -21,12 +21,9 @@ public:
     ScrivletDocument() = default;
     explicit ScrivletDocument(QString initialText);
 
-    // The largest file that is opened, in bytes. Editing takes about six times a file's size in
-    // memory, and a document's positions are 32-bit: a larger file is refused with
-    // fileReadTooLarge before it is read, rather than exhausting the machine's memory.
-    static constexpr qint64 maximumFileSize = 1'000'000'000;
-
-    // Follows symlinks; anything but a regular file fails with fileReadCorruptFile before it is
+    // Follows symlinks; a file larger than memory allows (MemoryBudget) fails with
+    // fileReadTooLarge before it is read, and so does one that grows past that while it is read;
+    // anything but a regular file fails with fileReadCorruptFile before it is
     // opened, so a FIFO or a device is never waited on.
     static DocumentResult<ScrivletDocument> read(const QString &path);
     // The file's bytes, read as read() reads them (same checks, same errors).
@@ -37,10 +34,16 @@ public:
     {
         int descriptor = -1;
         qint64 size = 0;
+        // The memory available when it was opened: a file that grows past what it allows
+        // (MemoryBudget::largestFileFor) is refused as too large.
+        qint64 available = 0;
     };
     static DocumentResult<OpenFile> openForReading(const QString &path);
     // The error read() reports for a failed read(2) with `error` (an errno value).
     static DocumentError readError(int error);
+    // The error read() reports for a file of `size` bytes when `available` bytes of memory do
+    // not hold it.
+    static DocumentError tooLargeError(qint64 size, qint64 available);
     // What read() would say about `path` without reading it: a missing, unreadable or special
     // file. Nothing when the file may be read.
     static std::optional<DocumentError> checkReadable(const QString &path);

@@ -1,11 +1,14 @@
 #include "TextLoader.h"
 
+#include "LegacyEncodings.h"
+#include "MemoryBudget.h"
 #include "ScrivletDocument.h"
 #include "TextDocument.h"
 
 #include <QScopeGuard>
 #include <QThread>
 
+#include <array>
 #include <cerrno>
 #include <cstring>
 #include <functional>
@@ -19,6 +22,7 @@ struct TextLoader::Block
     // The text of the whole file, to replace the blocks given before.
     bool replacesAll = false;
     bool hasNul = false;
+    bool changesBytes = false;
     qint64 done = 0;
     qint64 total = 0;
 };
@@ -76,49 +80,171 @@ DocumentResult<qsizetype> readUpTo(int fd, QByteArray &buffer, qsizetype from, q
     return filled;
 }
 
-using BlockSink = std::function<void(QString text, bool replacesAll, qint64 done, qint64 total)>;
+// The decoded text as it goes to the document: the line breaks made LF when asked, a CR LF cut
+// between two blocks included, and whether saving the text unedited would write other bytes
+// than the file's (another encoding, other line breaks).
+class BlockSink
+{
+public:
+    using Give = std::function<void(
+        QString text, bool replacesAll, bool changesBytes, qint64 done, qint64 total)>;
+
+    BlockSink(TextLoader::LineBreaks lineBreaks, Give give)
+        : m_lineFeedsOnly(lineBreaks == TextLoader::LineBreaks::LineFeeds)
+        , m_give(std::move(give))
+    { }
+
+    void operator()(QString text, bool replacesAll, bool decodedAsUtf8, qint64 done, qint64 total)
+    {
+        if (replacesAll)
+            m_afterCarriageReturn = false;
+        const bool startsWithLineFeed = text.startsWith(u'\n');
+        const bool hasCarriageReturn = text.contains(u'\r');
+        if (m_lineFeedsOnly) {
+            // The LF of a CR LF whose CR ended the block before, which already became an LF.
+            if (m_afterCarriageReturn && startsWithLineFeed)
+                text.remove(0, 1);
+            m_afterCarriageReturn = text.endsWith(u'\r');
+            if (hasCarriageReturn)
+                text = ScrivletDocument::normalizeLineEndings(text);
+        }
+        if (text.isEmpty() && !replacesAll)
+            return;
+        m_give(std::move(text), replacesAll, !decodedAsUtf8 || hasCarriageReturn, done, total);
+    }
+
+private:
+    const bool m_lineFeedsOnly;
+    Give m_give;
+    bool m_afterCarriageReturn = false;
+};
 
 // The whole file decoded as ScrivletDocument reads it, for text that is not UTF-8 throughout.
-std::optional<DocumentError> decodeWhole(const QString &path, bool replaces, const BlockSink &give)
+std::optional<DocumentError> decodeWhole(const QString &path, BlockSink &give)
 {
-    const DocumentResult<QByteArray> bytes = ScrivletDocument::readBytes(path);
-    if (!bytes)
-        return bytes.error();
-    DocumentResult<QString> text = ScrivletDocument::decodeText(*bytes);
+    qint64 size = 0;
+    DocumentResult<QString> text = [&]() -> DocumentResult<QString> {
+        // The bytes go before the text is handed on, so the two are never held with a copy.
+        const DocumentResult<QByteArray> bytes = ScrivletDocument::readBytes(path);
+        if (!bytes)
+            return bytes.error();
+        size = bytes->size();
+        return ScrivletDocument::decodeText(*bytes);
+    }();
     if (!text)
         return text.error();
-    give(std::move(text).value(), replaces, bytes->size(), bytes->size());
+    give(std::move(text).value(), true, false, size, size);
+    return std::nullopt;
+}
+
+using LegacyDecoder = std::optional<QString> (*)(QByteArrayView);
+
+constexpr std::array<LegacyDecoder, 3> legacyDecoders = {
+    LegacyEncodings::decodeLatin1,
+    LegacyEncodings::decodeWindows1252,
+    LegacyEncodings::decodeMacRoman,
+};
+
+// Calls `each` with the file's bytes from its start, a block at a time, until it returns false.
+std::optional<DocumentError> forEachBlock(
+    int fd, const std::atomic<bool> &cancelled, const std::function<bool(QByteArrayView)> &each)
+{
+    if (::lseek(fd, 0, SEEK_SET) != 0)
+        return ScrivletDocument::readError(errno);
+    QByteArray buffer;
+    while (!cancelled) {
+        const DocumentResult<qsizetype> read = readUpTo(fd, buffer, 0, TextLoader::blockBytes);
+        if (!read)
+            return read.error();
+        if (*read == 0 || !each(buffer))
+            break;
+    }
+    return std::nullopt;
+}
+
+// The single-byte fallbacks decode byte by byte, so they too go a block at a time once a first
+// pass has found the first of them that takes every byte: the text shown so far is replaced
+// without ever holding the file's bytes and its text whole at once.
+std::optional<DocumentError> decodeLegacyInBlocks(const QString &path,
+    const ScrivletDocument::OpenFile &file, const std::atomic<bool> &cancelled, BlockSink &give)
+{
+    const qint64 sizeLimit = std::max(MemoryBudget::largestFileFor(file.available), file.size);
+    std::size_t chosen = 0;
+    qint64 done = 0;
+    if (auto error = forEachBlock(file.descriptor, cancelled, [&](QByteArrayView block) {
+            while (!legacyDecoders[chosen](block))
+                ++chosen;
+            done += block.size();
+            return done <= sizeLimit;
+        }))
+        return error;
+    if (done > sizeLimit)
+        return ScrivletDocument::tooLargeError(done, file.available);
+    done = 0;
+    bool changedMeanwhile = false;
+    if (auto error = forEachBlock(file.descriptor, cancelled, [&](QByteArrayView block) {
+            std::optional<QString> text = legacyDecoders[chosen](block);
+            changedMeanwhile = !text;
+            if (changedMeanwhile)
+                return false;
+            done += block.size();
+            give(std::move(*text), done == block.size(), false, done, std::max(done, file.size));
+            return true;
+        }))
+        return error;
+    if (changedMeanwhile)
+        return decodeWhole(path, give);
+    if (done == 0)
+        give(QString(), true, false, 0, 0);
+    return std::nullopt;
+}
+
+// Memory may have gone to another program, or to another file opening at the same time, since
+// the file was judged when it was opened: it is judged again before each block, counting what
+// this load already holds (about two bytes per byte read) as its own.
+std::optional<DocumentError> checkStillFits(qint64 size, qint64 done)
+{
+    const qint64 available = MemoryBudget::availableBytes() + 2 * done;
+    if (MemoryBudget::bytesToOpen(size) > available)
+        return ScrivletDocument::tooLargeError(size, available);
     return std::nullopt;
 }
 
 std::optional<DocumentError> readInBlocks(
-    const QString &path, const std::atomic<bool> &cancelled, const BlockSink &give)
+    const QString &path, const std::atomic<bool> &cancelled, BlockSink &give)
 {
     const DocumentResult<ScrivletDocument::OpenFile> file = ScrivletDocument::openForReading(path);
     if (!file)
         return file.error();
     const auto closeFile = qScopeGuard([fd = file->descriptor] { ::close(fd); });
+    const qint64 sizeLimit = std::max(MemoryBudget::largestFileFor(file->available), file->size);
     QByteArray buffer;
     qsizetype carried = 0;
     qint64 done = 0;
     bool given = false;
     while (!cancelled) {
         const qsizetype wanted = done == 0 ? TextLoader::firstBlockBytes : TextLoader::blockBytes;
+        if (done > 0) {
+            if (auto error = checkStillFits(std::max(file->size, done), done))
+                return error;
+        }
         const DocumentResult<qsizetype> read = readUpTo(file->descriptor, buffer, carried, wanted);
         if (!read)
             return read.error();
         done += *read;
-        if (done > ScrivletDocument::maximumFileSize)
-            return DocumentError(DocumentError::fileReadTooLarge);
+        if (done > sizeLimit)
+            return ScrivletDocument::tooLargeError(done, file->available);
         const bool atEnd = *read < wanted;
         if (!given && startsWithUtf16ByteOrderMark(buffer))
-            return decodeWhole(path, false, give);
+            return decodeWhole(path, give);
         const qsizetype cut = atEnd ? buffer.size() : characterBoundary(buffer);
         std::optional<QString> text = ScrivletDocument::decodeStrictUtf8(buffer.first(cut));
-        if (!text)
-            return decodeWhole(path, given, give);
+        if (!text) {
+            buffer = QByteArray();
+            return decodeLegacyInBlocks(path, *file, cancelled, give);
+        }
         if (!text->isEmpty()) {
-            give(std::move(*text), false, done, std::max(done, file->size));
+            give(std::move(*text), false, true, done, std::max(done, file->size));
             given = true;
         }
         if (atEnd)
@@ -159,24 +285,27 @@ void TextLoader::load(const QString &path)
     m_loading = true;
     m_shownFirst = false;
     m_containsNul = false;
+    m_savingChangesBytes = false;
     if (m_document)
         m_document->setText(QString());
     auto shared = std::make_shared<Shared>();
     m_shared = shared;
-    const BlockSink give
-        = [this, shared](QString text, bool replacesAll, qint64 done, qint64 total) {
-              Block block {std::move(text), replacesAll, false, done, total};
-              block.hasNul = block.text.contains(QChar(u'\0'));
-              QMetaObject::invokeMethod(
-                  this,
-                  [this, shared, block = std::move(block)]() mutable {
-                      if (shared == m_shared)
-                          take(std::move(block));
-                  },
-                  Qt::QueuedConnection);
-          };
-    QThread *reader = QThread::create(
-        [path, shared, give] { shared->error = readInBlocks(path, shared->cancelled, give); });
+    auto give = [this, shared](
+                    QString text, bool replacesAll, bool changesBytes, qint64 done, qint64 total) {
+        Block block {std::move(text), replacesAll, false, changesBytes, done, total};
+        block.hasNul = block.text.contains(QChar(u'\0'));
+        QMetaObject::invokeMethod(
+            this,
+            [this, shared, block = std::move(block)]() mutable {
+                if (shared == m_shared)
+                    take(std::move(block));
+            },
+            Qt::QueuedConnection);
+    };
+    QThread *reader
+        = QThread::create([path, shared, sink = BlockSink(m_lineBreaks, give)]() mutable {
+              shared->error = readInBlocks(path, shared->cancelled, sink);
+          });
     connect(reader, &QThread::finished, this, [this, shared, reader] {
         reader->deleteLater();
         if (shared == m_shared)
@@ -199,10 +328,12 @@ void TextLoader::take(Block block)
     if (block.replacesAll) {
         m_document->setText(std::move(block.text));
         m_containsNul = false;
+        m_savingChangesBytes = false;
     } else {
         m_document->appendLoadedText(std::move(block.text));
     }
     m_containsNul = m_containsNul || block.hasNul;
+    m_savingChangesBytes = m_savingChangesBytes || block.changesBytes;
     if (!std::exchange(m_shownFirst, true))
         emit firstBlockLoaded();
     emit progress(block.done, block.total);

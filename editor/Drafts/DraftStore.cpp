@@ -74,8 +74,8 @@ void replayJournal(QFile &journal, QString &text)
             || units > (journal.size() - journal.pos()) / 2)
             break;
         QString inserted(qsizetype(units), Qt::Uninitialized);
-        if (in.readRawData(reinterpret_cast<char *>(inserted.data()), int(units * 2))
-            != int(units * 2))
+        if (in.readRawData(reinterpret_cast<char *>(inserted.data()), qint64(units) * 2)
+            != qint64(units) * 2)
             break;
         if (position < 0 || removed < 0 || position > text.size()
             || removed > text.size() - position) {
@@ -208,7 +208,7 @@ bool DraftStore::appendEdits(const QString &id, const QList<Edit> &edits) const
     for (const Edit &edit : edits) {
         out << editMagic << edit.position << edit.removed << quint32(edit.inserted.size());
         out.writeRawData(
-            reinterpret_cast<const char *>(edit.inserted.utf16()), int(edit.inserted.size() * 2));
+            reinterpret_cast<const char *>(edit.inserted.utf16()), edit.inserted.size() * 2);
     }
     return file.write(bytes) == bytes.size() && file.flush();
 }

@@ -9,6 +9,7 @@
 #include <QGuiApplication>
 #include <QInputMethod>
 #include <QKeyEvent>
+#include <QMimeData>
 #include <QPainter>
 #include <QScrollBar>
 #include <QStyle>
@@ -25,6 +26,9 @@ TextView::TextView(QWidget *parent)
     viewport()->setCursor(Qt::IBeamCursor);
     viewport()->setBackgroundRole(QPalette::Base);
     viewport()->setAutoFillBackground(true);
+    // Text dropped goes in where it is dropped, as in QPlainTextEdit.
+    setAcceptDrops(true);
+    viewport()->setAcceptDrops(true);
     m_layouts.setFont(font());
     verticalScrollBar()->setSingleStep(1);
     TextViewAccessible::install();
@@ -240,17 +244,25 @@ void TextView::syncScrollBar()
     QScrollBar *bar = verticalScrollBar();
     m_syncingScrollBar = true;
     const qsizetype blocks = m_layouts.blockCount();
-    bar->setRange(0, int(std::min<qsizetype>(blocks - 1, INT_MAX)));
+    const qsizetype step = blocksPerScrollStep();
+    bar->setRange(0, int((blocks - 1) / step));
     bar->setPageStep(std::max(m_viewport.rowsPerPage() - 1, 1));
-    bar->setValue(int(m_viewport.firstBlockIndex()));
+    bar->setValue(int(m_viewport.firstBlockIndex() / step));
     m_syncingScrollBar = false;
+}
+
+// A scroll bar counts in int: with more blocks than that (over 2^31 lines), each of its steps
+// is several blocks.
+qsizetype TextView::blocksPerScrollStep() const
+{
+    return m_layouts.blockCount() / std::numeric_limits<int>::max() + 1;
 }
 
 void TextView::scrollContentsBy(int, int)
 {
     if (m_syncingScrollBar)
         return;
-    m_viewport.scrollToBlockIndex(verticalScrollBar()->value());
+    m_viewport.scrollToBlockIndex(qsizetype(verticalScrollBar()->value()) * blocksPerScrollStep());
     viewport()->update();
 }
 
@@ -325,7 +337,10 @@ void TextView::paintEvent(QPaintEvent *event)
         marks.selectionStart = selectionStart();
         marks.selectionEnd = selectionEnd();
     }
-    marks.caret = m_caretShown && hasFocus() ? m_position : -1;
+    if (m_dropCaret)
+        marks.caret = *m_dropCaret;
+    else
+        marks.caret = m_caretShown && hasFocus() ? m_position : -1;
     marks.caretWidth = style()->pixelMetric(QStyle::PM_TextCursorWidth, nullptr, this);
     marks.highlights = &m_highlights;
     TextBlockPainter blockPainter(painter, palette(), viewport()->width());
@@ -564,14 +579,17 @@ void TextView::mousePressEvent(QMouseEvent *event)
     }
     if (event->button() != Qt::LeftButton)
         return;
+    const QPoint distance = event->position().toPoint() - m_tripleClickPoint;
+    const bool tripleClick = m_tripleClickTimer.isActive()
+        && distance.manhattanLength() < QApplication::startDragDistance();
+    if (!tripleClick && m_textDrag.press(event))
+        return;
     // A click elsewhere ends the composition where it is, as in every Qt text field.
     if (m_layouts.preedit().isActive())
         QGuiApplication::inputMethod()->commit();
     m_dragging = true;
     m_desiredX = -1;
-    const QPoint distance = event->position().toPoint() - m_tripleClickPoint;
-    if (m_tripleClickTimer.isActive()
-        && distance.manhattanLength() < QApplication::startDragDistance()) {
+    if (tripleClick) {
         m_selectionUnit = SelectionUnit::Line;
         m_selectionOrigin = m_navigator.lineAt(position);
         setSelection(m_selectionOrigin.first, m_selectionOrigin.second);
@@ -586,7 +604,7 @@ void TextView::mousePressEvent(QMouseEvent *event)
 
 void TextView::mouseMoveEvent(QMouseEvent *event)
 {
-    if (!m_dragging || !(event->buttons() & Qt::LeftButton))
+    if (m_textDrag.move(event) || !m_dragging || !(event->buttons() & Qt::LeftButton))
         return;
     // Dragging past the top or the bottom scrolls a row for each move.
     const QPoint point = event->position().toPoint();
@@ -600,10 +618,41 @@ void TextView::mouseMoveEvent(QMouseEvent *event)
 
 void TextView::mouseReleaseEvent(QMouseEvent *event)
 {
+    if (event->button() == Qt::LeftButton && m_textDrag.release(event))
+        return;
     if (event->button() == Qt::LeftButton && m_dragging) {
         m_dragging = false;
         selectionFinished();
     }
+}
+
+void TextView::dragEnterEvent(QDragEnterEvent *event)
+{
+    if (!m_readOnly && event->mimeData()->hasText())
+        event->acceptProposedAction();
+}
+
+void TextView::dragMoveEvent(QDragMoveEvent *event)
+{
+    if (m_readOnly || !event->mimeData()->hasText())
+        return;
+    event->acceptProposedAction();
+    m_dropCaret = positionAt(event->position().toPoint());
+    viewport()->update();
+}
+
+void TextView::dragLeaveEvent(QDragLeaveEvent *)
+{
+    m_dropCaret.reset();
+    viewport()->update();
+}
+
+void TextView::dropEvent(QDropEvent *event)
+{
+    m_dropCaret.reset();
+    viewport()->update();
+    if (!m_textDrag.drop(event))
+        event->ignore();
 }
 
 void TextView::mouseDoubleClickEvent(QMouseEvent *event)

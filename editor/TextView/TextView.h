@@ -3,6 +3,7 @@
 #include "CaretKeys.h"
 #include "TextBlockPainter.h"
 #include "TextDocument.h"
+#include "TextDrag.h"
 #include "TextLayoutCache.h"
 #include "TextNavigator.h"
 #include "TextViewport.h"
@@ -13,6 +14,7 @@
 #include <QPoint>
 #include <QPointer>
 
+#include <optional>
 #include <vector>
 
 // Scrivlet's text view: shows a TextDocument wrapped at the viewport's width, laying out only the
@@ -96,6 +98,10 @@ protected:
     void mousePressEvent(QMouseEvent *event) override;
     void mouseMoveEvent(QMouseEvent *event) override;
     void mouseReleaseEvent(QMouseEvent *event) override;
+    void dragEnterEvent(QDragEnterEvent *event) override;
+    void dragMoveEvent(QDragMoveEvent *event) override;
+    void dragLeaveEvent(QDragLeaveEvent *event) override;
+    void dropEvent(QDropEvent *event) override;
     void mouseDoubleClickEvent(QMouseEvent *event) override;
     void focusInEvent(QFocusEvent *event) override;
     void focusOutEvent(QFocusEvent *event) override;
@@ -114,6 +120,7 @@ private:
     void removeTo(qsizetype position);
     void setFirstRow(VisualRow row);
     void syncScrollBar();
+    qsizetype blocksPerScrollStep() const;
     void updateWrapWidth();
     void restartBlinking();
     void selectionFinished();
@@ -138,6 +145,9 @@ private:
     SelectionUnit m_selectionUnit = SelectionUnit::Character;
     std::pair<qsizetype, qsizetype> m_selectionOrigin;
     bool m_dragging = false;
+    TextDrag m_textDrag {*this};
+    // Where dragged text would go, shown instead of the caret while a drag is over the view.
+    std::optional<qsizetype> m_dropCaret;
     bool m_readOnly = false;
     HighlightSource m_highlights;
 };

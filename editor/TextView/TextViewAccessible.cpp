@@ -4,7 +4,17 @@
 
 #include <QScrollBar>
 
+#include <algorithm>
+#include <limits>
+
 namespace {
+
+// The accessibility interfaces count in int: a text past 2^31 units shows only up to there,
+// rather than at offsets that wrapped around to negative numbers.
+int clampedOffset(qsizetype offset)
+{
+    return int(std::min<qsizetype>(offset, std::numeric_limits<int>::max()));
+}
 
 QAccessibleInterface *createTextViewAccessible(const QString &className, QObject *object)
 {
@@ -34,13 +44,13 @@ void TextViewAccessible::notifyChange(
     if (!QAccessible::isActive())
         return;
     if (!removed.isEmpty() && !added.isEmpty()) {
-        QAccessibleTextUpdateEvent event(view, int(position), removed, added);
+        QAccessibleTextUpdateEvent event(view, clampedOffset(position), removed, added);
         QAccessible::updateAccessibility(&event);
     } else if (!removed.isEmpty()) {
-        QAccessibleTextRemoveEvent event(view, int(position), removed);
+        QAccessibleTextRemoveEvent event(view, clampedOffset(position), removed);
         QAccessible::updateAccessibility(&event);
     } else if (!added.isEmpty()) {
-        QAccessibleTextInsertEvent event(view, int(position), added);
+        QAccessibleTextInsertEvent event(view, clampedOffset(position), added);
         QAccessible::updateAccessibility(&event);
     }
 }
@@ -50,12 +60,12 @@ void TextViewAccessible::notifyCaret(TextView *view, qsizetype anchor, qsizetype
     if (!QAccessible::isActive())
         return;
     if (anchor != position) {
-        QAccessibleTextSelectionEvent selection(
-            view, int(std::min(anchor, position)), int(std::max(anchor, position)));
-        selection.setCursorPosition(int(position));
+        QAccessibleTextSelectionEvent selection(view, clampedOffset(std::min(anchor, position)),
+            clampedOffset(std::max(anchor, position)));
+        selection.setCursorPosition(clampedOffset(position));
         QAccessible::updateAccessibility(&selection);
     }
-    QAccessibleTextCursorEvent caret(view, int(position));
+    QAccessibleTextCursorEvent caret(view, clampedOffset(position));
     QAccessible::updateAccessibility(&caret);
 }
 
@@ -95,8 +105,8 @@ void TextViewAccessible::selection(int selectionIndex, int *startOffset, int *en
     *startOffset = *endOffset = 0;
     if (selectionIndex != 0 || !view()->hasSelection())
         return;
-    *startOffset = int(view()->selectionStart());
-    *endOffset = int(view()->selectionEnd());
+    *startOffset = clampedOffset(view()->selectionStart());
+    *endOffset = clampedOffset(view()->selectionEnd());
 }
 
 int TextViewAccessible::selectionCount() const
@@ -125,7 +135,7 @@ void TextViewAccessible::setSelection(int selectionIndex, int startOffset, int e
 
 int TextViewAccessible::cursorPosition() const
 {
-    return int(view()->cursorPosition());
+    return clampedOffset(view()->cursorPosition());
 }
 
 void TextViewAccessible::setCursorPosition(int position)
@@ -140,7 +150,7 @@ QString TextViewAccessible::text(int startOffset, int endOffset) const
 
 int TextViewAccessible::characterCount() const
 {
-    return int(view()->layouts().text().length());
+    return clampedOffset(view()->layouts().text().length());
 }
 
 // Characters are grapheme clusters, words and sentences what QTextBoundaryFinder finds, lines
@@ -178,8 +188,8 @@ QString TextViewAccessible::textAtOffset(
     int offset, QAccessible::TextBoundaryType boundaryType, int *startOffset, int *endOffset) const
 {
     const auto [start, end] = unitAt(std::clamp(offset, 0, characterCount()), boundaryType);
-    *startOffset = int(start);
-    *endOffset = int(end);
+    *startOffset = clampedOffset(start);
+    *endOffset = clampedOffset(end);
     return text(*startOffset, *endOffset);
 }
 
@@ -202,7 +212,7 @@ QString TextViewAccessible::textAfterOffset(
         *startOffset = *endOffset = characterCount();
         return {};
     }
-    return textAtOffset(int(end), boundaryType, startOffset, endOffset);
+    return textAtOffset(clampedOffset(end), boundaryType, startOffset, endOffset);
 }
 
 QRect TextViewAccessible::characterRect(int offset) const
@@ -218,7 +228,7 @@ int TextViewAccessible::offsetAtPoint(const QPoint &point) const
     const QPoint local = view()->viewport()->mapFromGlobal(point);
     if (!view()->viewport()->rect().contains(local))
         return -1;
-    return int(view()->positionAt(local));
+    return clampedOffset(view()->positionAt(local));
 }
 
 void TextViewAccessible::scrollToSubstring(int startIndex, int endIndex)

@@ -12,31 +12,65 @@ using DocumentStatistics::LineTerminator;
 
 namespace {
 
-// The lines [first, last] around a change of [position, position + length), the same lines in
-// the text before and after it: whether a unit starts a line depends on it and the unit before
-// it, so line starts before the position and after the change's end are the same in both. The
-// first line is the one holding the unit before the change (a CR there may have joined an LF or
-// parted from one); the last ends at the first line start after the change.
-std::pair<qsizetype, qsizetype> touchedLines(
-    const TextSnapshot &text, qsizetype position, qsizetype length)
-{
-    return {position > 0 ? text.lineAt(position - 1) : 0, text.lineAt(position + length)};
-}
+// How far from a change a counting cut is looked for before whole lines are counted instead.
+constexpr qsizetype cutSearchUnits = 256;
 
 bool isBreak(QChar unit)
 {
     return unit == u'\n' || unit == u'\r';
 }
 
+// Whether counting the text on each side of the place between `before` and `after` apart adds up
+// to counting it whole, but for what these two units decide: a word or a paragraph that runs
+// across is counted on both sides. No grapheme cluster spans such a place (neither unit joins
+// its neighbours, and no rule looks back past `after`), nor does a line break. The same two
+// units stand there before and after a change that leaves them alone, so what they add cancels
+// out of the difference.
+bool isCountingCut(QChar before, QChar after)
+{
+    return DocumentStatistics::isIsolatedGraphemeUnit(before.unicode())
+        && DocumentStatistics::isIsolatedGraphemeUnit(after.unicode()) && !isBreak(before)
+        && !isBreak(after);
+}
+
+// Where the counted stretch before a change at `position` starts: at the nearest counting cut
+// with both units before the change, else at the start of the line holding the unit before it
+// (a CR there may have joined an LF or parted from one). Line starts before a change are the
+// same in the text before and after it.
+qsizetype stretchStart(const TextSnapshot &text, qsizetype position)
+{
+    const qsizetype from = std::max<qsizetype>(position - cutSearchUnits, 0);
+    const QString units = text.text(from, position - from);
+    for (qsizetype at = units.size() - 1; at >= 1; --at) {
+        if (isCountingCut(units[at - 1], units[at]))
+            return from + at;
+    }
+    return text.lineStart(position > 0 ? text.lineAt(position - 1) : 0);
+}
+
+// Where it ends after a change that ends at `end`: at the nearest counting cut with both units
+// after the change, else at the first line start after it, or at the end of the text.
+qsizetype stretchEnd(const TextSnapshot &text, qsizetype end)
+{
+    const QString units = text.text(end, cutSearchUnits);
+    for (qsizetype at = 1; at < units.size(); ++at) {
+        if (isCountingCut(units[at - 1], units[at]))
+            return end + at;
+    }
+    const qsizetype line = text.lineAt(end);
+    return line + 1 < text.lineCount() ? text.lineStart(line + 1) : text.length();
+}
+
 // How the counts of `before` change when a change of [position, position + removed) into
-// [position, position + added) makes it `after`.
+// [position, position + added) makes it `after`: the stretch around it, counted in both. A
+// keystroke in a line of millions of characters reads a few hundred units.
 LineCounts countChange(const TextSnapshot &before, const TextSnapshot &after, qsizetype position,
     qsizetype removed, qsizetype added)
 {
-    const auto [oldFirst, oldLast] = touchedLines(before, position, removed);
-    const auto [newFirst, newLast] = touchedLines(after, position, added);
-    return TextDocumentStatistics::countLines(after, newFirst, newLast)
-        - TextDocumentStatistics::countLines(before, oldFirst, oldLast);
+    const qsizetype start = stretchStart(after, position);
+    const qsizetype end = stretchEnd(after, position + added);
+    return TextDocumentStatistics::countStretch(after, start, end)
+        - TextDocumentStatistics::countStretch(before, start, end - added + removed);
 }
 
 } // namespace
@@ -87,15 +121,19 @@ void TextDocumentStatistics::update(qsizetype position, qsizetype removed, qsize
     worker->start();
 }
 
-// A line that lies within one piece is counted where it lies; one that spans pieces is gathered
-// first. A CR that ends a piece may be the first half of a CR LF.
 LineCounts TextDocumentStatistics::countLines(
     const TextSnapshot &snapshot, qsizetype firstLine, qsizetype lastLine)
 {
-    const qsizetype lines = snapshot.lineCount();
-    const bool toEnd = lastLine < 0 || lastLine >= lines - 1;
-    const qsizetype start = snapshot.lineStart(firstLine);
-    const qsizetype end = toEnd ? snapshot.length() : snapshot.lineStart(lastLine + 1);
+    const bool toEnd = lastLine < 0 || lastLine >= snapshot.lineCount() - 1;
+    return countStretch(snapshot, snapshot.lineStart(firstLine),
+        toEnd ? snapshot.length() : snapshot.lineStart(lastLine + 1));
+}
+
+// A line that lies within one piece is counted where it lies; one that spans pieces is gathered
+// first. A CR that ends a piece may be the first half of a CR LF.
+LineCounts TextDocumentStatistics::countStretch(
+    const TextSnapshot &snapshot, qsizetype start, qsizetype end)
+{
     LineCounts total;
     QString spanning;
     bool lineFeedEndsPair = false;
@@ -123,7 +161,7 @@ LineCounts TextDocumentStatistics::countLines(
         }
         spanning += chunk.sliced(from);
     }
-    if (toEnd)
+    if (!spanning.isEmpty())
         total += DocumentStatistics::countLine(spanning, LineTerminator::None);
     return total;
 }

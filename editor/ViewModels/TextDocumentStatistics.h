@@ -13,8 +13,10 @@ class TextDocument;
 
 // The status counts of a TextDocument, kept up to date without reading the whole text on an
 // edit: the counts are sums over lines (DocumentStatistics::countLine, every line break counting
-// as a line feed), so a change takes off the lines it touched as they were, read from the
-// snapshot counted last, and adds them as they are now. Nothing is stored per line. A change
+// as a line feed), and within a line over stretches cut where no character spans the cut, so a
+// change takes off the stretch around it as it was, read from the snapshot counted last, and
+// adds it as it is now: a few hundred units, even in a line of millions. Nothing is stored per
+// line. A change
 // that touches much text (a loaded block, Replace All) is counted on a worker from the two
 // snapshots, so the window never waits for it; the counts lag behind until it is done.
 class TextDocumentStatistics : public QObject
@@ -37,6 +39,10 @@ public:
     // lastLine is negative), read piece by piece: a full count may run on any thread.
     static DocumentStatistics::LineCounts countLines(
         const TextSnapshot &snapshot, qsizetype firstLine = 0, qsizetype lastLine = -1);
+    // The counts of the units [start, end): lines that end inside count their line break as an
+    // LF, the part after the last one counts as a line without a break.
+    static DocumentStatistics::LineCounts countStretch(
+        const TextSnapshot &snapshot, qsizetype start, qsizetype end);
 
 signals:
     // After every change of the text, also when the counts stayed the same.

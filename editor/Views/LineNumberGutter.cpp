@@ -105,7 +105,7 @@ QList<LineNumberGutter::NumberPlacement> LineNumberGutter::visiblePlacements() c
         // above the view and nothing is numbered yet.
         if (shown.block.segment != 0 && !placements.isEmpty())
             continue;
-        const int number = int(std::min<qsizetype>(shown.block.line + 1, INT_MAX));
+        const qsizetype number = shown.block.line + 1;
         const QTextLayout *layout = m_textView->layouts().layout(shown.block);
         if (const auto placement
             = placementInBlock(*layout, number, shown.origin.y(), viewportHeight))
@@ -118,7 +118,7 @@ QList<LineNumberGutter::NumberPlacement> LineNumberGutter::visiblePlacements() c
 // view at the top; then it goes on the first row of the line that is still mostly visible, so a
 // long wrapped line keeps a number in view until it leaves the screen.
 std::optional<LineNumberGutter::NumberPlacement> LineNumberGutter::placementInBlock(
-    const QTextLayout &layout, int number, qreal blockTop, qreal viewportHeight) const
+    const QTextLayout &layout, qsizetype number, qreal blockTop, qreal viewportHeight) const
 {
     const qreal boxHeight = numberHeight();
     if (layout.lineCount() == 0)

@@ -25,7 +25,7 @@ public:
     // line of the gutter font high and is centred on the visual line it labels.
     struct NumberPlacement
     {
-        int number = 0;
+        qsizetype number = 0;
         qreal y = 0.0;
 
         friend bool operator==(const NumberPlacement &, const NumberPlacement &) = default;
@@ -60,7 +60,7 @@ private:
     qreal viewportTop() const;
     qreal numberHeight() const;
     std::optional<NumberPlacement> placementInBlock(
-        const QTextLayout &layout, int number, qreal blockTop, qreal viewportHeight) const;
+        const QTextLayout &layout, qsizetype number, qreal blockTop, qreal viewportHeight) const;
     void drawBackground(QPainter &painter, const QRect &dirty, Shade shade) const;
     void drawNumbers(QPainter &painter, const QRect &dirty, Shade shade) const;
 

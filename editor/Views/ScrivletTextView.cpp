@@ -47,8 +47,6 @@ ScrivletTextView::ScrivletTextView(QWidget *parent)
     setAccessibleName(QStringLiteral("Document text editor"));
     setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     setFrameShape(QFrame::NoFrame);
-    setAcceptDrops(true);
-    viewport()->setAcceptDrops(true);
     setDocument(m_ownDocument);
     setTextInsets(QMargins(horizontalInset, verticalInset, horizontalInset, verticalInset));
 
@@ -100,11 +98,12 @@ void ScrivletTextView::dragEnterEvent(QDragEnterEvent *event)
 
 void ScrivletTextView::dragMoveEvent(QDragMoveEvent *event)
 {
-    if (!isReadOnly() && (event->mimeData()->hasText() || event->mimeData()->hasUrls()))
+    TextView::dragMoveEvent(event);
+    if (!isReadOnly() && event->mimeData()->hasUrls())
         event->acceptProposedAction();
 }
 
-// Files dropped are opened; dropped text goes in as plain text where it is dropped.
+// Files dropped are opened; dropped text goes in as plain text where it is dropped (TextView).
 void ScrivletTextView::dropEvent(QDropEvent *event)
 {
     if (const QStringList files = droppedFiles(event->mimeData()); !files.isEmpty()) {
@@ -112,12 +111,9 @@ void ScrivletTextView::dropEvent(QDropEvent *event)
         emit filesDropped(files);
         return;
     }
-    if (isReadOnly() || !event->mimeData()->hasText())
-        return;
-    event->acceptProposedAction();
-    setCursorPosition(positionAt(event->position().toPoint()));
-    insertText(event->mimeData()->text());
-    setFocus(Qt::MouseFocusReason);
+    TextView::dropEvent(event);
+    if (event->isAccepted())
+        setFocus(Qt::MouseFocusReason);
 }
 
 // The editing commands a text field offers on a right click, with the keys that do the same.

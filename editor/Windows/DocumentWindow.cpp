@@ -49,6 +49,8 @@ DocumentWindow::DocumentWindow(Settings &settings, QWidget *parent)
     connect(m_saver, &TextDocumentSaver::saved, this, &DocumentWindow::onSaved);
     connect(m_saver, &TextDocumentSaver::failed, this, &DocumentWindow::onSaveFailed);
 
+    // A file's CR LF and lone CR show and save as LF, the one line break a save writes.
+    m_loader->setLineBreaks(TextLoader::LineBreaks::LineFeeds);
     connect(m_loader, &TextLoader::progress, m_loadingBar, &LoadingBar::setProgress);
     connect(m_loadingBar, &LoadingBar::cancelRequested, m_loader, &TextLoader::cancel);
     connect(m_loader, &TextLoader::finished, this, [this] {
@@ -58,7 +60,6 @@ DocumentWindow::DocumentWindow(Settings &settings, QWidget *parent)
             emit loadCancelled();
             return;
         }
-        makeLineBreaksLineFeeds();
         finishLoad();
     });
     connect(m_loader, &TextLoader::failed, this, [this](const DocumentError &error) {
@@ -88,30 +89,12 @@ void DocumentWindow::finishLoad()
     emit loaded();
 }
 
-// A file's CR LF and lone CR show and save as LF, the one line break a save writes; the text is
-// copied only when it holds a CR.
-void DocumentWindow::makeLineBreaksLineFeeds()
-{
-    TextDocument *document = m_contentView->textView()->document();
-    const TextSnapshot text = document->snapshot();
-    TextChunkReader chunks = text.chunks();
-    for (QStringView chunk = chunks.next(); !chunk.isEmpty(); chunk = chunks.next()) {
-        if (chunk.contains(u'\r')) {
-            document->setText(ScrivletDocument::normalizeLineEndings(text.toString()));
-            return;
-        }
-    }
-}
-
 // A file with NUL characters is most likely no text: the user decides, knowing whether saving
 // it unedited would write other bytes than it holds (another encoding, other line endings).
 bool DocumentWindow::confirmBinary()
 {
-    const DocumentResult<QByteArray> bytes = ScrivletDocument::readBytes(filePath());
-    const DocumentResult<QByteArray> saved
-        = ScrivletDocument::encodeForSave(m_contentView->textView()->document()->toString());
-    const bool savingChangesBytes = !bytes || !saved || *saved != *bytes;
-    return UserPrompts::current().confirmOpenBinary(this, displayName(), savingChangesBytes);
+    return UserPrompts::current().confirmOpenBinary(
+        this, displayName(), m_loader->savingChangesBytes());
 }
 
 void DocumentWindow::load(const QString &path)

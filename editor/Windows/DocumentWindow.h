@@ -102,7 +102,6 @@ private:
     void onChangedOnDisk();
     void keepOwnVersion();
     void finishLoad();
-    void makeLineBreaksLineFeeds();
     bool confirmBinary();
     void placeCursorAfterLoad();
     void recordDraftsFromHere();
