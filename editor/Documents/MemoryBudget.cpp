@@ -81,7 +81,10 @@ qint64 bytesToOpen(qint64 fileSize)
 {
     if (fileSize > (unlimited - mostInFlight) / 3)
         return unlimited;
-    return 2 * fileSize + fileSize / 32 + std::min(inFlightPerByte * fileSize, mostInFlight);
+    // Blocks in flight are capped, so the multiplication is only made where it cannot overflow.
+    const qint64 inFlight
+        = fileSize > mostInFlight / inFlightPerByte ? mostInFlight : inFlightPerByte * fileSize;
+    return 2 * fileSize + fileSize / 32 + inFlight;
 }
 
 qint64 largestFileFor(qint64 available)
