@@ -2,18 +2,21 @@
 
 // Helpers of bench_window: an application that sees every event it delivers (to know when the
 // event loop has nothing left to do and when a paint has finished), a heartbeat that measures
-// how long the GUI thread went without turning its event loop, and small statistics.
+// how long the GUI thread went without turning its event loop, keystroke-to-idle, and small
+// statistics.
 
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QEvent>
 #include <QEventLoop>
+#include <QKeyEvent>
 #include <QTemporaryDir>
 #include <QTimer>
 
 #include <algorithm>
 #include <cstdio>
+#include <ctime>
 #include <functional>
 #include <vector>
 
@@ -189,6 +192,82 @@ inline void emitValue(const char *key, double value)
 {
     std::printf("%s=%.6f\n", key, value);
     std::fflush(stdout);
+}
+
+// CPU time of the calling thread: unlike the wall clock it does not count the time the thread
+// waited for a core that another process held.
+inline double threadCpuMs()
+{
+    timespec now {};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return double(now.tv_sec) * 1e3 + double(now.tv_nsec) / 1e6;
+}
+
+// Each press timed whole (wall clock and the GUI thread's CPU time) and in its parts: the key
+// handled (the edit and what follows it at once), the viewport painted, and the rest until idle.
+struct Presses
+{
+    std::vector<double> total;
+    std::vector<double> cpu;
+    std::vector<double> handled;
+    std::vector<double> painted;
+    double paintsPerPress = 0;
+};
+
+// Keystroke-to-idle: presses alternate between a letter and Backspace sent to `target`, each
+// timed from sending the key until `viewport` has been repainted and the event loop has nothing
+// left to do. Stops early (after at least two presses) once `budgetMs` is spent.
+inline Presses pressKeys(
+    BenchApplication &app, QWidget *target, QWidget *viewport, int presses, double budgetMs)
+{
+    drainUntilIdle(app);
+    settle(50);
+    drainUntilIdle(app);
+    int paints = 0;
+    app.watchPaints(viewport, [&paints] { ++paints; });
+    Presses result;
+    double spent = 0;
+    for (int i = 0; i < presses && (i < 2 || spent < budgetMs); ++i) {
+        const bool letter = i % 2 == 0;
+        const Qt::Key key = letter ? Qt::Key_A : Qt::Key_Backspace;
+        const QString text = letter ? QStringLiteral("a") : QString();
+        QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier, text);
+        QKeyEvent release(QEvent::KeyRelease, key, Qt::NoModifier, text);
+        const double cpuStart = threadCpuMs();
+        QElapsedTimer clock;
+        clock.start();
+        QApplication::sendEvent(target, &press);
+        QApplication::sendEvent(target, &release);
+        const double handled = elapsedMs(clock);
+        viewport->repaint();
+        const double painted = elapsedMs(clock);
+        drainUntilIdle(app);
+        result.total.push_back(elapsedMs(clock));
+        result.cpu.push_back(threadCpuMs() - cpuStart);
+        result.handled.push_back(handled);
+        result.painted.push_back(painted - handled);
+        spent += result.total.back();
+    }
+    app.watchPaints(nullptr, {});
+    if (!result.total.empty())
+        result.paintsPerPress = double(paints) / double(result.total.size());
+    return result;
+}
+
+// "PLACE_median_ms=…" and the rest, for the driver that started this child.
+inline void emitPresses(const char *place, const Presses &presses)
+{
+    const QByteArray prefix(place);
+    const auto put = [&prefix](const char *key, double value) {
+        emitValue((prefix + key).constData(), value);
+    };
+    put("_median_ms", median(presses.total));
+    put("_p99_ms", percentile(presses.total, 0.99));
+    put("_max_ms", percentile(presses.total, 1.0));
+    put("_presses", double(presses.total.size()));
+    put("_cpu_p99_ms", percentile(presses.cpu, 0.99));
+    put("_handled_median_ms", median(presses.handled));
+    put("_painted_median_ms", median(presses.painted));
 }
 
 // Every XDG directory the editor may write to, in a private temporary folder (the font cache

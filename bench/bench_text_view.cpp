@@ -56,38 +56,10 @@ double peakOfThisProgramMegabytes()
     return -1;
 }
 
-std::vector<double> typeAt(BenchApplication &app, Subject &subject, qsizetype position, int presses)
+Presses typeAt(BenchApplication &app, Subject &subject, qsizetype position, int presses)
 {
     subject.placeCaret(position);
-    drainUntilIdle(app);
-    settle(50);
-    drainUntilIdle(app);
-    std::vector<double> samples;
-    double spent = 0;
-    for (int i = 0; i < presses && (i < 2 || spent < PlaceBudgetMs); ++i) {
-        const bool letter = i % 2 == 0;
-        const Qt::Key key = letter ? Qt::Key_A : Qt::Key_Backspace;
-        const QString text = letter ? QStringLiteral("a") : QString();
-        QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier, text);
-        QKeyEvent release(QEvent::KeyRelease, key, Qt::NoModifier, text);
-        QElapsedTimer clock;
-        clock.start();
-        QApplication::sendEvent(subject.widget, &press);
-        QApplication::sendEvent(subject.widget, &release);
-        subject.viewport->repaint();
-        drainUntilIdle(app);
-        samples.push_back(elapsedMs(clock));
-        spent += samples.back();
-    }
-    return samples;
-}
-
-void emitKeystrokes(const char *place, const std::vector<double> &samples)
-{
-    const QByteArray prefix(place);
-    emitValue((prefix + "_median_ms").constData(), median(samples));
-    emitValue((prefix + "_p99_ms").constData(), percentile(samples, 0.99));
-    emitValue((prefix + "_presses").constData(), double(samples.size()));
+    return pressKeys(app, subject.widget, subject.viewport, presses, PlaceBudgetMs);
 }
 
 int runChild(BenchApplication &app, bool ours, const QString &path, int presses)
@@ -141,7 +113,7 @@ int runChild(BenchApplication &app, bool ours, const QString &path, int presses)
     const std::pair<const char *, qsizetype> places[]
         = {{"start", 0}, {"middle", subject.length / 2}, {"end", subject.length}};
     for (const auto &[name, position] : places)
-        emitKeystrokes(name, typeAt(app, subject, position, presses));
+        emitPresses(name, typeAt(app, subject, position, presses));
     emitValue("peak_mb", peakOfThisProgramMegabytes());
     return 0;
 }

@@ -4,7 +4,8 @@
 //                                        and the peak memory of the same processes
 //   bench_window memory PATH             peak resident memory once PATH is loaded and painted
 //   bench_window keystroke PATH [KEYS]   keystroke-to-idle at the start, middle and end of
-//                                        1 KB, 10 MB and 100 MB prefixes of PATH, find active
+//                                        1 KB, 10 MB and 100 MB prefixes of PATH, wrapped, with
+//                                        the status bar and a million live matches at 100 MB
 //   bench_window longline [CHARS]        a file that is one line of CHARS characters
 //
 // Each variant runs in a child process of its own (a fresh heap, and ru_maxrss of that variant
@@ -19,6 +20,7 @@
 #include "FontCache.h"
 #include "ScrivletTextView.h"
 #include "Settings.h"
+#include "StatusBarView.h"
 #include "TextEditorView.h"
 #include "WindowBench.h"
 
@@ -195,57 +197,22 @@ void emitOpenFigures(const OpenFigures &figures)
     emitValue("editable_ms", figures.editableMs);
 }
 
-// Presses alternate between a letter and Backspace. Each is timed from sending the key until
-// the viewport has been repainted and the event loop has nothing left to do. Stops early (after
-// at least two presses) once `budgetMs` is spent.
-std::vector<double> typeAt(BenchApplication &app, const Subject &subject, qsizetype position,
-    int presses, double budgetMs, double *paintsPerPress)
+Presses typeAt(
+    BenchApplication &app, const Subject &subject, qsizetype position, int presses, double budgetMs)
 {
-    QAbstractScrollArea *view = subject.view();
     subject.placeCursor(position);
-    drainUntilIdle(app);
-    settle(50);
-    drainUntilIdle(app);
-    int paints = 0;
-    app.watchPaints(view->viewport(), [&paints] { ++paints; });
-    std::vector<double> samples;
-    double spent = 0;
-    for (int i = 0; i < presses && (i < 2 || spent < budgetMs); ++i) {
-        const bool letter = i % 2 == 0;
-        const Qt::Key key = letter ? Qt::Key_A : Qt::Key_Backspace;
-        const QString text = letter ? QStringLiteral("a") : QString();
-        QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier, text);
-        QKeyEvent release(QEvent::KeyRelease, key, Qt::NoModifier, text);
-        QElapsedTimer clock;
-        clock.start();
-        QApplication::sendEvent(view, &press);
-        QApplication::sendEvent(view, &release);
-        view->viewport()->repaint();
-        drainUntilIdle(app);
-        samples.push_back(elapsedMs(clock));
-        spent += samples.back();
-    }
-    app.watchPaints(nullptr, {});
-    if (paintsPerPress)
-        *paintsPerPress = samples.empty() ? 0 : double(paints) / double(samples.size());
-    return samples;
+    return pressKeys(app, subject.view(), subject.view()->viewport(), presses, budgetMs);
 }
 
-void emitKeystrokes(const char *place, const std::vector<double> &samples)
-{
-    const QByteArray prefix(place);
-    emitValue((prefix + "_median_ms").constData(), median(samples));
-    emitValue((prefix + "_p99_ms").constData(), percentile(samples, 0.99));
-    emitValue((prefix + "_max_ms").constData(), percentile(samples, 1.0));
-    emitValue((prefix + "_presses").constData(), double(samples.size()));
-}
-
-// A search for "the" with its thousands of matches, so that every edit re-searches around
-// itself; the pulse over the first match is let to end before anything is measured.
+// A search for "the", any case: about a million live matches in 100 MB of the corpus (one a 90
+// bytes), so that every edit re-searches around itself and moves the matches after it. The pulse
+// over the first match is let to end before anything is measured.
 void activateFind(BenchApplication &app, Subject &subject)
 {
     ContentView *content = subject.window->contentView();
+    emitValue("status_bar", content->statusBar()->isVisible() ? 1 : 0);
     FindState *find = content->findState();
+    find->setCaseSensitive(false);
     find->setSearchText(QStringLiteral("the"));
     find->show(FindMode::Find);
     find->updateMatches(content->editor()->documentText().wholeText());
@@ -275,8 +242,11 @@ int runKeystrokeChild(BenchApplication &app, bool ours, const QString &path, int
     const std::pair<const char *, qsizetype> places[]
         = {{"start", 0}, {"middle", length / 2}, {"end", length}};
     double paints = 0;
-    for (const auto &[name, position] : places)
-        emitKeystrokes(name, typeAt(app, subject, position, presses, 60'000, &paints));
+    for (const auto &[name, position] : places) {
+        const Presses typed = typeAt(app, subject, position, presses, 60'000);
+        emitPresses(name, typed);
+        paints = typed.paintsPerPress;
+    }
     emitValue("paints_per_press", paints);
     return 0;
 }
@@ -293,8 +263,7 @@ int runLongLineChild(BenchApplication &app, bool ours, const QString &path, int 
         std::_Exit(0);
     }
     focus(subject);
-    emitKeystrokes(
-        "middle", typeAt(app, subject, subject.length() / 2, ours ? 20 : 4, 20'000, nullptr));
+    emitPresses("middle", typeAt(app, subject, subject.length() / 2, ours ? 20 : 4, 20'000));
     return 0;
 }
 
@@ -451,6 +420,33 @@ QString writePrefix(const QTemporaryDir &dir, const QByteArray &bytes, qsizetype
     return path;
 }
 
+// The p99 against the absolute target (and, at 100 MB, against the bare widget's), the median
+// with how much of it went to handling the key and to painting.
+void printKeystrokePlace(
+    const char *size, const char *place, const Values &ours, const Values &bare)
+{
+    const QString key = QString::fromLatin1(place);
+    const QString label = QStringLiteral("keystroke-%1-%2").arg(QString::fromLatin1(size), key);
+    const auto value = [&key](const Values &values, const char *suffix) {
+        return values.value(key + QString::fromLatin1(suffix), -1);
+    };
+    const double oursP99 = value(ours, "_p99_ms");
+    const double bareP99 = value(bare, "_p99_ms");
+    // Another process holding the core shows in the wall clock only.
+    QString target = QStringLiteral("[ours: GUI thread CPU p99 %1 ms] ")
+                         .arg(number(value(ours, "_cpu_p99_ms")))
+        + verdict(oursP99 >= 0 && oursP99 < 4, QStringLiteral("< 4 ms"));
+    if (std::strcmp(size, "100MB") == 0)
+        target += u' '
+            + verdict(oursP99 >= 0 && oursP99 <= bareP99 + 4, QStringLiteral("<= bare + 4 ms"));
+    printFigure(label + QStringLiteral("-p99"), oursP99, bareP99, QStringLiteral("ms"), target);
+    printFigure(label + QStringLiteral("-median"), value(ours, "_median_ms"),
+        value(bare, "_median_ms"), QStringLiteral("ms"),
+        QStringLiteral("[ours: key handled %1 ms, painted %2 ms, then idle; %3 presses]")
+            .arg(number(value(ours, "_handled_median_ms")),
+                number(value(ours, "_painted_median_ms")), number(value(ours, "_presses"))));
+}
+
 int runKeystrokeDriver(const QString &corpusPath, int presses)
 {
     QTemporaryDir dir;
@@ -469,25 +465,13 @@ int runKeystrokeDriver(const QString &corpusPath, int presses)
             {QStringLiteral("keystroke-one"), QStringLiteral("bare"), path, count}, 900'000);
         const Values ours = runChild(
             {QStringLiteral("keystroke-one"), QStringLiteral("ours"), path, count}, 900'000);
-        std::printf("keystroke-%s: %.0f matches of \"the\" kept up to date (ours), %.1f viewport "
-                    "paints per press\n",
+        std::printf("keystroke-%s: %.0f live matches of \"the\" (any case), status bar %s, "
+                    "wrapped at the window's width (ours); %.1f viewport paints per press\n",
             name, ours.value(QStringLiteral("matches"), -1),
+            ours.value(QStringLiteral("status_bar"), 0) > 0 ? "shown" : "HIDDEN",
             ours.value(QStringLiteral("paints_per_press"), -1));
-        for (const char *place : {"start", "middle", "end"}) {
-            const QString key = QString::fromLatin1(place);
-            const QString label
-                = QStringLiteral("keystroke-%1-%2").arg(QString::fromLatin1(name), key);
-            const double oursP99 = ours.value(key + QStringLiteral("_p99_ms"), -1);
-            const double bareP99 = bare.value(key + QStringLiteral("_p99_ms"), -1);
-            const QString target = std::strcmp(name, "100MB") == 0
-                ? verdict(oursP99 >= 0 && oursP99 <= bareP99 + 4, QStringLiteral("<= bare + 4 ms"))
-                : QString();
-            printFigure(
-                label + QStringLiteral("-p99"), oursP99, bareP99, QStringLiteral("ms"), target);
-            printFigure(label + QStringLiteral("-median"),
-                ours.value(key + QStringLiteral("_median_ms"), -1),
-                bare.value(key + QStringLiteral("_median_ms"), -1), QStringLiteral("ms"));
-        }
+        for (const char *place : {"start", "middle", "end"})
+            printKeystrokePlace(name, place, ours, bare);
     }
     return 0;
 }
