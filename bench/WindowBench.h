@@ -13,6 +13,7 @@
 #include <QKeyEvent>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <QWidget>
 
 #include <algorithm>
 #include <cstdio>
