@@ -1,9 +1,13 @@
 #pragma once
 
 #include <QByteArray>
+#include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QHash>
+#include <QProcess>
 #include <QString>
+#include <QStringList>
 
 #include <algorithm>
 #include <cstdint>
@@ -124,6 +128,32 @@ inline void report(const char *name, double seconds, qsizetype bytes)
 {
     std::printf("%s: %.4f s, %.0f MB/s\n", name, seconds, double(bytes) / 1e6 / seconds);
     std::fflush(stdout);
+}
+
+// The figures a child run of this bench printed, one "key=value" line each. A child that has not
+// ended after timeoutMs is killed; what it printed by then is kept, so its figures show as absent.
+using Values = QHash<QString, double>;
+
+inline Values runChild(const QStringList &arguments, int timeoutMs)
+{
+    QProcess process;
+    process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    process.start(QCoreApplication::applicationFilePath(), arguments);
+    if (!process.waitForFinished(timeoutMs)) {
+        std::fprintf(stderr, "%s: %s did not finish in %d s\n",
+            qPrintable(QCoreApplication::applicationName()), qPrintable(arguments.join(u' ')),
+            timeoutMs / 1000);
+        process.kill();
+        process.waitForFinished();
+    }
+    Values values;
+    const QList<QByteArray> lines = process.readAllStandardOutput().split('\n');
+    for (const QByteArray &line : lines) {
+        const qsizetype equals = line.indexOf('=');
+        if (equals > 0)
+            values.insert(QString::fromLatin1(line.left(equals)), line.mid(equals + 1).toDouble());
+    }
+    return values;
 }
 
 } // namespace bench

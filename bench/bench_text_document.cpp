@@ -261,25 +261,11 @@ int runChildMode(int argc, char *argv[])
 
 // ---- The driver: runs both children and grep, and prints each figure beside the bare one. ----
 
-using Values = QHash<QString, double>;
+using bench::Values;
 
 Values runChild(const QString &variant, const QString &path)
 {
-    QProcess process;
-    process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    process.start(QCoreApplication::applicationFilePath(), {u"child"_s, variant, path});
-    if (!process.waitForFinished(timeoutMs)) {
-        std::fprintf(stderr, "bench_text_document: %s timed out\n", qPrintable(variant));
-        process.kill();
-        process.waitForFinished();
-    }
-    Values values;
-    for (const QByteArray &line : process.readAllStandardOutput().split('\n')) {
-        const qsizetype equals = line.indexOf('=');
-        if (equals > 0)
-            values.insert(QString::fromLatin1(line.left(equals)), line.mid(equals + 1).toDouble());
-    }
-    return values;
+    return bench::runChild({u"child"_s, variant, path}, timeoutMs);
 }
 
 // Best of three wall-clock runs of grep -F -i -c, in milliseconds, and the count it printed.

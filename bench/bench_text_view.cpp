@@ -29,7 +29,7 @@ using namespace windowbench;
 
 namespace {
 
-using Values = QHash<QString, double>;
+using bench::Values;
 
 constexpr int PlaceBudgetMs = 30'000;
 
@@ -120,23 +120,8 @@ int runChild(BenchApplication &app, bool ours, const QString &path, int presses)
 
 Values runVariant(const QString &variant, const QString &path, int presses, int timeoutMs)
 {
-    QProcess process;
-    process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    process.start(QCoreApplication::applicationFilePath(),
-        {QStringLiteral("one"), variant, path, QString::number(presses)});
-    if (!process.waitForFinished(timeoutMs)) {
-        std::fprintf(stderr, "bench_text_view: %s on %s did not finish in %d s\n",
-            qPrintable(variant), qPrintable(path), timeoutMs / 1000);
-        process.kill();
-        process.waitForFinished();
-    }
-    Values values;
-    for (const QByteArray &line : process.readAllStandardOutput().split('\n')) {
-        const qsizetype equals = line.indexOf('=');
-        if (equals > 0)
-            values.insert(QString::fromLatin1(line.left(equals)), line.mid(equals + 1).toDouble());
-    }
-    return values;
+    return bench::runChild(
+        {QStringLiteral("one"), variant, path, QString::number(presses)}, timeoutMs);
 }
 
 QString number(double value)

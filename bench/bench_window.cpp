@@ -295,27 +295,8 @@ int runChildMode(int argc, char *argv[])
 
 // ---- The driver: runs the children and prints every figure beside the bare widget's. ----
 
-using Values = QHash<QString, double>;
-
-Values runChild(const QStringList &arguments, int timeoutMs)
-{
-    QProcess process;
-    process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    process.start(QCoreApplication::applicationFilePath(), arguments);
-    if (!process.waitForFinished(timeoutMs)) {
-        std::fprintf(stderr, "bench_window: %s timed out\n", qPrintable(arguments.join(u' ')));
-        process.kill();
-        process.waitForFinished();
-    }
-    Values values;
-    const QList<QByteArray> lines = process.readAllStandardOutput().split('\n');
-    for (const QByteArray &line : lines) {
-        const qsizetype equals = line.indexOf('=');
-        if (equals > 0)
-            values.insert(QString::fromLatin1(line.left(equals)), line.mid(equals + 1).toDouble());
-    }
-    return values;
-}
+using bench::runChild;
+using bench::Values;
 
 QString number(double value)
 {
