@@ -392,16 +392,24 @@ DocumentResult<QByteArray> readToEnd(int fd, qsizetype expectedSize, qint64 avai
     return bytes;
 }
 
+// Only a regular file is read as text: anything else (a folder, a FIFO, a device) is refused.
+std::optional<DocumentError> statRegularFile(const QByteArray &nativePath, struct stat &info)
+{
+    if (::stat(nativePath.constData(), &info) != 0)
+        return errorFromErrno(errno);
+    if (!S_ISREG(info.st_mode))
+        return DocumentError(DocumentError::fileReadCorruptFile);
+    return std::nullopt;
+}
+
 DocumentResult<ScrivletDocument::OpenFile> openRegularFile(const QString &path)
 {
     const QByteArray nativePath = QFile::encodeName(path);
     struct stat info = {};
     // Checked before opening: opening a FIFO waits for a writer, and opening some devices has
     // side effects.
-    if (::stat(nativePath.constData(), &info) != 0)
-        return errorFromErrno(errno);
-    if (!S_ISREG(info.st_mode))
-        return DocumentError(DocumentError::fileReadCorruptFile);
+    if (const std::optional<DocumentError> error = statRegularFile(nativePath, info))
+        return *error;
     // O_NONBLOCK keeps the open from hanging should the path turn into a FIFO after the check.
     const int fd = ::open(nativePath.constData(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
     if (fd < 0)
@@ -513,10 +521,8 @@ std::optional<DocumentError> ScrivletDocument::checkReadable(const QString &path
 {
     const QByteArray nativePath = QFile::encodeName(path);
     struct stat info = {};
-    if (::stat(nativePath.constData(), &info) != 0)
-        return errorFromErrno(errno);
-    if (!S_ISREG(info.st_mode))
-        return DocumentError(DocumentError::fileReadCorruptFile);
+    if (const std::optional<DocumentError> error = statRegularFile(nativePath, info))
+        return error;
     if (const DocumentResult<qint64> available = availableFor(info.st_size); !available)
         return available.error();
     if (::access(nativePath.constData(), R_OK) != 0)
