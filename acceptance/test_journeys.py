@@ -388,6 +388,46 @@ def test_find_replace_all_and_undo(scrivlet, row):
     assert read_bytes(scrivlet.path("f.txt")) == original.encode()
 
 
+@pytest.mark.parametrize("row", ["defaults", "bare"])
+def test_matches_follow_edits_at_both_ends_then_replace_all(scrivlet, row):
+    """Forty thousand matches, more than one search turn reads: the live matches are carried
+    through edits that add and take away matches at the start and the end, and Replace All
+    then replaces exactly the matches the count reads; the save holds what the window shows."""
+    body = "the cat\n" * 40000
+    make_file(scrivlet, "f.txt", body.encode())
+    start(scrivlet, row, "f.txt", expect=["f.txt"])
+    scrivlet.wait(lambda: len(scrivlet.window("f.txt").text()) == len(body), "the file shown")
+    scrivlet.open_find("f.txt", replace=True)
+    _panel_focused(scrivlet)
+    scrivlet.type("the")
+
+    def count_reads(expected):
+        scrivlet.wait(lambda: scrivlet.match_count() == f"Search results: 1 of {expected}",
+                      f"{expected} matches", detail=scrivlet.match_count)
+
+    count_reads(40000)
+    scrivlet.keys_into("f.txt", "ctrl+Home")
+    scrivlet.type("the ")
+    count_reads(40001)
+    scrivlet.key("BackSpace", "BackSpace")  # "th" is no match, and every later one moves back
+    count_reads(40000)
+    scrivlet.key("ctrl+End")
+    scrivlet.type("then")
+    count_reads(40001)
+    expected = "th " + body + "then"
+    assert scrivlet.window("f.txt").text() == expected
+    scrivlet.click_field(scrivlet.find_panel(), "Replacement text")
+    scrivlet.type("a")
+    scrivlet.press(scrivlet.find_panel(), "Replace All")
+    expected = expected.replace("the", "a")
+    scrivlet.wait_for_text("f.txt", expected)
+    scrivlet.wait(lambda: scrivlet.match_count() == "Search results: No matches", "no matches",
+                  detail=scrivlet.match_count)
+    scrivlet.save("f.txt")
+    scrivlet.wait_saved("f.txt")
+    assert read_bytes(scrivlet.path("f.txt")) == expected.encode()
+
+
 def test_find_next_and_replace_one(scrivlet):
     original = "cat dog cat"
     make_file(scrivlet, "f.txt", original.encode())

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "LiveMatches.h"
 #include "MatchRange.h"
 
 #include <QList>
@@ -14,4 +15,9 @@ inline Ranges toPairs(const MatchList &matches)
     for (const MatchRange &match : matches)
         pairs.append({match.location, match.length});
     return pairs;
+}
+
+inline Ranges toPairs(const LiveMatches &matches)
+{
+    return toPairs(matches.toList());
 }

@@ -143,7 +143,7 @@ void TestDocumentWindow::findNotificationsStepEveryWindow()
     ContentView first(*m_settings);
     ContentView second(*m_settings);
     for (ContentView *view : {&first, &second}) {
-        view->findState()->setMatchRanges({{0, 1}, {2, 1}, {4, 1}});
+        view->findState()->setMatchRanges(LiveMatches({{0, 1}, {2, 1}, {4, 1}}));
         view->findState()->setCurrentMatchIndex(0);
     }
     NotificationCenter::shared().post(NotificationCenter::findNext);
@@ -203,9 +203,9 @@ void TestDocumentWindow::highlightsMarkTheCurrentMatchAndSkipStaleRanges()
     };
     QCOMPARE(pixelsOf(*textView, fills().match), 0);
     // The last range ends one past the text: stale, so never drawn.
-    view.findState()->setMatchRanges({{9, 3}});
+    view.findState()->setMatchRanges(LiveMatches({{9, 3}}));
     QCOMPARE(pixelsOf(*textView, fills().match), 0);
-    view.findState()->setMatchRanges({{0, 3}, {4, 3}, {8, 3}, {9, 3}});
+    view.findState()->setMatchRanges(LiveMatches({{0, 3}, {4, 3}, {8, 3}, {9, 3}}));
     view.findState()->setCurrentMatchIndex(1);
     const int matchPixels = pixelsOf(*textView, fills().match);
     const int currentPixels = pixelsOf(*textView, fills().currentMatch);
@@ -239,7 +239,7 @@ void TestDocumentWindow::revealScrollsWithoutMovingTheCursor()
     textView->document()->setText(lines.join(u'\n'));
     textView->setCursorPosition(3);
     const qsizetype target = textView->document()->lineStart(1500);
-    view.findState()->setMatchRanges({{target, 4}});
+    view.findState()->setMatchRanges(LiveMatches({{target, 4}}));
     view.findState()->setCurrentMatchIndex(0);
     QCOMPARE(textView->cursorPosition(), 3);
     const qsizetype first = textView->firstVisibleRow().block.line;

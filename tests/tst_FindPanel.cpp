@@ -317,7 +317,7 @@ void TestFindPanel::disabledStates()
     QTRY_COMPARE(control<QLabel>("scrivlet.findBar.matchCount")->accessibleName(),
         u"Search results: No matches"_qs);
 
-    view.findState()->setMatchRanges({{0, 3}, {4, 3}});
+    view.findState()->setMatchRanges(LiveMatches({{0, 3}, {4, 3}}));
     view.findState()->setCurrentMatchIndex(std::nullopt);
     QVERIFY(enabled("scrivlet.findBar.previousButton"));
     QVERIFY(enabled("scrivlet.findBar.nextButton"));
@@ -468,7 +468,7 @@ void TestFindPanel::findsInALongLine()
     ContentView view(*m_settings);
     const QString text = QString(25000, u'x') + u" cat"_qs + QString(25000, u'y') + u" cat"_qs;
     openOver(view, text, u"cat"_qs);
-    QCOMPARE(view.findState()->matchRanges(), (MatchList {{25001, 3}, {50005, 3}}));
+    QCOMPARE(view.findState()->matchRanges().toList(), (MatchList {{25001, 3}, {50005, 3}}));
     QCOMPARE(controller().activeDocumentText(), &view.editor()->documentText());
 }
 

@@ -115,7 +115,7 @@ void TestFindState::stepping()
     MatchList ranges;
     for (int i = 0; i < count; ++i)
         ranges.append({i * 2, 1});
-    state.setMatchRanges(ranges);
+    state.setMatchRanges(LiveMatches(ranges));
     state.setCurrentMatchIndex(index(start));
     QSignalSpy spy(&state, &FindState::currentMatchIndexChanged);
     forward ? state.findNext() : state.findPrevious();

@@ -44,7 +44,7 @@ void FindState::setCaseSensitive(bool caseSensitive)
     emit caseSensitiveChanged();
 }
 
-void FindState::setMatchRanges(MatchList ranges)
+void FindState::setMatchRanges(LiveMatches ranges)
 {
     // Whoever assigns matches overrides a search still under way.
     cancelSearch();
@@ -82,7 +82,7 @@ const TextMatcher &FindState::matcher()
 
 // The current match is kept by its ordinal position: it stays while it is below the new count.
 // Steps asked for during the search are then taken, as if the matches had been there at once.
-void FindState::publishMatches(MatchList ranges)
+void FindState::publishMatches(LiveMatches ranges)
 {
     const qsizetype steps = std::exchange(m_pendingSteps, 0);
     setMatchRanges(std::move(ranges));
@@ -102,7 +102,7 @@ void FindState::updateMatches(QStringView text)
         setCurrentMatchIndex(std::nullopt);
         return;
     }
-    publishMatches(matcher().findAll(text));
+    publishMatches(LiveMatches(matcher().findAll(text)));
 }
 
 void FindState::searchAgain(const TextAccess &text)
@@ -146,7 +146,7 @@ void FindState::finishSlicedSearch()
     const Qt::CaseSensitivity sensitivity
         = m_isCaseSensitive ? Qt::CaseSensitive : Qt::CaseInsensitive;
     if (searched->searchText() == m_searchText && searched->caseSensitivity() == sensitivity)
-        publishMatches(std::move(found));
+        publishMatches(LiveMatches(found));
     m_pendingSteps = 0; // asked for matches that were dropped
     emit searchingChanged();
 }
@@ -163,8 +163,9 @@ void FindState::updateMatchesAfterEdit(
         searchAgain(text);
         return;
     }
-    publishMatches(
-        matcher().findAllAfterEdit(std::move(m_matchRanges), text, position, removed, added));
+    LiveMatches matches = std::move(m_matchRanges);
+    matcher().updateAfterEdit(matches, text, position, removed, added);
+    publishMatches(std::move(matches));
 }
 
 void FindState::findNext()
@@ -224,9 +225,10 @@ void FindState::replaceAll(EditableText &text)
         return;
     // Working from the last range keeps the earlier ones valid; a range past the end of the text
     // built so far is stale and skipped.
+    const MatchList ranges = m_matchRanges.toList();
     MatchList kept;
     qsizetype length = text.length();
-    for (auto range = m_matchRanges.crbegin(); range != m_matchRanges.crend(); ++range) {
+    for (auto range = ranges.crbegin(); range != ranges.crend(); ++range) {
         if (range->end() > length)
             continue;
         kept.append(*range);

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "FindMode.h"
-#include "MatchRange.h"
+#include "LiveMatches.h"
 #include "TextMatcher.h"
 
 #include <QObject>
@@ -35,8 +35,8 @@ public:
     void setReplaceText(const QString &text);
     bool isCaseSensitive() const { return m_isCaseSensitive; }
     void setCaseSensitive(bool caseSensitive);
-    const MatchList &matchRanges() const { return m_matchRanges; }
-    void setMatchRanges(MatchList ranges);
+    const LiveMatches &matchRanges() const { return m_matchRanges; }
+    void setMatchRanges(LiveMatches ranges);
     std::optional<qsizetype> currentMatchIndex() const { return m_currentMatchIndex; }
     void setCurrentMatchIndex(std::optional<qsizetype> index);
 
@@ -91,7 +91,7 @@ signals:
 
 private:
     const TextMatcher &matcher();
-    void publishMatches(MatchList ranges);
+    void publishMatches(LiveMatches ranges);
     void step(qsizetype steps);
     void finishSlicedSearch();
 
@@ -100,7 +100,7 @@ private:
     QString m_searchText;
     QString m_replaceText;
     bool m_isCaseSensitive = false;
-    MatchList m_matchRanges;
+    LiveMatches m_matchRanges;
     std::optional<qsizetype> m_currentMatchIndex;
     std::shared_ptr<TextMatcher> m_matcher;
     SlicedSearch *m_slicedSearch = nullptr; // created for the first long text

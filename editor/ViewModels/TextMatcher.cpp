@@ -71,16 +71,6 @@ qsizetype previousStarter(const TextAccess &text, qsizetype position)
 }
 
 // The old match that strictly contains `position`, or none.
-const MatchRange *matchAround(const MatchList &matches, qsizetype position)
-{
-    auto after = std::upper_bound(matches.cbegin(), matches.cend(), position,
-        [](qsizetype p, const MatchRange &m) { return p < m.location; });
-    if (after == matches.cbegin())
-        return nullptr;
-    const MatchRange &candidate = *(after - 1);
-    return candidate.location < position && position < candidate.end() ? &candidate : nullptr;
-}
-
 bool isAscii(const char16_t *text, qsizetype from, qsizetype to)
 {
     char16_t bits = 0;
@@ -113,13 +103,6 @@ __m128i lowerAscii(__m128i units)
     return _mm_add_epi16(units, _mm_and_si128(upper, _mm_set1_epi16(32)));
 }
 #endif
-
-qsizetype firstMatchFrom(const MatchList &matches, qsizetype position)
-{
-    return std::lower_bound(matches.cbegin(), matches.cend(), position,
-               [](const MatchRange &m, qsizetype p) { return m.location < p; })
-        - matches.cbegin();
-}
 
 } // namespace
 
@@ -307,22 +290,24 @@ TextMatcher::Step TextMatcher::findStep(
     return {next, from + readUnits};
 }
 
-MatchList TextMatcher::findAllAfterEdit(MatchList before, const TextAccess &text,
+void TextMatcher::updateAfterEdit(LiveMatches &matches, const TextAccess &text,
     qsizetype position, qsizetype removed, qsizetype added) const
 {
-    if (isEmpty())
-        return {};
+    if (isEmpty()) {
+        matches = {};
+        return;
+    }
     const qsizetype length = text.length();
     const qsizetype delta = added - removed;
 
     // Restart far enough before the edit that no earlier decision could have read edited text,
     // on a position the full search also passes through in the same state.
     qsizetype restart = std::max<qsizetype>(0, position - lookahead());
-    if (const MatchRange *around = matchAround(before, restart)) {
+    if (const auto around = matches.around(restart)) {
         restart = around->location;
     } else {
         restart = previousStarter(text, restart);
-        if (const MatchRange *inside = matchAround(before, restart))
+        if (const auto inside = matches.around(restart))
             restart = inside->location;
     }
     MatchList fresh;
@@ -338,7 +323,7 @@ MatchList TextMatcher::findAllAfterEdit(MatchList before, const TextAccess &text
                 resync = starter;
                 continue;
             }
-            const MatchRange *old = matchAround(before, resync - delta);
+            const auto old = matches.around(resync - delta);
             if (!old)
                 break;
             resync = old->end() + delta;
@@ -354,24 +339,10 @@ MatchList TextMatcher::findAllAfterEdit(MatchList before, const TextAccess &text
         }
         break;
     }
-    // Splice: the old matches from the restart up to the meeting point give way to the fresh
-    // ones; those after it only move.
-    const qsizetype replacedFrom = firstMatchFrom(before, restart);
+    // The old matches from the restart up to the meeting point give way to the fresh ones; those
+    // after it only move.
+    const qsizetype replacedFrom = matches.firstStartingFrom(restart);
     const qsizetype keptFrom
-        = resync < length ? firstMatchFrom(before, resync - delta) : before.size();
-    // Through a raw pointer: indexing a QList checks for sharing on every access, which kept this
-    // loop (a million ranges after an edit near the start of a large file) from being tight.
-    if (delta != 0) {
-        MatchRange *const kept = before.data();
-        for (qsizetype i = keptFrom, count = before.size(); i < count; ++i)
-            kept[i].location += delta;
-    }
-    const qsizetype common = std::min(fresh.size(), keptFrom - replacedFrom);
-    std::copy(fresh.cbegin(), fresh.cbegin() + common, before.begin() + replacedFrom);
-    if (fresh.size() > common)
-        before.insert(replacedFrom + common, fresh.size() - common, MatchRange {});
-    else
-        before.remove(replacedFrom + common, keptFrom - replacedFrom - common);
-    std::copy(fresh.cbegin() + common, fresh.cend(), before.begin() + replacedFrom + common);
-    return before;
+        = resync < length ? matches.firstStartingFrom(resync - delta) : matches.size();
+    matches.splice(replacedFrom, keptFrom, fresh, delta);
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "CanonicalFolding.h"
+#include "LiveMatches.h"
 #include "MatchRange.h"
 
 #include <QString>
@@ -25,13 +26,11 @@ public:
     // Every match in `text`.
     MatchList findAll(QStringView text) const;
 
-    // The matches of the text after an edit at `position` that removed `removed` units and added
-    // `added`, given `before`, the matches of the text before the edit. Reads only the text near
-    // the edit: the search starts a little before it and stops as soon as it meets the old matches
-    // again. The result always equals findAll() of the new text.
-    // `before` is updated in place, so a caller that moves its list in copies nothing but the
-    // matches after the edit, which move by the edit's length.
-    MatchList findAllAfterEdit(MatchList before, const TextAccess &text, qsizetype position,
+    // Brings `matches`, those of the text before an edit at `position` that removed `removed`
+    // units and added `added`, up to the text after it. Reads only the text near the edit: the
+    // search starts a little before it and stops as soon as it meets the old matches again, and
+    // the matches after that only move. The result always equals findAll() of the new text.
+    void updateAfterEdit(LiveMatches &matches, const TextAccess &text, qsizetype position,
         qsizetype removed, qsizetype added) const;
 
     // One step of a search that reads the text a piece at a time: where the next step starts and

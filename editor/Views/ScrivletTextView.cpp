@@ -2,6 +2,7 @@
 
 #include "HighlightColors.h"
 #include "LineNumberGutter.h"
+#include "LiveMatches.h"
 
 #include <QClipboard>
 #include <QContextMenuEvent>
@@ -142,7 +143,7 @@ void ScrivletTextView::contextMenuEvent(QContextMenuEvent *event)
     menu.exec(event->globalPos());
 }
 
-void ScrivletTextView::setMatchHighlights(const MatchList *ranges, std::optional<qsizetype> current)
+void ScrivletTextView::setMatchHighlights(const LiveMatches *ranges, std::optional<qsizetype> current)
 {
     m_matchRanges = ranges;
     m_currentMatch = current;
@@ -160,17 +161,18 @@ std::vector<TextView::Highlight> ScrivletTextView::matchesIn(qsizetype start, qs
     std::vector<Highlight> highlights;
     if (!m_matchRanges)
         return highlights;
-    const MatchList &ranges = *m_matchRanges;
+    const LiveMatches &ranges = *m_matchRanges;
     const qsizetype length = document()->length();
     const HighlightColors::Pair fills = highlightFills();
-    auto it = std::lower_bound(ranges.cbegin(), ranges.cend(), start,
-        [](const MatchRange &m, qsizetype p) { return m.end() <= p; });
-    for (; it != ranges.cend() && it->location < end; ++it) {
-        if (it->end() > length)
+    for (qsizetype index = ranges.firstEndingAfter(start); index < ranges.size(); ++index) {
+        const MatchRange match = ranges.at(index);
+        if (match.location >= end)
+            break;
+        if (match.end() > length)
             continue;
-        Highlight highlight {it->location, it->length, {}};
+        Highlight highlight {match.location, match.length, {}};
         highlight.format.setBackground(
-            it - ranges.cbegin() == m_currentMatch ? fills.currentMatch : fills.match);
+            index == m_currentMatch ? fills.currentMatch : fills.match);
         highlights.push_back(std::move(highlight));
     }
     return highlights;

@@ -8,6 +8,7 @@
 #include <vector>
 
 class LineNumberGutter;
+class LiveMatches;
 class QVariantAnimation;
 
 // The editing surface of a document window: Scrivlet's text view over the window's own
@@ -32,7 +33,7 @@ public:
     // painted, so a search with a million matches costs what the screen shows. The view reads
     // `ranges` in place (a copy would make every in-place update of a large list copy it), so
     // the list must stay alive until it is replaced or cleared with nullptr.
-    void setMatchHighlights(const MatchList *ranges, std::optional<qsizetype> current);
+    void setMatchHighlights(const LiveMatches *ranges, std::optional<qsizetype> current);
     // Scrolls so that the range is visible, without moving the cursor, and pulses over it.
     void revealMatch(const MatchRange &range);
     // Scrolls so that the row of `position` is in the middle of the view, where it can be.
@@ -81,7 +82,7 @@ private:
 
     TextDocument *m_ownDocument = nullptr;
     LineNumberGutter *m_gutter = nullptr;
-    const MatchList *m_matchRanges = nullptr;
+    const LiveMatches *m_matchRanges = nullptr;
     std::optional<qsizetype> m_currentMatch;
     std::optional<MatchRange> m_pulseRange;
     QVariantAnimation *m_pulse = nullptr;
