@@ -6,6 +6,8 @@
 #include <QApplication>
 #include <QRandomGenerator>
 
+#include <iterator>
+
 Q_DECLARE_METATYPE(Qt::CaseSensitivity)
 
 namespace {
@@ -220,15 +222,19 @@ void TestTextMatcher::agreesWithBruteForceOnMostlyAsciiText()
     QRandomGenerator random(20261208);
     static const QString ascii = u"aAbtThHeE \r\n"_qs;
     static const QString rare[] = {u"\u0301"_qs, u"\u00E9"_qs, u"\u212A"_qs, u"\u017F"_qs,
-        u"\u00DF"_qs, u"\uFB01"_qs, u"\U0001F600"_qs};
+        u"\u00DF"_qs, u"\uFB01"_qs, u"\U0001F600"_qs, u"\u00C4"_qs, u"\u0130"_qs, u"\u0345"_qs};
     const QString keys[] = {u"the"_qs, u"THE"_qs, u"a"_qs, u"e"_qs, u"ss"_qs, u"k"_qs, u"fi"_qs,
-        u"ab a"_qs, u"e\r\n"_qs};
+        u"ab a"_qs, u"e\r\n"_qs, u"i"_qs};
+    // Rare units from one in 400 (long stretches of ASCII) to one in 8 (stretches cut short, and
+    // rare units side by side).
     for (int round = 0; round < 6; ++round) {
         QString text;
         const int length = round < 3 ? 70000 : 500;
+        const int rarity = round % 3 == 0 ? 400 : round % 3 == 1 ? 40 : 8;
         while (text.size() < length) {
-            text += random.bounded(400) == 0 ? rare[random.bounded(7)]
-                                             : QString(ascii[random.bounded(int(ascii.size()))]);
+            text += random.bounded(rarity) == 0
+                ? rare[random.bounded(int(std::size(rare)))]
+                : QString(ascii[random.bounded(int(ascii.size()))]);
         }
         for (const QString &key : keys) {
             for (auto sensitivity : {Qt::CaseSensitive, Qt::CaseInsensitive}) {

@@ -18,6 +18,10 @@ namespace {
 // Units of original text folded per round; large enough to amortise the lookahead that every
 // round folds twice, small enough to stay in cache.
 constexpr qsizetype chunkUnits = 1 << 15;
+// With an ASCII key, a stretch the ASCII search can take is taken by it when at least this long;
+// otherwise this many units past its end are folded before it is tried again.
+constexpr qsizetype minimumPlainStretch = 64;
+constexpr qsizetype foldedStretchUnits = 256;
 
 bool isTrailFollowingLead(QStringView text, qsizetype i)
 {
@@ -70,23 +74,12 @@ qsizetype previousStarter(const TextAccess &text, qsizetype position)
     }
 }
 
-// The old match that strictly contains `position`, or none.
-bool isAscii(const char16_t *text, qsizetype from, qsizetype to)
-{
-    char16_t bits = 0;
-    qsizetype i = from;
-#ifdef __SSE2__
-    __m128i all = _mm_setzero_si128();
-    for (; i + 8 <= to; i += 8)
-        all = _mm_or_si128(all, _mm_loadu_si128(reinterpret_cast<const __m128i *>(text + i)));
-    const __m128i nonAscii = _mm_and_si128(all, _mm_set1_epi16(short(0xFF80)));
-    if (_mm_movemask_epi8(_mm_cmpeq_epi16(nonAscii, _mm_setzero_si128())) != 0xFFFF)
-        return false;
-#endif
-    for (; i < to; ++i)
-        bits |= text[i];
-    return bits < 0x80;
-}
+// What a unit is to the search of an ASCII key, found out the first time the search meets it.
+enum UnitRole : std::uint8_t {
+    NotSortedYet = 0,
+    Plain, // a unit beyond ASCII that no match of the key can contain
+    NeedsFolding,
+};
 
 char16_t lowerAscii(char16_t unit)
 {
@@ -123,6 +116,59 @@ TextMatcher::TextMatcher(const QString &searchText, Qt::CaseSensitivity caseSens
         const std::size_t shift = length - 1 - i;
         auto &slot = m_shift[m_key[i] & 0xFF];
         slot = std::uint16_t(std::min<std::size_t>(slot, shift));
+    }
+    if (m_asciiKey)
+        m_unitRoles.reset(new std::atomic<std::uint8_t>[0x10000]());
+}
+
+// A unit is plain when the ASCII search may compare it as it stands: ASCII, or a unit that starts
+// a segment and that no match of this key can contain, since its folded form holds more than
+// ASCII or is not in the key (U+00DF folds to "ss", U+212A to "k"). Whether the segment is the
+// unit alone depends on the unit after it, which ends the stretch when it is not plain.
+bool TextMatcher::isPlain(char16_t unit) const
+{
+    if (unit < 0x80)
+        return true;
+    std::atomic<std::uint8_t> &known = m_unitRoles[unit];
+    std::uint8_t role = known.load(std::memory_order_relaxed);
+    if (role == NotSortedYet) {
+        role = NeedsFolding;
+        if (!QChar::isSurrogate(unit) && CanonicalFolding::isStarter(unit)) {
+            const std::u16string folded = CanonicalFolding::fold(QStringView(&unit, 1), m_folding);
+            const bool beyondAscii
+                = std::any_of(folded.cbegin(), folded.cend(), [](char16_t u) { return u >= 0x80; });
+            if (!folded.empty() && (beyondAscii || m_key.find(folded) == std::u16string::npos))
+                role = Plain;
+        }
+        // Two searches of one text may sort the same unit at once; they find the same role.
+        known.store(role, std::memory_order_relaxed);
+    }
+    return role == Plain;
+}
+
+qsizetype TextMatcher::plainStretchEnd(const char16_t *text, qsizetype from, qsizetype to) const
+{
+    qsizetype i = from;
+    for (;;) {
+#ifdef __SSE2__
+        const __m128i beyondAscii = _mm_set1_epi16(short(0xFF80));
+        for (; i + 8 <= to; i += 8) {
+            const __m128i units = _mm_loadu_si128(reinterpret_cast<const __m128i *>(text + i));
+            const uint ascii = uint(_mm_movemask_epi8(
+                _mm_cmpeq_epi16(_mm_and_si128(units, beyondAscii), _mm_setzero_si128())));
+            if (ascii != 0xFFFF) {
+                i += std::countr_one(ascii) / 2;
+                break;
+            }
+        }
+#endif
+        while (i < to && text[i] < 0x80)
+            ++i;
+        if (i >= to)
+            return to;
+        if (!isPlain(text[i]))
+            return i;
+        ++i;
     }
 }
 
@@ -177,13 +223,26 @@ qsizetype TextMatcher::findMatches(
     const auto *units = reinterpret_cast<const char16_t *>(text.utf16());
     while (position < startLimit) {
         const qsizetype stop = std::min(startLimit, position + chunkUnits);
-        if (m_asciiKey && isAscii(units, position, std::min(length, stop + keyLength + 1))) {
-            position = findAsciiMatches(text, position, stop, offset, out);
-            continue;
+        qsizetype foldStop = stop;
+        if (m_asciiKey) {
+            // The ASCII search decides a match from the key's units and the one after them.
+            const qsizetype readEnd = std::min(length, stop + keyLength + 1);
+            const qsizetype plainEnd = plainStretchEnd(units, position, readEnd);
+            if (plainEnd == readEnd) {
+                position = findAsciiMatches(text, position, stop, offset, out);
+                continue;
+            }
+            const qsizetype plainStop = plainEnd - keyLength - 1;
+            if (plainStop - position >= minimumPlainStretch) {
+                position = findAsciiMatches(text, position, plainStop, offset, out);
+                continue;
+            }
+            // Fold only a little past what the ASCII search cannot take, then try it again.
+            foldStop = std::min(stop, plainEnd + foldedStretchUnits);
         }
         folded.clear();
-        const qsizetype chunkEnd = CanonicalFolding::foldSegments(
-            text, position, std::min(startLimit, position + chunkUnits), m_folding, folded);
+        const qsizetype chunkEnd
+            = CanonicalFolding::foldSegments(text, position, foldStop, m_folding, folded);
         const std::size_t startsBefore = folded.units.size();
         CanonicalFolding::foldSegments(text, chunkEnd, chunkEnd + lookahead(), m_folding, folded);
 

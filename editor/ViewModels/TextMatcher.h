@@ -7,6 +7,9 @@
 #include <QString>
 
 #include <array>
+#include <atomic>
+#include <cstdint>
+#include <memory>
 #include <string>
 
 class TextAccess;
@@ -60,6 +63,11 @@ private:
         qsizetype offset, MatchList &out) const;
     // The first position in [from, end) where the text's first and last units match the key's.
     qsizetype findAsciiCandidate(const char16_t *text, qsizetype from, qsizetype end) const;
+    bool isPlain(char16_t unit) const;
+    // Where the stretch from `from` that the ASCII search can take as it stands ends (at most
+    // `to`): a stretch of units that are each a segment of their own, ASCII or never part of a
+    // match of this key.
+    qsizetype plainStretchEnd(const char16_t *text, qsizetype from, qsizetype to) const;
     // How far past a match start the text must be read to decide that match.
     qsizetype lookahead() const { return 2 * qsizetype(m_key.size()) + 2; }
 
@@ -69,4 +77,7 @@ private:
     std::u16string m_key;
     std::array<std::uint16_t, 256> m_shift {};
     bool m_asciiKey = false;
+    // For an ASCII key, what each unit of the Basic Multilingual Plane is to its search (UnitRole),
+    // sorted the first time a search meets the unit. Shared by copies, which would sort alike.
+    std::shared_ptr<std::atomic<std::uint8_t>[]> m_unitRoles;
 };
