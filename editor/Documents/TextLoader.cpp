@@ -238,7 +238,8 @@ std::optional<DocumentError> readInBlocks(
         if (!given && startsWithUtf16ByteOrderMark(buffer))
             return decodeWhole(path, give);
         const qsizetype cut = atEnd ? buffer.size() : characterBoundary(buffer);
-        std::optional<QString> text = ScrivletDocument::decodeStrictUtf8(buffer.first(cut));
+        std::optional<QString> text
+            = ScrivletDocument::decodeStrictUtf8(QByteArrayView(buffer).first(cut));
         if (!text) {
             buffer = QByteArray();
             return decodeLegacyInBlocks(path, *file, cancelled, give);
