@@ -222,8 +222,8 @@ public:
         , m_give(give)
     { }
 
-    // Whether the next chunk starts a block, which is when memory is judged again.
-    bool startsBlock() const { return m_filled == m_block.size(); }
+    // Whether the next read may start a block, which is when memory is judged again.
+    bool startsBlock() const { return m_block.size() - m_filled < TextLoader::readBytes; }
     // Decodes `bytes`, a chunk cut where a character ends, at most readBytes of them; false
     // when they are no UTF-8.
     bool decode(QByteArrayView bytes)
