@@ -19,6 +19,7 @@
 #include "BenchSupport.h"
 #include "DocumentStatistics.h"
 #include "DocumentWriter.h"
+#include "HeapTuning.h"
 #include "TextDocument.h"
 #include "TextDocumentAccess.h"
 #include "TextDocumentSaver.h"
@@ -254,8 +255,11 @@ int runChildMode(int argc, char *argv[])
     const QStringList arguments = app.arguments();
     QTemporaryDir scratch;
     const QString savePath = scratch.filePath(u"saved.txt"_s);
-    if (arguments.value(2) == u"ours")
+    if (arguments.value(2) == u"ours") {
+        // The editor's own allocator settings; the bare widget keeps the library's.
+        HeapTuning::apply();
         return runOurs(arguments.value(3), savePath);
+    }
     return runBare(arguments.value(3), savePath);
 }
 

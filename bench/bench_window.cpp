@@ -18,6 +18,7 @@
 #include "DocumentWindow.h"
 #include "FindState.h"
 #include "FontCache.h"
+#include "HeapTuning.h"
 #include "ScrivletTextView.h"
 #include "Settings.h"
 #include "StatusBarView.h"
@@ -273,6 +274,9 @@ int runChildMode(int argc, char *argv[])
     const bool ours = std::strcmp(argv[2], "ours") == 0;
     const QString path = QString::fromLocal8Bit(argv[3]);
     const int extra = argc > 4 ? std::atoi(argv[4]) : 0;
+    // The editor's own allocator settings; the bare widget keeps the library's.
+    if (ours)
+        HeapTuning::apply();
     QTemporaryDir home;
     isolateUserDirectories(home);
     QStandardPaths::setTestModeEnabled(true);

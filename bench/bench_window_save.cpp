@@ -20,6 +20,7 @@
 #include "DocumentWindow.h"
 #include "DocumentWriter.h"
 #include "DraftStore.h"
+#include "HeapTuning.h"
 #include "ScrivletTextView.h"
 #include "Settings.h"
 #include "WindowBench.h"
@@ -181,11 +182,14 @@ int runBare(BenchApplication &app, const QString &path)
 
 int runChildMode(int argc, char *argv[])
 {
+    const QString variant = QString::fromLocal8Bit(argv[2]);
+    // The editor's own allocator settings; the bare widget keeps the library's.
+    if (variant != u"bare")
+        HeapTuning::apply();
     QTemporaryDir home;
     isolateUserDirectories(home);
     QStandardPaths::setTestModeEnabled(true);
     BenchApplication app(argc, argv);
-    const QString variant = QString::fromLocal8Bit(argv[2]);
     const QString copy = home.filePath(u"saved.txt"_s);
     if (!QFile::copy(QString::fromLocal8Bit(argv[3]), copy))
         return 1;

@@ -48,6 +48,11 @@ void tst_TextLoader::loadsAsReadDecodes_data()
     QTest::addRow("three-byte character ending the block") << fillTwoBlocks(3) + "\xE2\x80\xA9z";
     QTest::addRow("CR LF across blocks") << fillTwoBlocks(1) + "\r\nb\r";
     QTest::addRow("exactly two blocks") << fillTwoBlocks(0);
+    // Fewer units than bytes: the blocks of text fill at another pace than the file is read.
+    QTest::addRow("characters of every length over several blocks")
+        << (u"é€😀a\n"_s)
+               .toUtf8()
+               .repeated((TextLoader::firstBlockBytes + TextLoader::blockBytes) / 11 + 1);
     // The first blocks decode as UTF-8 and are shown before the third shows the file is not.
     QTest::addRow("Latin 1 after two blocks") << fillTwoBlocks(-10) + "caf\xE9\n";
     QTest::addRow("Windows-1252 in the first block") << QByteArray("\x93quoted\x94 \x80\n");

@@ -12,9 +12,11 @@ namespace {
 constexpr qint64 unlimited = std::numeric_limits<qint64>::max();
 
 // Beside two bytes of UTF-16 per byte and a node of about 96 bytes per piece of at most 4,096
-// units (1/32 of a byte per byte is a round figure above that): a load's blocks in flight, each
-// up to 16 MiB of bytes, their text and its copy with the line breaks made LF, and the layouts and
-// counts that follow them. A small file has small blocks, so it still opens when memory is short.
+// units (1/32 of a byte per byte is a round figure above that): what a load has in flight, which
+// is most for a single-byte encoding (16 MiB of bytes and their text; UTF-8 is read 1 MiB at a
+// time into the text itself), a block's copy with the line breaks made LF, and the layouts and
+// counts that follow the blocks. A small file has small blocks, so it still opens when memory is
+// short.
 constexpr qint64 inFlightPerByte = 6;
 constexpr qint64 mostInFlight = qint64(96) << 20;
 

@@ -160,20 +160,30 @@ template<WidenAscii widen>
 }
 #endif
 
+std::optional<qsizetype> decodeUtf8Into(QByteArrayView bytes, char16_t *out)
+{
+#ifdef SCRIVLET_AVX2_KERNELS
+    static const bool hasAvx2 = __builtin_cpu_supports("avx2");
+    return hasAvx2 ? decodeUtf8Avx2(bytes, out) : decodeUtf8Loop<widenAscii>(bytes, out);
+#else
+    return decodeUtf8Loop<widenAscii>(bytes, out);
+#endif
+}
+
+QString uninitializedText(qsizetype units)
+{
+    QString text(units, Qt::Uninitialized);
+    adviseHugePages(text.data(), units * qsizetype(sizeof(QChar)));
+    return text;
+}
+
 // UTF-16 never needs more code units than UTF-8 has bytes, so the text is written straight into
 // a buffer of that size.
 std::optional<QString> decodeUtf8(QByteArrayView bytes)
 {
-    QString text(bytes.size(), Qt::Uninitialized);
-    adviseHugePages(text.data(), bytes.size() * qsizetype(sizeof(QChar)));
-    auto *out = reinterpret_cast<char16_t *>(text.data());
-#ifdef SCRIVLET_AVX2_KERNELS
-    static const bool hasAvx2 = __builtin_cpu_supports("avx2");
+    QString text = uninitializedText(bytes.size());
     const std::optional<qsizetype> length
-        = hasAvx2 ? decodeUtf8Avx2(bytes, out) : decodeUtf8Loop<widenAscii>(bytes, out);
-#else
-    const std::optional<qsizetype> length = decodeUtf8Loop<widenAscii>(bytes, out);
-#endif
+        = decodeUtf8Into(bytes, reinterpret_cast<char16_t *>(text.data()));
     if (!length)
         return std::nullopt;
     text.resize(*length);
@@ -461,6 +471,16 @@ DocumentError ScrivletDocument::tooLargeError(qint64 size, qint64 available)
 std::optional<QString> ScrivletDocument::decodeStrictUtf8(QByteArrayView bytes)
 {
     return decodeUtf8(bytes);
+}
+
+std::optional<qsizetype> ScrivletDocument::decodeStrictUtf8(QByteArrayView bytes, char16_t *out)
+{
+    return decodeUtf8Into(bytes, out);
+}
+
+QString ScrivletDocument::textToDecodeInto(qsizetype units)
+{
+    return uninitializedText(units);
 }
 
 DocumentResult<QByteArray> ScrivletDocument::readBytes(const QString &path)

@@ -56,6 +56,12 @@ public:
     // Strict UTF-8, the decoder decodeText() tries after UTF-16: nothing for malformed bytes.
     // Valid UTF-8 cut between two sequences decodes piece by piece to the same text.
     static std::optional<QString> decodeStrictUtf8(QByteArrayView bytes);
+    // The same into `out`, which has room for a code unit per byte (some past the text may be
+    // overwritten): the units of text written. Lets a loader decode a file piece by piece into
+    // text of its own.
+    static std::optional<qsizetype> decodeStrictUtf8(QByteArrayView bytes, char16_t *out);
+    // `units` uninitialized code units, for decoding into: a large one gets huge pages.
+    static QString textToDecodeInto(qsizetype units);
 
     // CR and CR LF become LF. Every LF stays, the last one too: a file that ended with a line
     // break still ends with one when it is saved.

@@ -210,6 +210,70 @@ std::optional<DocumentError> checkStillFits(qint64 size, qint64 done)
     return std::nullopt;
 }
 
+// UTF-8 decoded a chunk at a time straight into the block of text being filled, which goes to
+// the document once it is full: besides the text, a load holds one chunk of bytes. The first
+// block is one chunk, so that the first screenful shows at once; a block is sized to what is
+// left of the file, up to blockBytes units, so that the last one needs no shrinking.
+class Utf8Blocks
+{
+public:
+    Utf8Blocks(qint64 fileSize, BlockSink &give)
+        : m_fileSize(fileSize)
+        , m_give(give)
+    { }
+
+    // Whether the next read may start a block, which is when memory is judged again.
+    bool startsBlock() const { return m_block.size() - m_filled < TextLoader::readBytes; }
+    // Decodes `bytes`, a chunk cut where a character ends, at most readBytes of them; false
+    // when they are no UTF-8.
+    bool decode(QByteArrayView bytes)
+    {
+        if (bytes.isEmpty())
+            return true;
+        if (m_block.size() - m_filled < bytes.size()) {
+            giveBlock();
+            const qint64 left = std::max<qint64>(m_fileSize - m_decoded, 0);
+            const qint64 largest
+                = m_decoded == 0 ? TextLoader::firstBlockBytes : TextLoader::blockBytes;
+            m_block = ScrivletDocument::textToDecodeInto(
+                std::max(bytes.size(), qsizetype(std::min(left, largest))));
+        }
+        const std::optional<qsizetype> units = ScrivletDocument::decodeStrictUtf8(
+            bytes, reinterpret_cast<char16_t *>(m_block.data()) + m_filled);
+        if (!units) {
+            m_block = QString();
+            m_filled = 0;
+            return false;
+        }
+        m_filled += *units;
+        m_decoded += bytes.size();
+        // A full block goes at once, not when the next chunk has been read.
+        if (m_filled == m_block.size())
+            giveBlock();
+        return true;
+    }
+
+    // Gives what the last block holds.
+    void finish() { giveBlock(); }
+
+private:
+    void giveBlock()
+    {
+        if (m_filled == 0)
+            return;
+        m_block.resize(m_filled);
+        m_give(std::exchange(m_block, QString()), false, true, m_decoded,
+            std::max(m_decoded, m_fileSize));
+        m_filled = 0;
+    }
+
+    const qint64 m_fileSize;
+    BlockSink &m_give;
+    QString m_block;
+    qsizetype m_filled = 0;
+    qint64 m_decoded = 0;
+};
+
 std::optional<DocumentError> readInBlocks(
     const QString &path, const std::atomic<bool> &cancelled, BlockSink &give)
 {
@@ -218,43 +282,39 @@ std::optional<DocumentError> readInBlocks(
         return file.error();
     const auto closeFile = qScopeGuard([fd = file->descriptor] { ::close(fd); });
     const qint64 sizeLimit = std::max(MemoryBudget::largestFileFor(file->available), file->size);
+    Utf8Blocks blocks(file->size, give);
     QByteArray buffer;
     qsizetype carried = 0;
     qint64 done = 0;
-    bool given = false;
     while (!cancelled) {
-        const qsizetype wanted = done == 0 ? TextLoader::firstBlockBytes : TextLoader::blockBytes;
-        if (done > 0) {
+        if (done > 0 && blocks.startsBlock()) {
             if (auto error = checkStillFits(std::max(file->size, done), done))
                 return error;
         }
+        const qsizetype wanted = TextLoader::readBytes - carried;
         const DocumentResult<qsizetype> read = readUpTo(file->descriptor, buffer, carried, wanted);
         if (!read)
             return read.error();
+        if (done == 0 && startsWithUtf16ByteOrderMark(buffer))
+            return decodeWhole(path, give);
         done += *read;
         if (done > sizeLimit)
             return ScrivletDocument::tooLargeError(done, file->available);
         const bool atEnd = *read < wanted;
-        if (!given && startsWithUtf16ByteOrderMark(buffer))
-            return decodeWhole(path, give);
         const qsizetype cut = atEnd ? buffer.size() : characterBoundary(buffer);
-        std::optional<QString> text = ScrivletDocument::decodeStrictUtf8(buffer.first(cut));
-        if (!text) {
+        if (!blocks.decode(QByteArrayView(buffer).first(cut))) {
             buffer = QByteArray();
             return decodeLegacyInBlocks(path, *file, cancelled, give);
-        }
-        if (!text->isEmpty()) {
-            give(std::move(*text), false, true, done, std::max(done, file->size));
-            given = true;
         }
         if (atEnd)
             break;
         // Moved by hand: QByteArray::remove() would leave the room at the front, and the next
-        // block would then need a second buffer.
+        // read would then need a second buffer.
         carried = buffer.size() - cut;
         std::memmove(buffer.data(), buffer.constData() + cut, std::size_t(carried));
-        buffer.resize(carried);
     }
+    if (!cancelled)
+        blocks.finish();
     return std::nullopt;
 }
 

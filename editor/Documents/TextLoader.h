@@ -12,15 +12,16 @@
 class QThread;
 class TextDocument;
 
-// Opens a file into a TextDocument a block at a time: a worker reads 1 MiB of bytes, then 16 MiB
-// at a time, cut where a character ends, decodes each block and hands it to the GUI thread,
-// which adds it at the end of the document without copying it. The first screenful can be shown
-// after the first block, the file's bytes are never held whole, and every code point is kept as
-// decoded (NUL, U+2029, a lone CR unless LineBreaks::LineFeeds). Decoding follows
-// ScrivletDocument::decodeText(): when the bytes turn out not to be UTF-8 after some blocks were
-// shown, the text is decoded again from the start (a block at a time for the single-byte
-// encodings) and replaces them, so the document must stay read-only until finished(). The load
-// is not an undoable edit and leaves the document unmodified.
+// Opens a file into a TextDocument a block at a time: a worker reads 1 MiB of bytes at a time,
+// cut where a character ends, decodes them straight into a block of text (1 Mi units first, then
+// up to 16 Mi) and hands each full block to the GUI thread, which adds it at the end of the
+// document without copying it. The first screenful can be shown after the first block, the
+// file's bytes are never held whole, and every code point is kept as decoded (NUL, U+2029, a
+// lone CR unless LineBreaks::LineFeeds). Decoding follows ScrivletDocument::decodeText(): when
+// the bytes turn out not to be UTF-8 after some blocks were shown, the text is decoded again
+// from the start (16 MiB of bytes at a time for the single-byte encodings) and replaces them, so
+// the document must stay read-only until finished(). The load is not an undoable edit and
+// leaves the document unmodified.
 class TextLoader : public QObject
 {
     Q_OBJECT
@@ -29,6 +30,8 @@ public:
     // The first block is small, so that the first screenful shows after a few milliseconds.
     static constexpr qsizetype firstBlockBytes = 1024 * 1024;
     static constexpr qsizetype blockBytes = 16 * 1024 * 1024;
+    // Read and decoded at a time; a character cut at the end waits for the next read.
+    static constexpr qsizetype readBytes = 1024 * 1024;
 
     enum class LineBreaks {
         // Every code point as decoded, CR and CR LF too.

@@ -7,6 +7,7 @@
 #include "FileAssociationsManager.h"
 #include "FindMenuCommands.h"
 #include "FinderExtensionSettingsView.h"
+#include "HeapTuning.h"
 #include "HelpContentView.h"
 #include "HelpWindowController.h"
 #include "NewFileRequestHandler.h"
@@ -92,6 +93,7 @@ int main(int argc, char *argv[])
     // Answered before QApplication, which needs a display.
     if (const std::optional<int> exitCode = CommandLine::answerBeforeApplication(argc, argv))
         return *exitCode;
+    HeapTuning::apply();
     QApplication app(argc, argv);
     QApplication::setApplicationName(u"Scrivlet"_s);
     QApplication::setApplicationVersion(QStringLiteral(SCRIVLET_VERSION));
