@@ -30,7 +30,9 @@ int main(int argc, char *argv[])
         {std::pair {"start", qsizetype(10)}, std::pair {"middle", text.size() / 2}}) {
         constexpr int edits = 200;
         double editSeconds = 0;
-        const auto timed = [&](auto work) { editSeconds += bench::bestSeconds(1, work); };
+        const auto timed = [&](auto work) {
+            editSeconds += bench::bestSeconds(1, work);
+        };
         for (int i = 0; i < edits; ++i) {
             document.text().insert(position, u'x');
             timed([&] { matcher.updateAfterEdit(live, document, position, 0, 1); });

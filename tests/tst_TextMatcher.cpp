@@ -232,9 +232,8 @@ void TestTextMatcher::agreesWithBruteForceOnMostlyAsciiText()
         const int length = round < 3 ? 70000 : 500;
         const int rarity = round % 3 == 0 ? 400 : round % 3 == 1 ? 40 : 8;
         while (text.size() < length) {
-            text += random.bounded(rarity) == 0
-                ? rare[random.bounded(int(std::size(rare)))]
-                : QString(ascii[random.bounded(int(ascii.size()))]);
+            text += random.bounded(rarity) == 0 ? rare[random.bounded(int(std::size(rare)))]
+                                                : QString(ascii[random.bounded(int(ascii.size()))]);
         }
         for (const QString &key : keys) {
             for (auto sensitivity : {Qt::CaseSensitive, Qt::CaseInsensitive}) {

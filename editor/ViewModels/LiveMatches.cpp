@@ -41,44 +41,33 @@ MatchRange LiveMatches::at(qsizetype index) const
     return match;
 }
 
-template<typename Predicate>
-qsizetype LiveMatches::firstRunWhereLast(Predicate after) const
+// Runs are in order and so are the matches in each: the first run whose last match has reached
+// the point, then the first match in it that has.
+template<typename Predicate> qsizetype LiveMatches::firstWhere(Predicate reached) const
 {
-    return std::partition_point(m_runs.cbegin(), m_runs.cend(),
-               [&](const Run &run) {
-                   MatchRange last = run.ranges.back();
-                   last.location += run.shift;
-                   return !after(last);
-               })
-        - m_runs.cbegin();
+    const auto shifted = [](const Run &run, MatchRange match) {
+        match.location += run.shift;
+        return match;
+    };
+    const auto run
+        = std::partition_point(m_runs.cbegin(), m_runs.cend(), [&](const Run &candidate) {
+              return !reached(shifted(candidate, candidate.ranges.back()));
+          });
+    if (run == m_runs.cend())
+        return m_size;
+    const auto match = std::partition_point(run->ranges.cbegin(), run->ranges.cend(),
+        [&](const MatchRange &candidate) { return !reached(shifted(*run, candidate)); });
+    return m_runStarts[run - m_runs.cbegin()] + (match - run->ranges.cbegin());
 }
 
 qsizetype LiveMatches::firstEndingAfter(qsizetype position) const
 {
-    const qsizetype run
-        = firstRunWhereLast([position](const MatchRange &m) { return m.end() > position; });
-    if (run == qsizetype(m_runs.size()))
-        return m_size;
-    const Run &found = m_runs[run];
-    const qsizetype relative = position - found.shift;
-    return m_runStarts[run]
-        + (std::partition_point(found.ranges.cbegin(), found.ranges.cend(),
-               [relative](const MatchRange &m) { return m.end() <= relative; })
-            - found.ranges.cbegin());
+    return firstWhere([position](const MatchRange &m) { return m.end() > position; });
 }
 
 qsizetype LiveMatches::firstStartingFrom(qsizetype position) const
 {
-    const qsizetype run
-        = firstRunWhereLast([position](const MatchRange &m) { return m.location >= position; });
-    if (run == qsizetype(m_runs.size()))
-        return m_size;
-    const Run &found = m_runs[run];
-    const qsizetype relative = position - found.shift;
-    return m_runStarts[run]
-        + (std::partition_point(found.ranges.cbegin(), found.ranges.cend(),
-               [relative](const MatchRange &m) { return m.location < relative; })
-            - found.ranges.cbegin());
+    return firstWhere([position](const MatchRange &m) { return m.location >= position; });
 }
 
 // Matches never overlap, so the first one ending after the position is the only one that can
@@ -128,8 +117,8 @@ void LiveMatches::splice(qsizetype from, qsizetype to, const MatchList &fresh, q
     keep(first, 0, from - m_runStarts[first], 0);
     merged.append(fresh);
     const qsizetype lastBegin = m_runStarts[last];
-    keep(last, std::max<qsizetype>(0, to - lastBegin), qsizetype(m_runs[last].ranges.size()),
-        delta);
+    keep(
+        last, std::max<qsizetype>(0, to - lastBegin), qsizetype(m_runs[last].ranges.size()), delta);
     // Runs left small by deletions join the next one, so the number of runs stays near the
     // number of matches over the run length.
     while (merged.size() < m_runLength / 2 && last + 1 < qsizetype(m_runs.size())) {
@@ -158,14 +147,16 @@ void LiveMatches::appendRuns(std::vector<Run> &runs, const MatchList &matches) c
     for (qsizetype run = 0; run < runCount; ++run) {
         const qsizetype begin = count * run / runCount;
         const qsizetype end = count * (run + 1) / runCount;
-        runs.push_back({0, std::vector<MatchRange>(matches.cbegin() + begin, matches.cbegin() + end)});
+        runs.push_back(
+            {0, std::vector<MatchRange>(matches.cbegin() + begin, matches.cbegin() + end)});
     }
 }
 
 void LiveMatches::countFrom(qsizetype run)
 {
     m_runStarts.resize(m_runs.size());
-    qsizetype index = run == 0 ? 0 : m_runStarts[run - 1] + qsizetype(m_runs[run - 1].ranges.size());
+    qsizetype index
+        = run == 0 ? 0 : m_runStarts[run - 1] + qsizetype(m_runs[run - 1].ranges.size());
     for (qsizetype i = run; i < qsizetype(m_runs.size()); ++i) {
         m_runStarts[i] = index;
         index += qsizetype(m_runs[i].ranges.size());

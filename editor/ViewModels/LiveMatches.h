@@ -52,9 +52,9 @@ private:
     };
     // The run holding the match at `index` (< size()).
     qsizetype runOf(qsizetype index) const;
-    // The first run whose last match satisfies `after`, or the number of runs.
-    template<typename Predicate>
-    qsizetype firstRunWhereLast(Predicate after) const;
+    // The index of the first match for which `reached` holds, or size(); `reached` holds for
+    // every match after one it holds for.
+    template<typename Predicate> qsizetype firstWhere(Predicate reached) const;
     // Appends runs made of `matches` (absolute positions) to `runs`.
     void appendRuns(std::vector<Run> &runs, const MatchList &matches) const;
     void countFrom(qsizetype run);

@@ -349,8 +349,8 @@ TextMatcher::Step TextMatcher::findStep(
     return {next, from + readUnits};
 }
 
-void TextMatcher::updateAfterEdit(LiveMatches &matches, const TextAccess &text,
-    qsizetype position, qsizetype removed, qsizetype added) const
+void TextMatcher::updateAfterEdit(LiveMatches &matches, const TextAccess &text, qsizetype position,
+    qsizetype removed, qsizetype added) const
 {
     if (isEmpty()) {
         matches = {};

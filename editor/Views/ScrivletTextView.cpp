@@ -143,7 +143,8 @@ void ScrivletTextView::contextMenuEvent(QContextMenuEvent *event)
     menu.exec(event->globalPos());
 }
 
-void ScrivletTextView::setMatchHighlights(const LiveMatches *ranges, std::optional<qsizetype> current)
+void ScrivletTextView::setMatchHighlights(
+    const LiveMatches *ranges, std::optional<qsizetype> current)
 {
     m_matchRanges = ranges;
     m_currentMatch = current;
@@ -171,8 +172,7 @@ std::vector<TextView::Highlight> ScrivletTextView::matchesIn(qsizetype start, qs
         if (match.end() > length)
             continue;
         Highlight highlight {match.location, match.length, {}};
-        highlight.format.setBackground(
-            index == m_currentMatch ? fills.currentMatch : fills.match);
+        highlight.format.setBackground(index == m_currentMatch ? fills.currentMatch : fills.match);
         highlights.push_back(std::move(highlight));
     }
     return highlights;
